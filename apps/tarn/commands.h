@@ -1,0 +1,19 @@
+// The subcommands of the tarn tool. Each takes the arguments after its own
+// name and returns the process exit code.
+#ifndef TARN_APPS_TARN_COMMANDS_H_
+#define TARN_APPS_TARN_COMMANDS_H_
+
+#include <string>
+#include <vector>
+
+namespace tarn::app {
+
+using Args = std::vector<std::string>;
+
+int RunSession(const Args& args);  // tarn session
+int RunDb(const Args& args);       // tarn db init|query|passwd
+int RunDemo(const Args& args);     // tarn demo
+
+}  // namespace tarn::app
+
+#endif  // TARN_APPS_TARN_COMMANDS_H_

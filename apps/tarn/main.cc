@@ -1,0 +1,30 @@
+// tarn: the command line of the login component.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+
+namespace {
+
+int Usage() {
+  std::fputs(
+      "usage: tarn <command> [options]\n"
+      "  session   a login object host speaking one JSON line per command\n"
+      "  db        init | query | passwd: the system database\n"
+      "  demo      a module's life on a demo database\n",
+      stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  tarn::app::Args args(argv + 2, argv + argc);
+  const std::string command = argv[1];
+  if (command == "session") return tarn::app::RunSession(args);
+  if (command == "db") return tarn::app::RunDb(args);
+  if (command == "demo") return tarn::app::RunDemo(args);
+  return Usage();
+}

@@ -1,0 +1,58 @@
+#include "core/config.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/thread_state.h"
+#include "platform/env.h"
+
+namespace tarn::core {
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+  return out;
+}
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::string GetRegValue(std::string_view key, std::string_view value_name) {
+  std::optional<std::string> value = Env::Current().Registry().GetString(key, value_name);
+  if (!value || value->size() + 1 > kRegValueBytes) return std::string();
+  std::string_view text = TrimSpaces(*value);
+  return std::string(text.substr(0, text.find('\0')));
+}
+
+std::string GetIstallPath(Edition edition) {
+  return GetRegValue(VersionKey(edition) + "Install\\CurrentInstPath\\", "");
+}
+
+std::string GetLoginServer(std::string_view key, std::string_view sub_id) {
+  std::string server;
+  const std::string code = Upper(sub_id);
+  // A code "occurs within" the list: pieces such as "S" or "" match too.
+  if (std::string_view("PS,CR,CC,AS").find(code) != std::string_view::npos) {
+    server = GetRegValue(key, "Server");
+  } else {
+    server = GetRegValue(std::string(key) + std::string(sub_id), "Server");
+    if (server.empty()) server = GetRegValue(key, "Server");
+  }
+  return server.empty() ? Thread().computer_name : server;
+}
+
+std::string WorkstationSerial(Edition edition) {
+  const std::string& computer = Thread().computer_name;
+  std::string guid = GetRegValue(VersionKey(edition) + "GUID\\", "");
+  if (guid.empty()) guid = "Auto-Windows-" + computer;
+  const std::optional<uint32_t> session = Env::Current().SessionId();
+  return guid + computer + "@" + std::to_string(session.value_or(0));
+}
+
+}  // namespace tarn::core

@@ -1,0 +1,75 @@
+// The fields of one login object. The object's operations live in the
+// folder of their concern (signon/, tasks/, calendar/, service/); they all
+// read and write this state.
+#ifndef TARN_CORE_LOGIN_STATE_H_
+#define TARN_CORE_LOGIN_STATE_H_
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "db/connection.h"
+#include "suite/database_kit.h"
+#include "suite/login_ui.h"
+#include "tarn/edition.h"
+#include "tarn/variant.h"
+
+namespace tarn::core {
+
+// The heartbeat form as the login object owns it: unloading stops its timer.
+class HeartbeatForm {
+ public:
+  virtual ~HeartbeatForm() = default;
+  virtual void Unload() = 0;
+};
+
+struct LoginState {
+  explicit LoginState(Edition e) : edition(e) {}
+
+  Edition edition;
+
+  std::string cAcc_Id;
+  std::string cSub_Id;
+  std::string cIYear;
+  std::string cUserId;
+  int16_t iMonth = 1;
+  std::string cUserPassWord;
+  std::string SysPassword;
+  std::string cAccName;
+  std::string cSubName;
+  std::string cUserName;
+  std::string ValeDbName;
+  std::string ValeDbPath;
+  std::string ValeZtPath;
+  Date CurDate;
+  bool IsAdmin = false;
+  std::string TaskId;
+  std::string cServer;
+  std::string cSerial;
+  std::string cServerSerial;
+  std::string cDbServerSerial;
+  std::string cWebClient;
+  std::string RightServer;
+  std::string AuthString;
+  bool IsGroupVer = false;
+  std::string DataSource;
+  std::string cEmployeeId;
+  std::string LanguageRegion;
+  std::string UserToken;
+  std::string SysConnString;
+  bool TokenBuilt = false;
+  bool StrictSubsystemLock = false;
+  std::array<std::string, 10> UserValues;
+
+  // Resources of the sign-on, released by the release sequence.
+  db::ConnectionPtr SystemConnection;
+  std::shared_ptr<suite::DatabaseKit> DatabaseKit;
+  std::shared_ptr<suite::LoginUI> LoginUI;
+  std::shared_ptr<suite::ProductContext> ProductContext;
+  std::shared_ptr<HeartbeatForm> HeartbeatTimer;
+};
+
+}  // namespace tarn::core
+
+#endif  // TARN_CORE_LOGIN_STATE_H_

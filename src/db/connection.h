@@ -1,0 +1,53 @@
+// An open session with one database server, shaped after what the login
+// component uses of an ADO connection: open with a connection string, run
+// statements, report its state, keep the errors of the last statements.
+#ifndef TARN_DB_CONNECTION_H_
+#define TARN_DB_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/statement.h"
+#include "tarn/status.h"
+#include "tarn/variant.h"
+
+namespace tarn::db {
+
+// One entry of a connection's error collection. `native_error` keeps the
+// numbers callers test: 1205 for a deadlock or a busy/locked database.
+struct DbError {
+  int32_t number = 0;
+  std::string description;
+  int32_t native_error = 0;
+  std::string sql_state;
+};
+
+enum class ObjectState { kClosed = 0, kOpen = 1 };
+
+class Connection : public Object {
+ public:
+  // A closed connection; the backend is chosen at Open by the Provider key.
+  static std::shared_ptr<Connection> Create();
+
+  std::string TypeName() const override { return "Connection"; }
+
+  virtual Status Open(const std::string& connection_string, const std::string& user,
+                      const std::string& password) = 0;
+  // Runs a statement that returns no rows. `rows_affected` may be null.
+  virtual Status Execute(const Statement& statement, int64_t* rows_affected = nullptr) = 0;
+  virtual ObjectState State() const = 0;
+  // The connection string as the connection reports it (password included,
+  // as ADO reports it to its owner).
+  virtual std::string ConnectionString() const = 0;
+  virtual const std::vector<DbError>& Errors() const = 0;
+  virtual void ClearErrors() = 0;
+  virtual void Close() = 0;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+}  // namespace tarn::db
+
+#endif  // TARN_DB_CONNECTION_H_

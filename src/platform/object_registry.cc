@@ -1,0 +1,67 @@
+#include "platform/object_registry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarn {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+  return out;
+}
+
+}  // namespace
+
+ObjectRegistry& ObjectRegistry::Global() {
+  static ObjectRegistry* registry = new ObjectRegistry;  // never destroyed: used from thread exits
+  return *registry;
+}
+
+void ObjectRegistry::Register(std::string_view prog_id, Factory factory) {
+  std::lock_guard lock(mu_);
+  factories_[Lower(prog_id)] = std::move(factory);
+}
+
+void ObjectRegistry::RegisterDefault(std::string_view prog_id, Factory factory) {
+  std::lock_guard lock(mu_);
+  factories_.try_emplace(Lower(prog_id), std::move(factory));
+}
+
+void ObjectRegistry::Unregister(std::string_view prog_id) {
+  std::lock_guard lock(mu_);
+  factories_.erase(Lower(prog_id));
+}
+
+bool ObjectRegistry::IsRegistered(std::string_view prog_id) const { return Find(prog_id) != nullptr; }
+
+ObjectRegistry::Factory ObjectRegistry::Find(std::string_view prog_id) const {
+  std::lock_guard lock(mu_);
+  auto it = factories_.find(Lower(prog_id));
+  return it == factories_.end() ? Factory() : it->second;
+}
+
+ObjectPtr ObjectRegistry::Create(std::string_view prog_id) const {
+  Factory factory = Find(prog_id);
+  ObjectPtr object = factory ? factory() : nullptr;
+  if (!object) {
+    throw ComError(errnum::kCannotCreate, "ActiveX component can't create object: " + std::string(prog_id));
+  }
+  return object;
+}
+
+ScopedRegistration::ScopedRegistration(std::string_view prog_id, ObjectRegistry::Factory factory)
+    : prog_id_(prog_id), previous_(ObjectRegistry::Global().Find(prog_id)) {
+  ObjectRegistry::Global().Register(prog_id_, std::move(factory));
+}
+
+ScopedRegistration::~ScopedRegistration() {
+  if (previous_) {
+    ObjectRegistry::Global().Register(prog_id_, std::move(previous_));
+  } else {
+    ObjectRegistry::Global().Unregister(prog_id_);
+  }
+}
+
+}  // namespace tarn

@@ -1,0 +1,85 @@
+#include "resources/res_service.h"
+
+#include "core/thread_state.h"
+#include "platform/object_registry.h"
+
+namespace tarn::resources {
+namespace {
+
+template <class T>
+std::shared_ptr<T> Create(std::string_view prog_id) {
+  return ObjectRegistry::Global().CreateAs<T>(prog_id);
+}
+
+}  // namespace
+
+bool clsResService::Init() {
+  factory_ = Create<suite::ResourceServiceFactory>(suite::kResourceFactoryProgId);
+  resource_service_ = factory_->GetResourceService();
+  formatter_ = Create<suite::ResourceFormatter>(suite::kResourceFormatterProgId);
+  return true;
+}
+
+std::shared_ptr<suite::ResourceServiceFactory> clsResService::Factory() {
+  if (!factory_) factory_ = Create<suite::ResourceServiceFactory>(suite::kResourceFactoryProgId);
+  return factory_;
+}
+
+std::shared_ptr<suite::LocalService> clsResService::GetResLocalSvr() {
+  if (!local_service_) local_service_ = Factory()->GetLocalService();
+  return local_service_;
+}
+
+std::shared_ptr<suite::ResourceService> clsResService::GetResSvr() {
+  if (!resource_service_) resource_service_ = Factory()->GetResourceService();
+  return resource_service_;
+}
+
+std::shared_ptr<suite::ResourceFormatter> clsResService::GetResFormat() {
+  if (!formatter_) formatter_ = Create<suite::ResourceFormatter>(suite::kResourceFormatterProgId);
+  return formatter_;
+}
+
+std::shared_ptr<suite::LayoutService> clsResService::GetResLayoutSvr() {
+  if (!layout_service_) {
+    auto layout = Create<suite::LayoutService>(suite::kLayoutServiceProgId);
+    layout->SetXAMLFileRootPath("");
+    layout_service_ = layout;
+  }
+  return layout_service_;
+}
+
+std::string clsResService::GetResString(const std::string& res_id) {
+  auto service = GetResSvr();
+  if (!service) throw ComError(errnum::kObjectRequired, "Object variable not set");
+  std::string text = service->GetString(res_id);
+  core::Thread().last_res_id = res_id;
+  return text;
+}
+
+std::string clsResService::GetResFormatString(const std::string& res_id, const Array& args) {
+  auto formatter = GetResFormat();
+  std::string text = formatter->GetString(res_id, args);
+  core::Thread().last_res_id = res_id;
+  return text;
+}
+
+std::string clsResService::GetCurrentLanguage() {
+  auto local = GetResLocalSvr();
+  if (!local) throw ComError(errnum::kObjectRequired, "Object variable not set");
+  return local->GetLocalID();
+}
+
+Variant ToDBCurrentLanguage(const std::string& language_id) {
+  if (language_id == "zh-cn") return Variant("Simplified Chinese");
+  if (language_id == "zh-tw") return Variant("Traditional Chinese");
+  return Variant("English");
+}
+
+clsResService& SharedResService() {
+  auto& slot = core::Thread().res_service;
+  if (!slot) slot = std::make_shared<clsResService>();
+  return *slot;
+}
+
+}  // namespace tarn::resources

@@ -1,0 +1,51 @@
+// The thin wrapper through which every message text is looked up in the
+// suite's multi-language package. One per thread, created on first use.
+#ifndef TARN_RESOURCES_RES_SERVICE_H_
+#define TARN_RESOURCES_RES_SERVICE_H_
+
+#include <memory>
+#include <string>
+
+#include "suite/lingua.h"
+#include "tarn/edition.h"
+#include "tarn/variant.h"
+
+namespace tarn::resources {
+
+class clsResService {
+ public:
+  // Creates the factory, its resource service and the formatter. Creation
+  // failures propagate as ComError.
+  bool Init();
+
+  // Both record `res_id` as the thread's last resource id.
+  std::string GetResString(const std::string& res_id);
+  std::string GetResFormatString(const std::string& res_id, const Array& args);
+
+  std::string GetCurrentLanguage();
+
+  std::shared_ptr<suite::LocalService> GetResLocalSvr();
+  std::shared_ptr<suite::ResourceService> GetResSvr();
+  std::shared_ptr<suite::ResourceFormatter> GetResFormat();
+  std::shared_ptr<suite::LayoutService> GetResLayoutSvr();
+
+ private:
+  std::shared_ptr<suite::ResourceServiceFactory> Factory();
+
+  std::shared_ptr<suite::ResourceServiceFactory> factory_;
+  std::shared_ptr<suite::ResourceService> resource_service_;
+  std::shared_ptr<suite::ResourceFormatter> formatter_;
+  std::shared_ptr<suite::LocalService> local_service_;
+  std::shared_ptr<suite::LayoutService> layout_service_;
+};
+
+// Maps a locale name to the language name the database keeps: exact,
+// case-sensitive.
+Variant ToDBCurrentLanguage(const std::string& language_id);
+
+// The thread's shared wrapper, created (not initialised) on first use.
+clsResService& SharedResService();
+
+}  // namespace tarn::resources
+
+#endif  // TARN_RESOURCES_RES_SERVICE_H_

@@ -1,0 +1,20 @@
+#include "suite/defaults.h"
+
+#include <mutex>
+
+#include "platform/object_registry.h"
+#include "suite/lingua/lingua_package.h"
+#include "suite/sundry.h"
+
+namespace tarn::suite {
+
+void RegisterDefaults() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    ObjectRegistry& registry = ObjectRegistry::Global();
+    RegisterDefaultLingua(registry);
+    RegisterDefaultSundry(registry);
+  });
+}
+
+}  // namespace tarn::suite

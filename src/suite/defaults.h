@@ -1,0 +1,13 @@
+// Registers our implementations of the suite's outside components as the
+// defaults of the object registry (once per process; a host's own
+// registrations made earlier or later win).
+#ifndef TARN_SUITE_DEFAULTS_H_
+#define TARN_SUITE_DEFAULTS_H_
+
+namespace tarn::suite {
+
+void RegisterDefaults();
+
+}  // namespace tarn::suite
+
+#endif  // TARN_SUITE_DEFAULTS_H_
