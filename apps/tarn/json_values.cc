@@ -1,0 +1,66 @@
+#include "json_values.h"
+
+#include "tarn/error_res.h"
+
+namespace tarn::app {
+
+Json ToJson(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kEmpty:
+    case Variant::Type::kNull:
+      return nullptr;
+    case Variant::Type::kInt16:
+    case Variant::Type::kInt32:
+      return value.ToInt32();
+    case Variant::Type::kDouble:
+      return value.ToDouble();
+    case Variant::Type::kDate:
+      return FormatDateTime(value.ToDate());
+    case Variant::Type::kBool:
+      return value.ToBool();
+    case Variant::Type::kString:
+      return value.ToString();
+    case Variant::Type::kArray: {
+      Json items = Json::array();
+      for (const Variant& item : value.ToArray().items) items.push_back(ToJson(item));
+      return items;
+    }
+    case Variant::Type::kObject: {
+      ObjectPtr object = value.ToObject();
+      if (!object) return nullptr;
+      if (auto record = std::dynamic_pointer_cast<clsErrorRes>(object)) {
+        return Json{{"ResId", record->ResId()}, {"ResArg", ToJson(Variant(record->ResArg()))}};
+      }
+      return Json{{"object", object->TypeName()}};
+    }
+  }
+  return nullptr;
+}
+
+Variant FromJson(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::null:
+      return Variant(Null{});
+    case Json::value_t::boolean:
+      return Variant(value.get<bool>());
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned: {
+      const int64_t n = value.get<int64_t>();
+      if (n >= INT32_MIN && n <= INT32_MAX) return Variant(static_cast<int32_t>(n));
+      return Variant(static_cast<double>(n));
+    }
+    case Json::value_t::number_float:
+      return Variant(value.get<double>());
+    case Json::value_t::string:
+      return Variant(value.get<std::string>());
+    case Json::value_t::array: {
+      Array array;
+      for (const Json& item : value) array.items.push_back(FromJson(item));
+      return Variant(std::move(array));
+    }
+    default:
+      return Variant(value.dump());
+  }
+}
+
+}  // namespace tarn::app

@@ -1,0 +1,107 @@
+// The session protocol as scripts see it: one JSON object per command.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "session_host.h"
+#include "support/fake_env.h"
+
+namespace tarn {
+namespace {
+
+using Json = nlohmann::json;
+
+class SessionTest : public ::testing::Test {
+ protected:
+  Json Run(const std::string& line) {
+    auto answer = host_->Execute(line);
+    EXPECT_TRUE(answer.has_value()) << line;
+    return answer ? Json::parse(*answer) : Json();
+  }
+
+  testing::FakeEnv env_;
+  testing::FakeEnvScope scope_{env_};
+  std::unique_ptr<app::SessionHost> host_ = std::make_unique<app::SessionHost>();
+};
+
+TEST_F(SessionTest, PropertiesAndSettersAnswerOneObjectEach) {
+  Json j = Run("cSerial");
+  EXPECT_EQ(j["member"], "cSerial");
+  EXPECT_EQ(j["result"], "Auto-Windows-PC01PC01@1");
+  EXPECT_EQ(j["byref"], Json::array());
+  EXPECT_EQ(j["LogState"], 0);
+  EXPECT_EQ(j["ShareString"], "");
+
+  Run("let cServer \"APP\"");
+  Run("let cServer \"\"");
+  EXPECT_EQ(Run("cServer")["result"], "APP");
+  Run("let cSerial \"\"");
+  EXPECT_EQ(Run("cSerial")["result"], "");
+  EXPECT_EQ(Run("GetLastErrorResID")["result"], nullptr);
+  EXPECT_EQ(Run("CurDate")["result"], "2024-03-15 10:30:00");
+  // In/out arguments come back changed.
+  j = Run("let cAcc_Id \"001\"");
+  EXPECT_EQ(j["byref"], Json::array({"001"}));
+  EXPECT_EQ(Run("cAcc_Id")["result"], "001");
+}
+
+TEST_F(SessionTest, BadCommandsAnswerAnErrorAndTheSessionGoesOn) {
+  Json j = Run("NoSuchMember 1");
+  EXPECT_EQ(j["error"]["number"], 438);
+  EXPECT_FALSE(j.contains("result"));
+  EXPECT_EQ(Run("ClearError 1 2")["error"]["number"], 450);
+  EXPECT_EQ(Run("let cServer")["error"]["number"], 450);
+  EXPECT_EQ(Run("GetPeriod \"2024-13-45\" 0 0")["error"]["number"], 13);
+  EXPECT_EQ(Run("TaskExec \"GL01\" 70000")["error"]["number"], 6);
+  EXPECT_EQ(Run("cAcc_Id \"unclosed")["error"]["number"], 5);
+  EXPECT_EQ(Run("let cServer GL")["error"]["number"], 5);  // strings go in quotes
+  EXPECT_EQ(Run(std::string(app::SessionHost::kMaxLine + 1, 'x'))["error"]["number"], 5);
+  EXPECT_EQ(Run(std::string("cSerial\0x", 9))["error"]["number"], 5);
+  EXPECT_EQ(Run("cSerial \xff\xfe")["error"]["number"], 5);
+  EXPECT_EQ(Run(":bogus")["error"]["number"], 5);
+  EXPECT_EQ(Run(":use 7")["error"]["number"], 9);
+  EXPECT_EQ(Run("cSerial")["result"], "Auto-Windows-PC01PC01@1");
+  EXPECT_FALSE(host_->Execute("   ").has_value());
+  EXPECT_FALSE(host_->Execute("# a comment").has_value());
+}
+
+TEST_F(SessionTest, ObjectsAreCreatedChosenAndReleased) {
+  EXPECT_EQ(Run(":new")["object"], 1);
+  Run("let AuthString \"second\"");
+  EXPECT_EQ(Run(":use 0")["object"], 0);
+  EXPECT_EQ(Run("AuthString")["result"], "");
+  EXPECT_EQ(Run(":release")["object"], 0);
+  EXPECT_EQ(Run("AuthString")["error"]["number"], 91);
+  Run(":use 1");
+  EXPECT_EQ(Run("AuthString")["result"], "second");
+  EXPECT_EQ(Run(":advance 60")["seconds"], 60);
+  Run(":quit");
+  EXPECT_TRUE(host_->quit());
+}
+
+// The tool itself, as a user runs it: no registry file and a computer name
+// from the environment.
+TEST(SessionProcessTest, ComputerNameComesFromTheEnvironment) {
+  const std::string script = ::testing::TempDir() + "session_script.txt";
+  std::ofstream(script) << "cSerial\ncServerSerial\ncDbServerSerial\nGetLastErrorResID\n";
+  const std::string command = "TARN_COMPUTERNAME=PC01 TARN_REGISTRY=/nonexistent/registry.reg " +
+                              std::string(TARN_BIN_DIR) + "/tarn session < " + script;
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::vector<Json> answers;
+  char buf[4096];
+  while (std::fgets(buf, sizeof buf, pipe)) answers.push_back(Json::parse(buf));
+  EXPECT_EQ(pclose(pipe), 0);
+  ASSERT_EQ(answers.size(), 4u);
+  const std::string serial = answers[0]["result"];
+  EXPECT_EQ(serial.rfind("Auto-Windows-PC01PC01@", 0), 0u) << serial;
+  EXPECT_EQ(answers[1]["result"], serial);
+  EXPECT_EQ(answers[2]["result"], serial);
+  EXPECT_EQ(answers[3]["result"], nullptr);
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,81 @@
+// A login interface double that records the calls it gets.
+#ifndef TARN_TESTS_SUPPORT_FAKE_LOGIN_UI_H_
+#define TARN_TESTS_SUPPORT_FAKE_LOGIN_UI_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "suite/login_ui.h"
+#include "tarn/com_error.h"
+
+namespace tarn::testing {
+
+class FakeUserData : public suite::UserData {
+ public:
+  std::map<std::string, Variant> members;
+  Variant Get(std::string_view member) const override {
+    auto it = members.find(std::string(member));
+    if (it == members.end()) throw ComError(errnum::kNoSuchMember, "no member " + std::string(member));
+    return it->second;
+  }
+};
+
+class FakeProductContext : public suite::ProductContext {
+ public:
+  Variant Get(std::string_view) const override { return Variant(); }
+};
+
+class FakeLoginUI : public suite::LoginUI {
+ public:
+  std::vector<std::string> calls;
+  bool accept_login = true;
+  bool accept_sub_login = true;
+  std::string token = "token-1";
+  std::string task_id = "";
+  std::string err_descript = "refused";
+  std::map<std::string, std::shared_ptr<FakeUserData>> tokens;
+
+  void SetLanguageID(const std::string& locale) override { calls.push_back("LanguageID=" + locale); }
+  bool Login(std::string& sub, std::string& user, std::string& password, std::string& server, std::string& date,
+             std::string& acc, std::string& serial) override {
+    calls.push_back("Login(" + sub + "," + user + "," + password + "," + server + "," + date + "," + acc + "," +
+                    serial + ")");
+    return accept_login;
+  }
+  std::shared_ptr<suite::ProductContext> SubLogin(const std::string& sub) override {
+    calls.push_back("SubLogin(" + sub + ")");
+    return accept_sub_login ? std::make_shared<FakeProductContext>() : nullptr;
+  }
+  std::string UserToken() override { return token; }
+  std::string GetTaskID(const std::string& sub) override {
+    calls.push_back("GetTaskID(" + sub + ")");
+    return task_id;
+  }
+  std::string ErrDescript() override { return err_descript; }
+  std::shared_ptr<suite::UserData> GetLoginInfo_2(const std::string& t) override {
+    calls.push_back("GetLoginInfo_2(" + t + ")");
+    auto it = tokens.find(t);
+    return it == tokens.end() ? nullptr : it->second;
+  }
+  std::string GetEndSubAuthsWithAuthID(const std::string&, const std::string& auth, bool,
+                                       const std::string&) override {
+    calls.push_back("GetEndSubAuthsWithAuthID(" + auth + ")");
+    return "cAuth_Id like '" + auth + "%'";
+  }
+  void SubLogout(const std::string& sub) override { calls.push_back("SubLogout(" + sub + ")"); }
+  void ShutDown() override { calls.push_back("ShutDown"); }
+  std::string GetDefaultConnstring(const std::string& host) override {
+    calls.push_back("GetDefaultConnstring");
+    return "Provider=SQLite;Data Source=/x;" + host.substr(0, 0);
+  }
+  std::string GetFileServerInfo(const std::string&, bool) override { return "fs"; }
+  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return nullptr; }
+  std::string userToken() override { return token; }
+  std::shared_ptr<suite::UserData> getLoginInfo() override { return nullptr; }
+  std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string&) override { return nullptr; }
+};
+
+}  // namespace tarn::testing
+
+#endif  // TARN_TESTS_SUPPORT_FAKE_LOGIN_UI_H_
