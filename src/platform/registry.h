@@ -42,6 +42,7 @@ class RegistryStore {
     bool is_string = true;
     std::string text;
   };
+  class Parser;
   static std::string NormalizeKey(std::string_view key);
 
   std::map<std::string, std::map<std::string, Value>> keys_;  // lower-cased names
