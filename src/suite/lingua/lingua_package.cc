@@ -1,0 +1,14 @@
+#include "suite/lingua/lingua_package.h"
+
+#include "suite/lingua.h"
+#include "suite/lingua/services.h"
+
+namespace tarn::suite {
+
+void RegisterDefaultLingua(ObjectRegistry& registry) {
+  registry.RegisterDefault(kResourceFactoryProgId, [] { return std::make_shared<CatalogServiceFactory>(); });
+  registry.RegisterDefault(kResourceFormatterProgId, [] { return std::make_shared<CatalogResourceFormatter>(); });
+  registry.RegisterDefault(kLayoutServiceProgId, [] { return std::make_shared<PathLayoutService>(); });
+}
+
+}  // namespace tarn::suite
