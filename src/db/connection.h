@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "db/dialect.h"
+#include "db/result.h"
 #include "db/statement.h"
 #include "tarn/status.h"
 #include "tarn/variant.h"
@@ -37,7 +39,19 @@ class Connection : public Object {
                       const std::string& password) = 0;
   // Runs a statement that returns no rows. `rows_affected` may be null.
   virtual Status Execute(const Statement& statement, int64_t* rows_affected = nullptr) = 0;
+  // Runs a statement and copies its rows out; `out->columns` stays null
+  // when the statement returns no rowset. What a Recordset opens on.
+  virtual Status Query(const Statement& statement, ResultSet* out, int64_t* rows_affected = nullptr) = 0;
+  // A transaction that will write (ADO's BeginTrans/CommitTrans/RollbackTrans).
+  virtual Status BeginTrans() = 0;
+  virtual Status CommitTrans() = 0;
+  virtual Status RollbackTrans() = 0;
   virtual ObjectState State() const = 0;
+  // The SQL the backend speaks; known once open.
+  virtual Flavor flavor() const = 0;
+  // The catalog selected by Initial Catalog or the last USE ("" when the
+  // server's default is in force).
+  virtual std::string CurrentCatalog() const = 0;
   // The connection string as the connection reports it (password included,
   // as ADO reports it to its owner).
   virtual std::string ConnectionString() const = 0;

@@ -1,5 +1,6 @@
 // A statement template in the T-SQL of the suite with a `?` placeholder for
-// every inserted value, and the values bound to it. Values are bound, never
+// every inserted value (`N?` where the extended build writes a Unicode
+// literal), and the values bound to it. Values are bound, never
 // pasted into the SQL text, so no quote in an id can change a statement.
 #ifndef TARN_DB_STATEMENT_H_
 #define TARN_DB_STATEMENT_H_
@@ -21,6 +22,12 @@ class Statement {
   // Binds the next placeholder.
   Statement& Bind(Variant value) {
     values_.push_back(std::move(value));
+    return *this;
+  }
+  // An in-list: the placeholder of "IN (?)" becomes one placeholder per
+  // value. An empty list matches nothing.
+  Statement& BindList(std::vector<Variant> values) {
+    values_.push_back(Variant(Array{0, std::move(values)}));
     return *this;
   }
   // A value that the SQL treats as a number but that the caller holds as

@@ -1,0 +1,84 @@
+// What a database backend gives the connection: a session with a current
+// catalog, prepared statements, and errors in the shape of ADO's Errors
+// collection. Backends know nothing of templates; the connection translates
+// and caches.
+#ifndef TARN_DB_BACKEND_H_
+#define TARN_DB_BACKEND_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/dialect.h"
+#include "db/result.h"
+#include "tarn/status.h"
+#include "tarn/variant.h"
+
+namespace tarn::db {
+
+using DbErrors = std::vector<DbError>;
+
+// ADO's numbers for a failed command and for a failed open; the native
+// number carries the database's own code.
+constexpr int32_t kErrCommand = -2147217900;  // 0x80040E14
+constexpr int32_t kErrOpen = -2147467259;     // 0x80004005
+// SQL Server numbers the component and its callers know.
+constexpr int32_t kNativeDeadlock = 1205;
+constexpr int32_t kNativeSyntax = 102;
+constexpr int32_t kNativeNoObject = 208;
+constexpr int32_t kNativeNoColumn = 207;
+constexpr int32_t kNativeDuplicateKey = 2627;
+constexpr int32_t kNativeNoDatabase = 911;
+constexpr int32_t kNativeCannotOpenDatabase = 4060;
+constexpr int32_t kNativeLoginFailed = 18456;
+
+// Builds the Status and the one error entry of a failure.
+Status Fail(DbErrors* errors, int32_t number, std::string description, int32_t native = 0,
+            std::string sql_state = "");
+
+class PreparedStatement {
+ public:
+  virtual ~PreparedStatement() = default;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  virtual Status Connect(const ConnectionString& cs, const std::string& user, const std::string& password,
+                         DbErrors* errors) = 0;
+  // Known once connected.
+  virtual Dialect dialect() const = 0;
+  // `name` passed IsValidCatalogName.
+  virtual Status UseCatalog(const std::string& name, DbErrors* errors) = 0;
+  virtual Status CreateCatalog(const std::string& name, DbErrors* errors) = 0;
+  // Prepared statements stay valid while this value stays the same.
+  virtual std::string CacheScope() const = 0;
+
+  virtual Status Prepare(const std::string& sql, const std::vector<bool>& national,
+                         std::unique_ptr<PreparedStatement>* out, DbErrors* errors) = 0;
+  // Runs with one value per placeholder. Fills `out` (columns stay null when
+  // the statement returns no rowset) and `rows_affected` (-1 unknown).
+  virtual Status Run(PreparedStatement* stmt, const std::vector<Variant>& values, ResultSet* out,
+                     int64_t* rows_affected, DbErrors* errors) = 0;
+
+  // A transaction that will write: SQLite takes its write lock at once, so
+  // that a busy database waits out the timeout instead of failing on the
+  // first write of a stale snapshot.
+  virtual Status Begin(DbErrors* errors) = 0;
+  virtual Status Commit(DbErrors* errors) = 0;
+  virtual Status Rollback(DbErrors* errors) = 0;
+
+  virtual void Close() = 0;
+};
+
+std::unique_ptr<Backend> NewSqliteBackend();
+std::unique_ptr<Backend> NewPostgresBackend();
+std::unique_ptr<Backend> NewOdbcBackend();
+
+}  // namespace tarn::db
+
+#endif  // TARN_DB_BACKEND_H_
