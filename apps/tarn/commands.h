@@ -13,6 +13,7 @@ using Args = std::vector<std::string>;
 int RunSession(const Args& args);  // tarn session
 int RunDb(const Args& args);       // tarn db init|query|passwd
 int RunDemo(const Args& args);     // tarn demo
+int RunService(const Args& args);  // tarn service
 
 }  // namespace tarn::app
 

@@ -12,6 +12,7 @@ int Usage() {
       "usage: tarn <command> [options]\n"
       "  session   a login object host speaking one JSON line per command\n"
       "  db        init | query | passwd: the system database\n"
+      "  service   the management service: --listen ADDR:PORT --connect CONNSTR\n"
       "  demo      a module's life on a demo database\n",
       stderr);
   return 2;
@@ -26,5 +27,6 @@ int main(int argc, char** argv) {
   if (command == "session") return tarn::app::RunSession(args);
   if (command == "db") return tarn::app::RunDb(args);
   if (command == "demo") return tarn::app::RunDemo(args);
+  if (command == "service") return tarn::app::RunService(args);
   return Usage();
 }
