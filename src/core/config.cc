@@ -47,7 +47,7 @@ std::string GetLoginServer(std::string_view key, std::string_view sub_id) {
   return server.empty() ? Thread().computer_name : server;
 }
 
-std::string TarnConfigKey(Edition edition) { return VersionKey(edition) + "Tarn\\"; }
+std::string TarnConfigKey(Edition) { return Thread().reg_base + "Tarn\\"; }
 
 std::string WorkstationSerial(Edition edition) {
   const std::string& computer = Thread().computer_name;

@@ -24,17 +24,7 @@ std::string GetIstallPath(Edition edition);
 // the common value only.
 std::string GetLoginServer(std::string_view key, std::string_view sub_id);
 
-// Our own configuration items for the suite's stand-in components, below
-// "<version key>Tarn\": the system database the login service and the
-// embedded management service use, and how the management service is
-// reached. Values:
-//   SystemDatabase    connection string of the system database
-//   ServiceAddress    "host:port" of a running `tarn service` for this
-//                     machine; unset: the embedded service
-//   ServicePort       port of `tarn service` on other hosts (default 9801)
-//   LeaseSeconds      how long an unconfirmed task is kept (default 180)
-//   RpcTimeoutSeconds how long a service call may take (default 5)
-//   TokenHours        how long a sign-on token is valid (default 12)
+// The key of our stand-in components' settings: see suite/settings.h.
 std::string TarnConfigKey(Edition edition);
 
 // GUID (or "Auto-Windows-" & computer name) & computer name & "@" & session.
