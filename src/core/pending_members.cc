@@ -12,7 +12,6 @@ namespace {
 
 }  // namespace
 
-Variant clsLogin::RemoteExec(std::string&) { NotAvailable("RemoteExec"); }
 ObjectPtr clsLogin::ValeSystemDb() { NotAvailable("ValeSystemDb"); }
 int32_t clsLogin::GetNatureDate(int16_t&, Date&, Date&) { NotAvailable("GetNatureDate"); }
 int32_t clsLogin::GetPeriod(Date, int16_t&, int16_t&) { NotAvailable("GetPeriod"); }

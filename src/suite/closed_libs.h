@@ -31,9 +31,15 @@ class Sundry : public Object {
 class Parley : public Object {
  public:
   std::string TypeName() const override { return "Parley"; }
-  // 0 on success, the reply in `reply`.
+  // Sends one request line to the management service at `host` and writes
+  // the reply, NUL-terminated, over the start of the `reply` buffer (which
+  // is grown to kBufferChars first if the caller passed less). 0 on
+  // success.
   virtual int32_t RPCCall(const std::string& host, const std::string& request, std::string& reply) = 0;
+  // The plain form of a stored text (read up to its first NUL).
   virtual std::string CommDecode(const std::string& stored) = 0;
+  // The stored form that CommDecode reverses.
+  virtual std::string CommEncode(const std::string& plain) = 0;
 };
 
 }  // namespace tarn::suite

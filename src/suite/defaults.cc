@@ -4,6 +4,7 @@
 
 #include "platform/object_registry.h"
 #include "suite/lingua/lingua_package.h"
+#include "suite/parley.h"
 #include "suite/sundry.h"
 
 namespace tarn::suite {
@@ -14,6 +15,7 @@ void RegisterDefaults() {
     ObjectRegistry& registry = ObjectRegistry::Global();
     RegisterDefaultLingua(registry);
     RegisterDefaultSundry(registry);
+    RegisterDefaultParley(registry);
   });
 }
 

@@ -1,6 +1,10 @@
 #include "suite/sundry.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "platform/env.h"
+#include "suite/reply_codec.h"
 
 namespace tarn::suite {
 namespace {
@@ -23,7 +27,13 @@ class SystemSundry final : public Sundry {
     }
   }
 
-  std::string UnlockInfo(const std::string& reply, int32_t) override { return reply.substr(0, kBufferChars - 1); }
+  // The reply is read up to its first NUL, as the C string it is; a reply
+  // that was not locked for this handshake unlocks to nothing.
+  std::string UnlockInfo(const std::string& reply, int32_t handshake) override {
+    std::optional<std::string> plain = UnlockReply(std::string_view(reply).substr(0, reply.find('\0')), handshake);
+    if (!plain) return std::string();
+    return plain->substr(0, std::min(plain->find('\0'), kBufferChars - 1));
+  }
 };
 
 }  // namespace

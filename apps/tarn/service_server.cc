@@ -1,0 +1,316 @@
+#include "service_server.h"
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <memory>
+#include <unordered_set>
+
+#include <asio.hpp>
+
+#include "db/connection.h"
+#include "platform/env.h"
+#include "suite/mgmt/serve_line.h"
+#include "suite/mgmt/service_logic.h"
+#include "suite/mgmt/task_store.h"
+#include "suite/wire.h"
+
+namespace tarn::app {
+namespace {
+
+using asio::ip::tcp;
+
+int64_t NowMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+class Log {
+ public:
+  explicit Log(std::FILE* f) : f_(f) {}
+  void operator()(const std::string& line) const {
+    char stamp[32];
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    std::fprintf(f_, "%s tarn service: %s\n", stamp, line.c_str());
+    std::fflush(f_);
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+class Server;
+
+// One client connection. Reads, answers every complete line, and reads on
+// only when its answers are written: a client that does not read its
+// replies stops being read, so nothing piles up.
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, Server& server);
+  ~Session();
+  void Start();
+  // Answers `line` and closes: a client over the limit.
+  void Refuse(const std::string& line);
+  void Close();
+
+ private:
+  void Read();
+  void OnRead(const asio::error_code& ec, size_t n);
+  void Consume(const char* data, size_t n);
+  void Answer(std::string_view line);
+  void WaitIdle(std::chrono::steady_clock::duration d);
+
+  tcp::socket socket_;
+  Server& server_;
+  asio::steady_timer idle_;
+  std::array<char, 4096> in_;
+  std::string pending_;
+  std::string out_;
+  bool discarding_ = false;  // inside an over-long line
+  // Moved by every read; the idle timer looks at it when it fires rather
+  // than being re-armed per request.
+  std::chrono::steady_clock::time_point last_activity_;
+};
+
+class Server {
+ public:
+  Server(asio::io_context& io, const ServerOptions& o, suite::ServiceLogic& logic, const Log& log)
+      : io_(io), options_(o), logic_(logic), log_(log), acceptor_(io), sweep_(io), signals_(io, SIGINT, SIGTERM) {}
+
+  bool Listen(std::string* error) {
+    asio::error_code ec;
+    const asio::ip::address address = asio::ip::make_address(options_.listen_host, ec);
+    if (ec) {
+      *error = "cannot listen on '" + options_.listen_host + "': not an IP address";
+      return false;
+    }
+    tcp::endpoint endpoint(address, options_.port);
+    acceptor_.open(endpoint.protocol(), ec);
+    if (!ec) acceptor_.set_option(tcp::acceptor::reuse_address(true), ec);
+    if (!ec) acceptor_.bind(endpoint, ec);
+    if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+      *error = "cannot listen on " + options_.listen_host + ":" + std::to_string(options_.port) + ": " + ec.message();
+      return false;
+    }
+    return true;
+  }
+
+  uint16_t port() const { return acceptor_.local_endpoint().port(); }
+
+  void Start() {
+    Accept();
+    ScheduleSweep();
+    signals_.async_wait([this](const asio::error_code& ec, int signo) {
+      if (ec) return;
+      log_(std::string("stopping on ") + (signo == SIGTERM ? "SIGTERM" : "SIGINT"));
+      Stop();
+    });
+  }
+
+  suite::ServiceLogic& logic() { return logic_; }
+  const ServerOptions& options() const { return options_; }
+  const Log& log() const { return log_; }
+  void Add(Session* s) { sessions_.insert(s); }
+  void Remove(Session* s) { sessions_.erase(s); }
+
+ private:
+  void Accept() {
+    acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
+      if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
+      if (!ec) {
+        auto session = std::make_shared<Session>(std::move(socket), *this);
+        if (sessions_.size() > options_.max_clients) {
+          session->Refuse("-busy: too many clients (at most " + std::to_string(options_.max_clients) + ")");
+        } else {
+          session->Start();
+        }
+      }
+      Accept();
+    });
+  }
+
+  void ScheduleSweep() {
+    // A few checks per lease: a task goes at most a quarter lease late.
+    const int64_t period = std::clamp<int64_t>(logic_.options().lease_ms / 4, 100, 5000);
+    sweep_.expires_after(std::chrono::milliseconds(period));
+    sweep_.async_wait([this](const asio::error_code& ec) {
+      if (ec) return;
+      logic_.Sweep(NowMillis());
+      ScheduleSweep();
+    });
+  }
+
+  // Ends every handler, so that run() returns.
+  void Stop() {
+    asio::error_code ignored;
+    acceptor_.close(ignored);
+    sweep_.cancel();
+    signals_.cancel(ignored);
+    std::vector<Session*> open(sessions_.begin(), sessions_.end());
+    for (Session* s : open) s->Close();
+  }
+
+  asio::io_context& io_;
+  const ServerOptions& options_;
+  suite::ServiceLogic& logic_;
+  const Log& log_;
+  tcp::acceptor acceptor_;
+  asio::steady_timer sweep_;
+  asio::signal_set signals_;
+  std::unordered_set<Session*> sessions_;
+};
+
+Session::Session(tcp::socket socket, Server& server)
+    : socket_(std::move(socket)), server_(server), idle_(socket_.get_executor()) {
+  server_.Add(this);
+}
+
+Session::~Session() { server_.Remove(this); }
+
+void Session::Start() {
+  asio::error_code ignored;
+  socket_.set_option(tcp::no_delay(true), ignored);
+  last_activity_ = std::chrono::steady_clock::now();
+  WaitIdle(std::chrono::seconds(server_.options().idle_timeout_seconds));
+  Read();
+}
+
+void Session::Refuse(const std::string& line) {
+  out_ = line + "\n";
+  auto self = shared_from_this();
+  asio::async_write(socket_, asio::buffer(out_), [self](const asio::error_code&, size_t) { self->Close(); });
+}
+
+void Session::Close() {
+  asio::error_code ignored;
+  idle_.cancel();
+  socket_.shutdown(tcp::socket::shutdown_both, ignored);
+  socket_.close(ignored);
+}
+
+void Session::WaitIdle(std::chrono::steady_clock::duration d) {
+  idle_.expires_after(d);
+  std::weak_ptr<Session> weak = weak_from_this();
+  idle_.async_wait([weak](const asio::error_code& ec) {
+    if (ec) return;
+    auto self = weak.lock();
+    if (!self) return;
+    const auto limit = std::chrono::seconds(self->server_.options().idle_timeout_seconds);
+    const auto idle_for = std::chrono::steady_clock::now() - self->last_activity_;
+    if (idle_for >= limit) {
+      self->Close();
+    } else {
+      self->WaitIdle(limit - idle_for);
+    }
+  });
+}
+
+void Session::Read() {
+  auto self = shared_from_this();
+  socket_.async_read_some(asio::buffer(in_),
+                          [self](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
+}
+
+void Session::OnRead(const asio::error_code& ec, size_t n) {
+  if (ec) {
+    Close();
+    return;
+  }
+  last_activity_ = std::chrono::steady_clock::now();
+  Consume(in_.data(), n);
+  if (out_.empty()) {
+    Read();
+    return;
+  }
+  auto self = shared_from_this();
+  asio::async_write(socket_, asio::buffer(out_), [self](const asio::error_code& wec, size_t) {
+    self->out_.clear();
+    if (wec) {
+      self->Close();
+      return;
+    }
+    self->Read();
+  });
+}
+
+void Session::Consume(const char* data, size_t n) {
+  std::string_view chunk(data, n);
+  while (!chunk.empty()) {
+    const size_t nl = chunk.find('\n');
+    const std::string_view piece = chunk.substr(0, nl);
+    chunk = nl == std::string_view::npos ? std::string_view() : chunk.substr(nl + 1);
+    if (discarding_) {
+      if (nl != std::string_view::npos) discarding_ = false;
+      continue;
+    }
+    // A whole line straight from the buffer needs no copy (the usual case).
+    if (nl != std::string_view::npos && pending_.empty()) {
+      Answer(piece);
+      continue;
+    }
+    pending_.append(piece);
+    if (pending_.size() > suite::kMaxLineBytes + 1) {  // room for a CR
+      pending_.clear();
+      out_ += "-line longer than " + std::to_string(suite::kMaxLineBytes) + " bytes\n";
+      discarding_ = nl == std::string_view::npos;
+      continue;
+    }
+    if (nl != std::string_view::npos) {
+      const std::string line = std::move(pending_);
+      pending_.clear();
+      Answer(line);
+    }
+  }
+}
+
+void Session::Answer(std::string_view line) {
+  out_ += suite::ServeLine(server_.logic(), line, NowMillis());
+  out_.push_back('\n');
+}
+
+}  // namespace
+
+int RunServiceDaemon(const ServerOptions& options, std::FILE* out, std::FILE* log_file) {
+  const Log log(log_file);
+  auto conn = db::Connection::Create();
+  Status s = conn->Open(options.connect, "", "");
+  if (s.ok() && conn->CurrentCatalog().empty()) s = conn->Execute(db::Statement("USE ValeSystem"));
+  db::ResultSet probe;
+  if (s.ok()) s = conn->Query(db::Statement("SELECT COUNT(*) FROM UA_task"), &probe);
+  if (!s.ok()) {
+    log("cannot use the system database: " + s.message());
+    return 1;
+  }
+
+  std::unique_ptr<suite::TaskStore> store = suite::NewMemoryTaskStore();
+  suite::ServiceOptions service_options;
+  service_options.lease_ms = options.lease_seconds * 1000;
+  service_options.seats = options.seats;
+  service_options.host_identity = Env::Current().ComputerName() + ",tarn service";
+  suite::ServiceLogic logic(service_options, *store, conn.get(), log);
+
+  asio::io_context io(1);
+  Server server(io, options, logic, log);
+  std::string error;
+  if (!server.Listen(&error)) {
+    log(error);
+    return 1;
+  }
+  server.Start();
+  const std::string where = options.listen_host + ":" + std::to_string(server.port());
+  std::fprintf(out, "listening on %s\n", where.c_str());
+  std::fflush(out);
+  log("listening on " + where + " (lease " + std::to_string(options.lease_seconds) + " s, at most " +
+      std::to_string(options.max_clients) + " clients)");
+  io.run();
+  conn->Close();
+  log("stopped");
+  return 0;
+}
+
+}  // namespace tarn::app

@@ -1,0 +1,80 @@
+// RemoteExec: the calling module relays a command word to the management
+// service, or asks for the suite's default connection string.
+#include <algorithm>
+#include <cctype>
+
+#include "core/config.h"
+#include "core/login_state.h"
+#include "core/thread_state.h"
+#include "platform/object_registry.h"
+#include "service/handshake.h"
+#include "service/request_lines.h"
+#include "service/service_calls.h"
+#include "suite/login_ui.h"
+#include "tarn/com_error.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+  return s;
+}
+
+// The service subsystem code and task id of "LOGOUT,<id>,<sub>,<flag>,<task>":
+// the third field and the text behind the fourth comma. Without a fourth
+// comma the whole command is the task id.
+void ParseLogout(const std::string& cmd, std::string* sub, std::string* task) {
+  size_t comma[4];
+  size_t from = 0;
+  int found = 0;
+  for (; found < 4; ++found) {
+    const size_t at = cmd.find(',', from);
+    if (at == std::string::npos) break;
+    comma[found] = at;
+    from = at + 1;
+  }
+  if (found < 3) {
+    throw ComError(errnum::kInvalidCall, "Invalid procedure call or argument: LOGOUT needs <id>,<sub>,<flag>,<task>");
+  }
+  *sub = cmd.substr(comma[1] + 1, comma[2] - comma[1] - 1);
+  *task = found == 4 ? cmd.substr(comma[3] + 1) : cmd;
+}
+
+}  // namespace
+
+Variant clsLogin::RemoteExec(std::string& cCmd) {
+  core::LoginState& s = state();
+  if (s.cServer.empty()) {
+    s.cServer = core::GetRegValue(core::LoginRegKey(s.edition), "Server");
+    if (s.cServer.empty()) s.cServer = core::Thread().computer_name;
+  }
+  const std::string& host = s.cServer;
+  const std::string upper = Upper(cCmd);
+
+  // The first word found anywhere in the text wins, in this order.
+  if (upper.find("EXIT") != std::string::npos) {
+    service::SvcExit(host, s.cSerial, service::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer));
+  } else if (upper.find("CHANGEYEAR") != std::string::npos) {
+    service::SvcChangeYear(host, s.cSerial, s.cSub_Id);
+  } else if (upper.find("LIST") != std::string::npos) {
+    service::SvcList(host, s.cSerial, s.cSub_Id);
+  } else if (upper.find("LOGOUT") != std::string::npos) {
+    std::string sub, task;
+    ParseLogout(cCmd, &sub, &task);
+    service::SvcLogout(host, s.cSerial, sub, task);
+  } else if (upper.find("CONNECTSTRING") != std::string::npos) {
+    // Only a caller that names this client's identity after the access
+    // word gets the connection string.
+    if (upper.find("K7LANTERNQ" + Upper(s.cSerial)) == std::string::npos) {
+      cCmd = "pass failed";
+    } else {
+      if (!s.LoginUI) s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+      cCmd = s.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
+    }
+  }
+  return Variant();
+}
+
+}  // namespace tarn

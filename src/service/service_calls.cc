@@ -1,0 +1,97 @@
+#include "service/service_calls.h"
+
+#include <exception>
+
+#include "service/handshake.h"
+#include "service/libraries.h"
+#include "service/request_lines.h"
+#include "tarn/com_error.h"
+
+namespace tarn::service {
+namespace {
+
+bool Contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
+
+std::string TrimBlanks(const std::string& s) {
+  const size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return std::string();
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+// One exchange: false when the call failed, else the plain reply.
+bool Exchange(const std::string& host, const std::string& request, std::string* plain) {
+  std::string buffer(suite::kBufferChars, ' ');
+  if (Parley()->RPCCall(host, request, buffer) != 0) return false;
+  *plain = DecodeReply(buffer);
+  return true;
+}
+
+// The commands whose result is whether the reply holds "pass".
+bool Passes(const std::string& host, const std::string& request) {
+  try {
+    std::string plain;
+    return Exchange(host, request, &plain) && Contains(plain, "pass");
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::string DecodeReply(const std::string& reply_buffer) {
+  std::string plain = Sundry()->UnlockInfo(TrimBlanks(reply_buffer), ReplyHandshake());
+  return plain.substr(0, plain.find('\0'));
+}
+
+bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub,
+                const std::string& task) {
+  return Passes(host, ConnectLine(identity, sub, task, false));
+}
+
+int16_t SvcConnectEx(const std::string& host, const std::string& identity, const std::string& sub,
+                     const std::string& task) {
+  try {
+    std::string plain;
+    if (!Exchange(host, ConnectLine(identity, sub, task, true), &plain)) return -1;
+    if (Contains(plain, "pass")) return 0;
+    if (Contains(plain, "relogin")) return 1;
+  } catch (const std::exception&) {
+  }
+  return -1;
+}
+
+std::string SvcLogout(const std::string& host, const std::string& identity, const std::string& sub,
+                      const std::string& task) {
+  try {
+    std::string buffer;  // not prepared: the reply is not read
+    return Parley()->RPCCall(host, LogoutLine(identity, sub, task), buffer) == 0 ? "True" : "False";
+  } catch (const std::exception&) {
+    return "False";
+  }
+}
+
+bool SvcExit(const std::string& host, const std::string& identity, const std::string& sub) {
+  return Passes(host, ExitLine(identity, sub));
+}
+
+bool SvcChangeYear(const std::string& host, const std::string& identity, const std::string& sub) {
+  return Passes(host, ChangeYearLine(identity, sub));
+}
+
+bool SvcList(const std::string& host, const std::string& identity, const std::string& sub) {
+  return Passes(host, ListLine(identity, sub));
+}
+
+std::string SvcHostInfo(const std::string& host, const std::string& identity) {
+  std::string result;
+  std::string buffer(suite::kBufferChars, ' ');
+  if (Parley()->RPCCall(host, HostInfoLine(identity), buffer) == 0) {
+    const size_t nul = buffer.find('\0');
+    if (nul == std::string::npos) throw ComError(errnum::kInvalidCall, "Invalid procedure call or argument");
+    result = buffer.substr(0, nul);
+    result = result.substr(0, result.find(','));
+  }
+  return result;
+}
+
+}  // namespace tarn::service

@@ -1,0 +1,151 @@
+// The embedded service's table, in the system database, so that every
+// process of the machine sees the same admitted tasks. Times are wall-clock
+// milliseconds: the processes share no monotonic clock.
+#include <cmath>
+
+#include "suite/mgmt/task_store.h"
+
+namespace tarn::suite {
+namespace {
+
+constexpr char kProbe[] = "SELECT COUNT(*) FROM TarnServiceTask";
+constexpr char kConfirm[] =
+    "UPDATE TarnServiceTask SET nConfirmed=? WHERE cIdentity=? AND cTaskId=? AND bActive=1";
+constexpr char kCountSub[] = "SELECT COUNT(*) FROM TarnServiceTask WHERE cSub_Id=? AND bActive=1";
+constexpr char kReactivate[] =
+    "UPDATE TarnServiceTask SET cSub_Id=?,nConfirmed=?,bActive=1 WHERE cIdentity=? AND cTaskId=?";
+constexpr char kInsert[] =
+    "INSERT INTO TarnServiceTask (cIdentity,cSub_Id,cTaskId,nConfirmed,bActive) VALUES(?,?,?,?,1)";
+constexpr char kEndTask[] = "UPDATE TarnServiceTask SET bActive=0 WHERE cIdentity=? AND cTaskId=? AND bActive=1";
+constexpr char kEndSub[] = "UPDATE TarnServiceTask SET bActive=0 WHERE cIdentity=? AND cSub_Id=? AND bActive=1";
+constexpr char kConfirmSub[] =
+    "UPDATE TarnServiceTask SET nConfirmed=? WHERE cIdentity=? AND cSub_Id=? AND bActive=1";
+constexpr char kList[] =
+    "SELECT cSub_Id,cTaskId,nConfirmed FROM TarnServiceTask WHERE cIdentity=? AND bActive=1 "
+    "ORDER BY cSub_Id,cTaskId";
+constexpr char kExpired[] =
+    "SELECT cIdentity,cSub_Id,cTaskId,nConfirmed,bActive FROM TarnServiceTask WHERE nConfirmed<?";
+// Deleting with the same condition decides which process got the entry.
+constexpr char kTake[] = "DELETE FROM TarnServiceTask WHERE cIdentity=? AND cTaskId=? AND nConfirmed<?";
+
+std::string CreateSql(db::Flavor f) {
+  const char* text = f == db::Flavor::kTsql ? "nvarchar" : "varchar";
+  const char* real = f == db::Flavor::kPostgres ? "double precision" : "float";
+  const std::string t(text);
+  return "CREATE TABLE TarnServiceTask (cIdentity " + t + "(255) NOT NULL, cSub_Id " + t + "(20) NOT NULL, cTaskId " +
+         t + "(100) NOT NULL, nConfirmed " + real + " NOT NULL, bActive int NOT NULL, " +
+         "PRIMARY KEY (cIdentity, cTaskId))";
+}
+
+Variant Ms(int64_t ms) { return Variant(static_cast<double>(ms)); }
+int64_t MsOf(const Variant& v) { return static_cast<int64_t>(std::llround(v.ToDouble())); }
+
+class SqlTaskStore final : public TaskStore {
+ public:
+  explicit SqlTaskStore(db::ConnectionPtr conn) : conn_(std::move(conn)) {}
+
+  Status Confirm(const std::string& identity, const std::string& task, int64_t now_ms, bool* known) override {
+    int64_t n = 0;
+    Status s = conn_->Execute(db::Statement(kConfirm).Bind(Ms(now_ms)).Bind(identity).Bind(task), &n);
+    *known = s.ok() && n > 0;
+    return s;
+  }
+
+  Status Admit(const TaskEntry& e, int seat_limit, bool* admitted) override {
+    *admitted = false;
+    Status s = conn_->BeginTrans();
+    if (!s.ok()) return s;
+    int64_t used = 0;
+    if (seat_limit >= 0) s = Count(db::Statement(kCountSub).Bind(e.sub), &used);
+    if (s.ok() && (seat_limit < 0 || used < seat_limit)) {
+      int64_t n = 0;
+      s = conn_->Execute(db::Statement(kReactivate).Bind(e.sub).Bind(Ms(e.confirmed_ms)).Bind(e.identity).Bind(e.task),
+                         &n);
+      if (s.ok() && n == 0) {
+        s = conn_->Execute(db::Statement(kInsert).Bind(e.identity).Bind(e.sub).Bind(e.task).Bind(Ms(e.confirmed_ms)));
+      }
+      *admitted = s.ok();
+    }
+    if (!s.ok()) {
+      *admitted = false;
+      conn_->RollbackTrans();
+      return s;
+    }
+    s = conn_->CommitTrans();
+    if (!s.ok()) *admitted = false;
+    return s;
+  }
+
+  Status EndTask(const std::string& identity, const std::string& task, int* ended) override {
+    return Changed(db::Statement(kEndTask).Bind(identity).Bind(task), ended);
+  }
+
+  Status EndSubsystem(const std::string& identity, const std::string& sub, int* ended) override {
+    return Changed(db::Statement(kEndSub).Bind(identity).Bind(sub), ended);
+  }
+
+  Status ConfirmSubsystem(const std::string& identity, const std::string& sub, int64_t now_ms,
+                          int* confirmed) override {
+    return Changed(db::Statement(kConfirmSub).Bind(Ms(now_ms)).Bind(identity).Bind(sub), confirmed);
+  }
+
+  Status List(const std::string& identity, std::vector<TaskEntry>* out) override {
+    out->clear();
+    db::ResultSet rs;
+    Status s = conn_->Query(db::Statement(kList).Bind(identity), &rs);
+    for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
+      out->push_back(TaskEntry{identity, rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(),
+                               MsOf(rs.at(r, 2)), true});
+    }
+    return s;
+  }
+
+  Status TakeExpired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
+    out->clear();
+    db::ResultSet rs;
+    Status s = conn_->Query(db::Statement(kExpired).Bind(Ms(cutoff_ms)), &rs);
+    for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
+      TaskEntry e{rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(), rs.at(r, 2).ToStringOrEmpty(),
+                  MsOf(rs.at(r, 3)), rs.at(r, 4).ToDouble() != 0};
+      int64_t n = 0;
+      s = conn_->Execute(db::Statement(kTake).Bind(e.identity).Bind(e.task).Bind(Ms(cutoff_ms)), &n);
+      if (s.ok() && n > 0) out->push_back(std::move(e));
+    }
+    return s;
+  }
+
+ private:
+  Status Count(const db::Statement& st, int64_t* n) {
+    db::ResultSet rs;
+    Status s = conn_->Query(st, &rs);
+    *n = s.ok() && rs.rows() > 0 ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : 0;
+    return s;
+  }
+
+  Status Changed(const db::Statement& st, int* changed) {
+    int64_t n = 0;
+    Status s = conn_->Execute(st, &n);
+    *changed = static_cast<int>(n);
+    return s;
+  }
+
+  db::ConnectionPtr conn_;
+};
+
+}  // namespace
+
+Status NewSqlTaskStore(db::ConnectionPtr conn, std::unique_ptr<TaskStore>* out) {
+  db::ResultSet rs;
+  if (!conn->Query(db::Statement(kProbe), &rs).ok()) {
+    conn->ClearErrors();
+    const std::string create = CreateSql(conn->flavor());
+    Status s = conn->Execute(db::Statement(create));
+    // Another process may have created it in the meantime.
+    if (!s.ok() && !conn->Query(db::Statement(kProbe), &rs).ok()) return s;
+    conn->ClearErrors();
+  }
+  *out = std::make_unique<SqlTaskStore>(std::move(conn));
+  return Status::OK();
+}
+
+}  // namespace tarn::suite

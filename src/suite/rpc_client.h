@@ -1,0 +1,24 @@
+// The client side of the management service's TCP protocol: one request
+// line out, one reply line back, every step bounded by one deadline (name
+// lookup included), so that a service that is down or stuck costs the
+// caller at most the timeout.
+#ifndef TARN_SUITE_RPC_CLIENT_H_
+#define TARN_SUITE_RPC_CLIENT_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tarn/status.h"
+
+namespace tarn::suite {
+
+// Sends `frame` (with its newline) and reads the reply line (without it).
+// Unavailable when the host cannot be reached in time, IOError when the
+// connection breaks or the reply is not one line of at most 4 KiB.
+Status TcpExchange(const std::string& host, uint16_t port, std::string_view frame, int timeout_ms,
+                   std::string* reply_line);
+
+}  // namespace tarn::suite
+
+#endif  // TARN_SUITE_RPC_CLIENT_H_
