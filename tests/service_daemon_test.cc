@@ -1,0 +1,244 @@
+// `tarn service` as a process: admission, heartbeats, leases against a
+// real system database, restarts, bad input and limits; and a login
+// component that finds the service down.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "platform/timer_queue.h"
+#include "service/frm_timer.h"
+#include "service/service_calls.h"
+#include "suite/settings.h"
+#include "support/fake_env.h"
+#include "support/service_process.h"
+#include "support/system_db.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testing::ServiceProcess;
+using testing::SystemDb;
+
+// A raw client of the line protocol.
+class LineClient {
+ public:
+  explicit LineClient(uint16_t port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~LineClient() { close(fd_); }
+  bool connected() const { return connected_; }
+  void Send(const std::string& text) { ASSERT_EQ(send(fd_, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+  // The next line, "<eof>" when the service closed, "<timeout>" after `ms`.
+  std::string ReadLine(int ms = 5000) {
+    for (;;) {
+      const size_t nl = in_.find('\n');
+      if (nl != std::string::npos) {
+        std::string line = in_.substr(0, nl);
+        in_.erase(0, nl + 1);
+        return line;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, ms) <= 0) return "<timeout>";
+      char buf[1024];
+      const ssize_t n = recv(fd_, buf, sizeof buf, 0);
+      if (n <= 0) return "<eof>";
+      in_.append(buf, static_cast<size_t>(n));
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+  std::string in_;
+};
+
+class ServiceDaemonTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(db_.ok()); }
+
+  bool StartService(ServiceProcess& p, std::vector<std::string> args = {}) {
+    args.insert(args.begin(), {"--connect", db_.connection_string()});
+    if (!p.Start(args)) return false;
+    env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", p.address());
+    return true;
+  }
+
+  // Polls `done` for up to `ms` milliseconds.
+  template <class F>
+  static bool Eventually(F done, int ms) {
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < until) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+  }
+
+  SystemDb db_;
+  testing::FakeEnv env_;
+  testing::FakeEnvScope scope_{env_};
+};
+
+TEST_F(ServiceDaemonTest, BeatenTaskLivesSilentTaskIsReleasedRestartAsksForRelogin) {
+  ServiceProcess service;
+  ASSERT_TRUE(StartService(service, {"--lease-seconds", "2"}));
+  clsLogin login;
+  db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 0);
+  // The host's name, without the text behind the comma.
+  const std::string host = service::SvcHostInfo("", "ID1");
+  EXPECT_FALSE(host.empty());
+  EXPECT_EQ(host.find(','), std::string::npos) << host;
+
+  // The fake clock fires the minute heartbeat; real time passes beyond the
+  // lease while it beats.
+  service::frmTimer timer;
+  timer.Init(nullptr, "ID1", "", "GL", "45000.5", false);
+  timer.Load();
+  for (int i = 0; i < 5; ++i) {
+    env_.Advance(service::kHeartbeatMillis);
+    TimerQueue::ForThread().RunDue();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  }
+  EXPECT_EQ(login.LogState(), 0);
+  EXPECT_EQ(db_.TaskRows("45000.5"), 2);
+
+  timer.Unload();
+  EXPECT_TRUE(Eventually([&] { return db_.TaskRows("45000.5") == 0; }, 8000));
+  EXPECT_EQ(db_.OpenLogRows("alice"), 0);
+  const std::string log = service.Log();
+  for (const char* part : {"lease expired", "45000.5", "ST01", "alice", "reg", "GL0101"}) {
+    EXPECT_NE(log.find(part), std::string::npos) << part << " not in\n" << log;
+  }
+  // A heartbeat now finds the task gone.
+  env_.Advance(service::kHeartbeatMillis);
+  timer.Load();
+  env_.Advance(service::kHeartbeatMillis);
+  TimerQueue::ForThread().RunDue();
+  EXPECT_EQ(login.LogState(), 102);
+  timer.Unload();
+
+  EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
+  EXPECT_EQ(service.Stop(), 0);
+  ServiceProcess restarted;
+  ASSERT_TRUE(StartService(restarted));
+  EXPECT_FALSE(service::SvcConnect("", "ID2", "AP", "45001.5"));
+  EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
+  EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 0);
+  EXPECT_EQ(restarted.Stop(), 0);
+  EXPECT_NE(restarted.Log().find("stopping on SIGTERM"), std::string::npos);
+}
+
+TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
+  ServiceProcess service;
+  ASSERT_TRUE(StartService(service, {"--seats", "GL=1", "--idle-timeout", "1", "--max-clients", "3"}));
+  {
+    LineClient c(service.port());
+    ASSERT_TRUE(c.connected());
+    c.Send("hello\n");
+    EXPECT_EQ(c.ReadLine().rfind("-malformed line", 0), 0u);
+    c.Send("1|Shutdown,ID,GL,0,0,9801\n");
+    EXPECT_EQ(c.ReadLine(), "-unknown command");
+    c.Send(std::string(2000, 'x') + "\n");
+    EXPECT_EQ(c.ReadLine(), "-line longer than 512 bytes");
+    c.Send(std::string("1|Connect,\x01\x02\xff", 13) + "\n");
+    EXPECT_EQ(c.ReadLine().rfind("-binary", 0), 0u);
+    // Two requests in one packet, then the one after the refusals.
+    c.Send("1|HostInfo,ID,,0,0,9801\n1|HostInfo,ID,,0,0,9801\n");
+    EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
+    EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
+  }
+  // Seats: the second GL task is refused.
+  clsLogin login;
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 1);
+  EXPECT_EQ(service::SvcConnectEx("", "ID2", "GL", "T2"), -1);
+
+  // Silent clients are timed out; over the limit, a client is told so.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the closed ones are gone
+  LineClient a(service.port()), b(service.port()), c(service.port());
+  LineClient d(service.port());
+  EXPECT_EQ(d.ReadLine(), "-busy: too many clients (at most 3)");
+  EXPECT_EQ(a.ReadLine(4000), "<eof>");
+  EXPECT_EQ(b.ReadLine(4000), "<eof>");
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 0);  // still serving
+  EXPECT_EQ(service.Stop(), 0);
+}
+
+TEST_F(ServiceDaemonTest, AServiceThatIsDownOrSilentCostsATimeoutNotAHang) {
+  env_.registry.SetString(suite::kSettingsKey, "RpcTimeoutSeconds", "1");
+  // A port that accepts connections into its backlog but never answers.
+  const int silent = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(silent, 16), 0);
+  socklen_t len = sizeof a;
+  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
+  const std::string silent_address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+  clsLogin login;
+  service::frmTimer timer;
+  timer.Init(nullptr, "ID1", "", "GL", "T1", false);
+  timer.Load();
+  for (const std::string& address : {silent_address, std::string("127.0.0.1:1")}) {
+    env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", address);
+    const auto start = Clock::now();
+    EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), -1) << address;
+    login.ClearError();
+    env_.Advance(service::kHeartbeatMillis);
+    TimerQueue::ForThread().RunDue();
+    EXPECT_EQ(login.LogState(), 102) << address;
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4)) << address;
+  }
+  close(silent);
+}
+
+TEST_F(ServiceDaemonTest, SessionRemoteExecExitReachesTheService) {
+  ServiceProcess service;
+  ASSERT_TRUE(StartService(service));
+  clsLogin login;
+  // The session's object has signed on to nothing: its subsystem is empty.
+  EXPECT_EQ(service::SvcConnectEx("", "SESS@1", "", "T9"), 1);
+
+  const std::string dir = db_.dir();
+  std::ofstream(dir + "/session.reg") << "Windows Registry Editor Version 5.00\n\n"
+                                      << "[HKEY_LOCAL_MACHINE\\Software\\ValeSoft\\WF\\Tarn]\n"
+                                      << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
+  std::ofstream(dir + "/script.txt") << "let cSerial \"SESS@1\"\nRemoteExec \"exit\"\ncServer\n";
+  const std::string command = "TARN_COMPUTERNAME=PC01 TARN_REGISTRY=" + dir + "/session.reg " +
+                              std::string(TARN_BIN_DIR) + "/tarn session < " + dir + "/script.txt";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buf[4096];
+  while (std::fgets(buf, sizeof buf, pipe)) out += buf;
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_NE(out.find("\"member\":\"RemoteExec\""), std::string::npos) << out;
+  EXPECT_EQ(out.find("\"error\""), std::string::npos) << out;
+  EXPECT_NE(out.find("\"result\":\"PC01\""), std::string::npos) << out;
+
+  EXPECT_FALSE(service::SvcConnect("", "SESS@1", "", "T9"));  // the exit ended it
+  EXPECT_NE(service.Log().find("exit: SESS@1"), std::string::npos) << service.Log();
+  EXPECT_EQ(service.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,214 @@
+// The management service's logic, shared by the daemon and the embedded
+// service: admission, heartbeats, seats, notifications, leases, and the
+// refusal of bad lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+#include "platform/timer_queue.h"
+#include "service/frm_timer.h"
+#include "service/service_calls.h"
+#include "suite/mgmt/embedded_service.h"
+#include "suite/mgmt/request.h"
+#include "suite/mgmt/serve_line.h"
+#include "suite/mgmt/service_logic.h"
+#include "suite/reply_codec.h"
+#include "suite/settings.h"
+#include "support/fake_env.h"
+#include "support/system_db.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+using suite::ServiceLogic;
+using suite::ServiceReply;
+using suite::ServiceRequest;
+using testing::SystemDb;
+
+class ServiceLogicTest : public ::testing::Test {
+ protected:
+  ServiceLogicTest() { options_.host_identity = "SVCHOST,tarn service"; }
+
+  std::string Send(const std::string& line, int64_t now = 0) {
+    ServiceRequest r;
+    std::string reason;
+    if (!suite::ParseServiceRequest(line, &r, &reason)) return "refused line: " + reason;
+    ServiceReply reply;
+    Status s = logic().Handle(r, now, &reply);
+    return s.ok() ? reply.text : "error: " + s.message();
+  }
+
+  ServiceLogic& logic() {
+    if (!logic_) {
+      logic_ = std::make_unique<ServiceLogic>(options_, *store_, db_ ? db_->conn().get() : nullptr,
+                                              [this](const std::string& l) { log_.push_back(l); });
+    }
+    return *logic_;
+  }
+
+  suite::ServiceOptions options_;
+  std::unique_ptr<suite::TaskStore> store_ = suite::NewMemoryTaskStore();
+  std::unique_ptr<SystemDb> db_;
+  std::unique_ptr<ServiceLogic> logic_;
+  std::vector<std::string> log_;
+};
+
+TEST_F(ServiceLogicTest, AdmissionAnswersReloginThenPass) {
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "unknown task");  // a heartbeat admits nothing
+  EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "relogin");
+  EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "pass");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "pass");
+  // Tasks belong to their identity.
+  EXPECT_EQ(Send("Connect,ID2,GL,0,T1,9801"), "unknown task");
+  EXPECT_EQ(Send("HostInfo,ID1,,0,0,9801"), "SVCHOST,tarn service");
+}
+
+TEST_F(ServiceLogicTest, SeatLimitRefusesWithoutEchoingTheClient) {
+  options_.seats = {{"GL", 1}, {"XPASS", 0}};
+  EXPECT_EQ(Send("Connect,ID1,gl,-1,T1,9801"), "relogin");
+  const std::string refusal = Send("Connect,ID2,GL,-1,T2,9801");
+  EXPECT_EQ(refusal.rfind("refused", 0), 0u);
+  // A subsystem code that holds "pass" must not turn a refusal into a pass.
+  EXPECT_EQ(Send("Connect,ID2,xpass,-1,T2,9801").find("pass"), std::string::npos);
+  EXPECT_EQ(Send("Connect,ID2,AP,-1,T3,9801"), "relogin");  // no limit for AP
+  // A seat comes free when its task ends.
+  EXPECT_EQ(Send("Logout,ID1,GL,0,T1,9801"), "pass");
+  EXPECT_EQ(Send("Connect,ID2,GL,-1,T2,9801"), "relogin");
+}
+
+TEST_F(ServiceLogicTest, NotificationsActOnTheTable) {
+  Send("Connect,ID1,GL,-1,T1,9801");
+  Send("Connect,ID1,GL,-1,T2,9801");
+  Send("Connect,ID1,AP,-1,T3,9801");
+  EXPECT_EQ(Send("List,ID1,GL,0,0,9801"), "pass 3;AP T3;GL T1;GL T2");
+  EXPECT_EQ(Send("Logout,ID1,XX,0,T3,9801"), "pass");
+  EXPECT_EQ(Send("Logout,ID1,AP,0,T3,9801"), "unknown task");
+  EXPECT_EQ(Send("ChangeYear,ID1,GL,0,0,9801"), "pass: 2 task(s) confirmed");
+  EXPECT_EQ(Send("Exit,ID1,GL,0,0,9801"), "pass: 2 task(s) ended");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "unknown task");
+  EXPECT_EQ(Send("List,ID1,GL,0,0,9801"), "pass 0");
+  // An ended task comes back with the next admission.
+  EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "relogin");
+}
+
+TEST_F(ServiceLogicTest, LeaseReleasesTheRowsOfAnUnconfirmedTask) {
+  db_ = std::make_unique<SystemDb>();
+  ASSERT_TRUE(db_->ok());
+  options_.lease_ms = 180000;
+  db_->AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
+  db_->AddLogin("45000.75", "ST02", "bob", "GL0102", 5678.5);
+  Send("Connect,ID1,GL,-1,45000.5,9801", 0);
+  Send("Connect,ID2,GL,-1,45000.75,9801", 0);
+  Send("Connect,ID2,GL,0,45000.75,9801", 100000);  // bob's station beats, alice's does not
+
+  EXPECT_EQ(logic().Sweep(179999), 0);  // a slow station gets its grace
+  EXPECT_EQ(logic().Sweep(180001), 1);
+  EXPECT_EQ(db_->TaskRows("45000.5"), 0);
+  EXPECT_EQ(db_->OpenLogRows("alice"), 0);
+  EXPECT_EQ(db_->TaskRows("45000.75"), 2);
+  EXPECT_EQ(db_->OpenLogRows("bob"), 2);
+  ASSERT_FALSE(log_.empty());
+  const std::string& line = log_.back();
+  for (const char* part : {"45000.5", "ST01", "alice", "reg", "GL0101"}) {
+    EXPECT_NE(line.find(part), std::string::npos) << line;
+  }
+  // The dropped task is admitted afresh.
+  EXPECT_EQ(Send("Connect,ID1,GL,0,45000.5,9801", 180002), "unknown task");
+  EXPECT_EQ(Send("Connect,ID1,GL,-1,45000.5,9801", 180002), "relogin");
+}
+
+TEST(ServeLineTest, BadLinesGetClearRefusals) {
+  auto store = suite::NewMemoryTaskStore();
+  ServiceLogic logic(suite::ServiceOptions{180000, {}, "H"}, *store, nullptr, nullptr);
+  auto serve = [&](const std::string& line) { return suite::ServeLine(logic, line, 0); };
+  EXPECT_EQ(serve("Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);  // no handshake
+  EXPECT_EQ(serve("x|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
+  EXPECT_EQ(serve("99999999999|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
+  EXPECT_EQ(serve("1|Connect,ID,GL,-1,T,9801,more").rfind("-malformed request", 0), 0u);
+  EXPECT_EQ(serve("1|Connect,ID,GL,-1,T,9802").rfind("-malformed request", 0), 0u);
+  EXPECT_EQ(serve("1|Connect,ID,GL,1,T,9801").rfind("-malformed request", 0), 0u);
+  EXPECT_EQ(serve("1|Connect,ID,GL,-1,,9801").rfind("-malformed request", 0), 0u);
+  EXPECT_EQ(serve("1|connect,ID,GL,-1,T,9801"), "-unknown command");
+  EXPECT_EQ(serve(std::string("1|Connect,ID\0,GL,-1,T,9801", 26)).rfind("-binary", 0), 0u);
+  EXPECT_EQ(serve("1|" + std::string(600, 'x')).rfind("-line longer", 0), 0u);
+  // Served lines: locked for the request's handshake, HostInfo plain.
+  EXPECT_EQ(suite::UnlockReply(serve("-7|Connect,ID,GL,-1,T,9801").substr(1), -7), "relogin");
+  EXPECT_EQ(serve("-7|HostInfo,ID,,0,0,9801\r"), "+H");
+}
+
+// Two "processes" of one machine (two threads, each with its own
+// connection) share the embedded service through the system database.
+class EmbeddedServiceTest : public ::testing::Test {
+ protected:
+  EmbeddedServiceTest() {
+    env_.registry.SetString(suite::kSettingsKey, "SystemDatabase", db_.connection_string());
+    suite::SetEmbeddedServiceLog([this](const std::string& l) { log_.push_back(l); });
+  }
+  ~EmbeddedServiceTest() override {
+    suite::SetEmbeddedServiceLog(nullptr);
+    suite::ResetEmbeddedServiceForThread();
+  }
+
+  template <class F>
+  auto OnOtherThread(F f) {
+    decltype(f()) result;
+    std::thread t([&] {
+      ScopedEnv env(&env_);
+      result = f();
+      suite::ResetEmbeddedServiceForThread();
+    });
+    t.join();
+    return result;
+  }
+
+  SystemDb db_;
+  testing::FakeEnv env_;
+  testing::FakeEnvScope scope_{env_};
+  std::vector<std::string> log_;
+};
+
+TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
+  ASSERT_TRUE(db_.ok());
+  clsLogin login;  // start-up of this thread: the default libraries
+  db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+  EXPECT_EQ(OnOtherThread([] { return service::SvcConnectEx("", "ID1", "GL", "45000.5"); }), 0);
+  EXPECT_TRUE(OnOtherThread([] { return service::SvcConnect("localhost", "ID1", "GL", "45000.5"); }));
+  EXPECT_EQ(service::SvcHostInfo("PC01", "ID1"), "PC01");
+
+  // Two minutes of heartbeats keep it; then the station goes silent.
+  service::frmTimer timer;
+  timer.Init(nullptr, "ID1", "", "GL", "45000.5", false);
+  timer.Load();
+  for (int i = 0; i < 2; ++i) {
+    env_.Advance(service::kHeartbeatMillis);
+    TimerQueue::ForThread().RunDue();
+  }
+  EXPECT_EQ(login.LogState(), 0);
+  timer.Unload();
+  env_.Advance(179000);
+  EXPECT_TRUE(service::SvcConnect("", "ID1", "GL", "45000.5"));  // still inside the lease
+  env_.Advance(180001);
+  EXPECT_FALSE(OnOtherThread([] { return service::SvcConnect("", "ID9", "GL", "other"); }));
+  EXPECT_EQ(db_.TaskRows("45000.5"), 0);
+  EXPECT_EQ(db_.OpenLogRows("alice"), 0);
+  std::vector<std::string> released;
+  for (const std::string& l : log_) {
+    if (l.find("lease expired") != std::string::npos) released.push_back(l);
+  }
+  ASSERT_EQ(released.size(), 1u);  // released once, by one of the two
+  EXPECT_NE(released[0].find("alice"), std::string::npos) << released[0];
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+}
+
+TEST_F(EmbeddedServiceTest, WithoutASystemDatabaseCallsFail) {
+  env_.registry = RegistryStore();
+  clsLogin login;
+  EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T"), -1);
+  EXPECT_EQ(service::SvcHostInfo("", "ID1"), "");
+}
+
+}  // namespace
+}  // namespace tarn
