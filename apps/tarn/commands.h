@@ -14,6 +14,7 @@ int RunSession(const Args& args);  // tarn session
 int RunDb(const Args& args);       // tarn db init|query|passwd
 int RunDemo(const Args& args);     // tarn demo
 int RunService(const Args& args);  // tarn service
+int RunToken(const Args& args);    // tarn token
 
 }  // namespace tarn::app
 

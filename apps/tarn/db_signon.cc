@@ -1,17 +1,141 @@
-// Sign-on material of `tarn db init`: nothing beyond the tables yet; the
-// registry file, the token key and the demo users' password hashes are
-// written here once sign-on exists.
-#include <cstdio>
+// Sign-on material of `tarn db init`: the token key, the registry file that
+// names the system database for the login service, and the demo users'
+// passwords; and `tarn db passwd`.
+#include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "db/connection.h"
 #include "db_init.h"
+#include "suite/login_service/password.h"
+#include "suite/login_service/token.h"
+#include "suite/settings.h"
 
 namespace tarn::app {
+namespace {
 
-int InitSignOnMaterial(const DbTarget&) { return 0; }
+// A value in the registry file's quoting.
+std::string RegQuote(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
 
-int RunDbPasswd(const Args&) {
-  std::fputs("tarn db passwd: this build has no sign-on to set passwords for\n", stderr);
-  return 2;
+std::string SystemDatabase(const std::string& server_connection_string) {
+  return server_connection_string + ";Initial Catalog=ValeSystem";
+}
+
+Status SetPassword(db::Connection& conn, const std::string& user, const std::string& password, bool* found) {
+  std::string hash;
+  Status s = suite::HashPassword(password, &hash);
+  if (!s.ok()) return s;
+  int64_t affected = 0;
+  s = conn.Execute(db::Statement("UPDATE UA_User SET cPasswordHash = ? WHERE cUser_Id = ?").Bind(hash).Bind(user),
+                   &affected);
+  *found = affected > 0;
+  return s;
+}
+
+}  // namespace
+
+// The demo users sign on with their id in lower case as password.
+const char* const kDemoUsers[] = {"ADMIN", "DEMO", "ALICE", "BOB", "CAROL", "ZHANG", "ERIN", "ASUSER"};
+
+int InitSignOnMaterial(const DbTarget& target) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path dir = fs::absolute(target.data_dir.empty() ? fs::path(".") : fs::path(target.data_dir), ec);
+  const std::string key_file = (dir / "token.key").string();
+  const std::string registry_file = (dir / "registry.reg").string();
+  const std::string system_database = SystemDatabase(
+      target.data_dir.empty() ? target.connection_string.substr(0, target.connection_string.rfind(";Initial Catalog="))
+                              : "Provider=SQLite;Data Source=" + dir.string());
+
+  if (!fs::exists(key_file)) {
+    Status s = suite::CreateTokenKey(key_file);
+    if (!s.ok()) {
+      std::fprintf(stderr, "tarn db init: %s\n", s.message().c_str());
+      return 1;
+    }
+  }
+  std::ofstream reg(registry_file, std::ios::trunc);
+  reg << "Windows Registry Editor Version 5.00\n\n"
+      << "[HKEY_LOCAL_MACHINE\\" << suite::kSettingsKey.substr(0, suite::kSettingsKey.size() - 1) << "]\n"
+      << "\"SystemDatabase\"=" << RegQuote(system_database) << "\n"
+      << "\"TokenKeyFile\"=" << RegQuote(key_file) << "\n";
+  reg.close();
+  if (!reg) {
+    std::fprintf(stderr, "tarn db init: cannot write %s\n", registry_file.c_str());
+    return 1;
+  }
+  std::printf("wrote %s and %s\n", registry_file.c_str(), key_file.c_str());
+
+  if (target.demo) {
+    auto conn = db::Connection::Create();
+    Status s = conn->Open(system_database, "", "");
+    for (const char* user : kDemoUsers) {
+      std::string password = user;
+      for (char& c : password) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      bool found = false;
+      if (s.ok()) s = SetPassword(*conn, user, password, &found);
+    }
+    if (!s.ok()) {
+      std::fprintf(stderr, "tarn db init: %s\n", s.message().c_str());
+      return 1;
+    }
+    std::printf("demo users sign on with their id in lower case as password (alice for ALICE)\n");
+  }
+  return 0;
+}
+
+int RunDbPasswd(const Args& args) {
+  std::string data, connect, user;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--data" && i + 1 < args.size()) {
+      data = args[++i];
+    } else if (args[i] == "--connect" && i + 1 < args.size()) {
+      connect = args[++i];
+    } else if (user.empty() && !args[i].empty() && args[i][0] != '-') {
+      user = args[i];
+    } else {
+      user.clear();
+      break;
+    }
+  }
+  if (user.empty() || data.empty() == connect.empty()) {
+    std::fputs("usage: tarn db passwd (--data DIR | --connect \"<connection string>\") USER  (password on stdin)\n",
+               stderr);
+    return 2;
+  }
+  if (isatty(STDIN_FILENO)) std::fprintf(stderr, "new password for %s: ", user.c_str());
+  std::string password;
+  std::getline(std::cin, password);
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  if (password.empty()) {
+    std::fputs("tarn db passwd: an empty password is not accepted\n", stderr);
+    return 1;
+  }
+  auto conn = db::Connection::Create();
+  Status s = conn->Open(SystemDatabase(data.empty() ? connect : "Provider=SQLite;Data Source=" + data), "", "");
+  bool found = false;
+  if (s.ok()) s = SetPassword(*conn, user, password, &found);
+  if (!s.ok()) {
+    std::fprintf(stderr, "tarn db passwd: %s\n", s.message().c_str());
+    return 1;
+  }
+  if (!found) {
+    std::fprintf(stderr, "tarn db passwd: no user %s\n", user.c_str());
+    return 1;
+  }
+  std::printf("password of %s set\n", user.c_str());
+  return 0;
 }
 
 }  // namespace tarn::app

@@ -13,6 +13,7 @@ int Usage() {
       "  session   a login object host speaking one JSON line per command\n"
       "  db        init | query | passwd: the system database\n"
       "  service   the management service: --listen ADDR:PORT --connect CONNSTR\n"
+      "  token     --user U --password P --sub GL --acc 001 --year 2024: a sign-on token\n"
       "  demo      a module's life on a demo database\n",
       stderr);
   return 2;
@@ -28,5 +29,6 @@ int main(int argc, char** argv) {
   if (command == "db") return tarn::app::RunDb(args);
   if (command == "demo") return tarn::app::RunDemo(args);
   if (command == "service") return tarn::app::RunService(args);
+  if (command == "token") return tarn::app::RunToken(args);
   return Usage();
 }

@@ -12,18 +12,10 @@ namespace {
 
 }  // namespace
 
-ObjectPtr clsLogin::ValeSystemDb() { NotAvailable("ValeSystemDb"); }
 int32_t clsLogin::GetNatureDate(int16_t&, Date&, Date&) { NotAvailable("GetNatureDate"); }
 int32_t clsLogin::GetPeriod(Date, int16_t&, int16_t&) { NotAvailable("GetPeriod"); }
-bool clsLogin::Login(std::string&, std::string&, std::string&, std::string&, std::string&, std::string&,
-                     std::string&, std::string&) {
-  NotAvailable("Login");
-}
-bool clsLogin::Login(std::string&) { NotAvailable("Login"); }
 bool clsLogin::TaskExec(const std::string&, int16_t, int16_t) { NotAvailable("TaskExec"); }
 bool clsLogin::ClosingStatus(int16_t, const std::string&, int16_t, bool&) { NotAvailable("ClosingStatus"); }
 bool clsLogin::GetAccInfo(int32_t, Variant&) { NotAvailable("GetAccInfo"); }
-bool clsLogin::ConstructLogin(const std::string&) { NotAvailable("ConstructLogin"); }
-std::string clsLogin::GetEndSubAuthID(std::string&) { NotAvailable("GetEndSubAuthID"); }
 
 }  // namespace tarn

@@ -5,6 +5,7 @@
 #include "platform/object_registry.h"
 #include "suite/lingua/lingua_package.h"
 #include "suite/parley.h"
+#include "suite/login_service/login_service.h"
 #include "suite/sundry.h"
 
 namespace tarn::suite {
@@ -16,6 +17,8 @@ void RegisterDefaults() {
     RegisterDefaultLingua(registry);
     RegisterDefaultSundry(registry);
     RegisterDefaultParley(registry);
+    RegisterDefaultLoginService(registry);
+    RegisterDefaultDatabaseKit(registry);
   });
 }
 

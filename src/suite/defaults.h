@@ -4,9 +4,14 @@
 #ifndef TARN_SUITE_DEFAULTS_H_
 #define TARN_SUITE_DEFAULTS_H_
 
+#include "platform/object_registry.h"
+
 namespace tarn::suite {
 
 void RegisterDefaults();
+
+// The database kit "valedbkit.ValeDatabase" on our data layer.
+void RegisterDefaultDatabaseKit(ObjectRegistry& registry);
 
 }  // namespace tarn::suite
 

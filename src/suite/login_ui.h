@@ -22,6 +22,7 @@ inline constexpr std::string_view kProductContextProgId =
 // throws ComError 438.
 class ContextData : public Object {
  public:
+  std::string TypeName() const override { return "ContextData"; }
   virtual Variant Get(std::string_view member) const = 0;
 };
 

@@ -1,0 +1,198 @@
+#include "signon/completion.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/config.h"
+#include "core/login_state.h"
+#include "core/thread_state.h"
+#include "db/recordset.h"
+#include "platform/env.h"
+#include "resources/error_state.h"
+#include "service/service_calls.h"
+#include "service/frm_timer.h"
+#include "signon/connection_data.h"
+#include "tarn/com_error.h"
+
+namespace tarn::signon {
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+  return out;
+}
+
+std::string Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+void Check(const Status& s) {
+  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");  // E_FAIL, as a provider reports
+}
+
+// Opens `statement` and answers its first row's first column; `found` says
+// whether there was a row. Statements go through one recordset that is
+// closed before the next query, as the sign-on always did.
+Variant First(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Statement& statement, bool* found) {
+  if (rs.State() == db::ObjectState::kOpen) rs.Close();
+  Check(rs.Open(statement, conn, db::CursorType::kUnspecified, db::LockType::kUnspecified));
+  *found = !rs.Eof();
+  return *found ? rs.Value(size_t{0}) : Variant();
+}
+
+// As First, but no row is an error: the field read at end of file.
+Variant Required(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Statement& statement) {
+  bool found;
+  First(rs, conn, statement, &found);
+  return rs.Value(size_t{0});  // throws "no current record" when nothing came back
+}
+
+// An error while the database part runs: reported as 901 unless an error
+// text is already pending; the connection opened for the sign-on is dropped.
+void Fail(const db::ConnectionPtr& conn, const std::string& description) {
+  if (core::Thread().share_string.empty()) {
+    resources::RecordRawError(901, resources::ResText("Tarn.AA.TarnLogin.UnknownLoginError") + description);
+  }
+  if (conn) conn->Close();
+}
+
+void StartHeartbeat(core::LoginState& s) {
+  if (s.HeartbeatTimer) {
+    s.HeartbeatTimer->Unload();
+  } else {
+    s.HeartbeatTimer = service::NewHeartbeat();
+  }
+  auto timer = std::static_pointer_cast<service::frmTimer>(s.HeartbeatTimer);
+  const std::string sub = Upper(s.cSub_Id);
+  const bool web = sub == "PO" || sub == "SO" || sub == "CO" || sub == "WH";
+  timer->Init(s.SystemConnection, s.cSerial, s.RightServer, s.cSub_Id, s.TaskId, s.IsGroupVer,
+              web ? s.cWebClient : std::string());
+  timer->Load();
+}
+
+}  // namespace
+
+bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_login_data) {
+  core::LoginState& s = login.state();
+  const bool extended = s.edition == Edition::kExtended;
+
+  // SC and OA, and every piece of that text (the empty code too), need
+  // nothing from the database.
+  if (std::string_view("SC,OA").find(a.sub_id) != std::string_view::npos) {
+    StartHeartbeat(s);
+    return true;
+  }
+  if (a.sub_id.size() > 2) a.sub_id = a.sub_id.substr(0, 2);
+  if (a.sub_id.size() != 2) {
+    resources::RecordError(1, "Tarn.AA.TarnLogin.InvalidateSubID");
+    return false;
+  }
+  if (s.ValeDbName.empty()) {
+    resources::RecordError(887, "Tarn.AA.TarnLogin.InvalidateToken");
+    return false;
+  }
+  s.cSub_Id = Upper(a.sub_id);
+  if (!a.server.empty()) {
+    s.cServer = Upper(a.server);
+  } else if (s.cServer.empty()) {
+    s.cServer = Upper(core::GetLoginServer(core::LoginRegKey(s.edition), a.sub_id));
+  }
+  if (!a.serial.empty()) {
+    s.cSerial = a.serial;
+  } else if (s.cSerial.empty()) {
+    s.cSerial = core::WorkstationSerial(s.edition);
+  }
+  Date date = s.CurDate;
+  if (!a.date.empty()) date = Variant(a.date).ToDate();  // not a date: raised to the caller
+
+  db::ConnectionPtr conn;
+  try {
+    conn = db::Connection::Create();
+    Check(conn->Open(s.SysConnString, "", ""));
+    auto rs = db::Recordset::Create();
+    const bool admin = Upper(s.cUserId) == "ADMIN";
+
+    if (FormatDateTime(date) == "1899-01-01 00:00:00" && !(admin && s.cSub_Id == "AA")) {
+      bool found;
+      Variant end = First(*rs, conn,
+                          db::Statement("SELECT  dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = 12 AND  "
+                                        "(bIsDelete=0 or bisdelete is null)")
+                              .Bind(Trim(s.cAcc_Id))
+                              .BindNumber(s.cIYear),
+                          &found);
+      if (found) date = end.ToDate();
+    }
+
+    int16_t month = 0;
+    bool is_admin = false;
+    if (!extended && !admin) {
+      s.cAccName = Required(*rs, conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id))
+                       .ToStringOrEmpty();
+      const int32_t year = Variant(s.cIYear).ToInt32();
+      const std::string day = FormatDay(date);
+      bool found;
+      Variant period = First(*rs, conn,
+                             db::Statement("SELECT iId FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND dBegin<=? AND dEnd>=?")
+                                 .Bind(s.cAcc_Id)
+                                 .Bind(year)
+                                 .Bind(day)
+                                 .Bind(day),
+                             &found);
+      month = found ? period.ToInt16() : int16_t{1};
+      First(*rs, conn,
+            db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear=? AND cauth_id='Admin' AND "
+                          "(cUser_Id =? or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?))")
+                .Bind(s.cAcc_Id)
+                .Bind(year)
+                .Bind(s.cUserId)
+                .Bind(s.cUserId),
+            &is_admin);
+    } else if (extended) {
+      month = s.iMonth;
+      is_admin = s.IsAdmin;
+    }
+
+    std::string task_id = s.TaskId;
+    if (sub_login_data != nullptr) {
+      s.cSubName = sub_login_data->Get("SubName").ToStringOrEmpty();
+      task_id = sub_login_data->Get("TaskId").ToStringOrEmpty();
+    } else {
+      s.cSubName =
+          Required(*rs, conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(s.cSub_Id))
+              .ToStringOrEmpty();
+    }
+    if (!extended) {
+      s.cUserName =
+          Required(*rs, conn, db::Statement("SELECT cUser_Name FROM UA_User WHERE cUser_Id = ?").Bind(s.cUserId))
+              .ToStringOrEmpty();
+      const std::string data_server = DataServerName(s.ValeDbName);
+      s.cDbServerSerial = service::SvcHostInfo(data_server, s.cSerial);
+      s.cServerSerial = service::SvcHostInfo(s.cServer, s.cSerial);
+      s.SysPassword = DatabasePassword(s.ValeDbName);
+    }
+    if (rs->State() == db::ObjectState::kOpen) rs->Close();
+
+    s.cSub_Id = Upper(a.sub_id);
+    s.CurDate = date;
+    s.iMonth = admin && !extended ? int16_t{0} : month;
+    s.IsAdmin = is_admin;
+    s.TaskId = task_id.empty() ? FormatNumber(Env::Current().Now().serial) : task_id;
+    s.ValeDbPath = AccountDbPath(s.cAcc_Id, s.cIYear);
+    s.ValeZtPath = AccountZtPath(s.cAcc_Id, s.cIYear);
+    if (s.SystemConnection && s.SystemConnection != conn) s.SystemConnection->Close();
+    s.SystemConnection = conn;
+  } catch (const ComError& e) {
+    Fail(conn, e.description());
+    return false;
+  } catch (const std::exception& e) {
+    Fail(conn, e.what());
+    return false;
+  }
+  StartHeartbeat(s);
+  return true;
+}
+
+}  // namespace tarn::signon

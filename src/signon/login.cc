@@ -1,0 +1,84 @@
+// Login: through the login interface, or only the completion step for an
+// object built from a token; and the database kit on the system database.
+#include "core/login_state.h"
+#include "platform/object_registry.h"
+#include "resources/error_state.h"
+#include "resources/res_service.h"
+#include "signon/completion.h"
+#include "tarn/com_error.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+bool clsLogin::Login(std::string& pSubId) {
+  std::string acc, year, user, password, date, server, serial;
+  return Login(pSubId, acc, year, user, password, date, server, serial);
+}
+
+bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYearId, std::string& pUserId,
+                     std::string& pPassword, std::string& pDate, std::string& cSrv, std::string& cSerial) {
+  core::LoginState& s = *state_;
+  if (s.TokenBuilt) {
+    return signon::CompleteLogin(*this, {pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv, cSerial});
+  }
+  if (pAccId.empty() || pUserId.empty()) {
+    resources::SetShareString(resources::ResText("Tarn.AA.TarnLogin.NotCompleteLogin"));
+    return false;
+  }
+
+  // Sign-on through the login interface.
+  s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+  suite::LoginUI& ui = *s.LoginUI;
+  if (Upper(pUserId) == "ASUSER" && !pYearId.empty()) {
+    pPassword = Lower(pPassword);
+    pDate = pDate + "@" + pYearId;
+  }
+  ui.SetLanguageID(resources::SharedResService().GetCurrentLanguage());
+  const bool extended = s.edition == Edition::kExtended;
+  if (!ui.Login(pSubId, pUserId, pPassword, cSrv, pDate, pAccId, cSerial)) {
+    if (extended) resources::SetLogState(8888);
+    resources::SetShareString(ui.ErrDescript());
+    return false;
+  }
+  s.ProductContext = ui.SubLogin(pSubId);
+  if (!s.ProductContext) {
+    if (extended) resources::SetLogState(8888);
+    resources::SetShareString(ui.ErrDescript());
+    return false;
+  }
+  if (!ConstructLogin(ui.UserToken())) return false;
+  s.TaskId = ui.GetTaskID(pSubId);
+  std::string acc, year, user, password, date, server, serial;
+  const bool ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
+  // The object now belongs to this sign-on: its release logs the subsystem
+  // out of the interface.
+  if (ok) s.TokenBuilt = false;
+  return ok;
+}
+
+ObjectPtr clsLogin::ValeSystemDb() {
+  core::LoginState& s = *state_;
+  if (s.DatabaseKit) return s.DatabaseKit;
+  if (!s.SystemConnection) {
+    throw ComError(errnum::kObjectRequired, "Object variable not set: the login object has not signed on");
+  }
+  auto kit = ObjectRegistry::Global().CreateAs<suite::DatabaseKit>(suite::kDatabaseKitProgId);
+  s.DatabaseKit = kit;
+  kit->opendatabase(s.SystemConnection->ConnectionString() + ";INITIAL CATALOG=ValeSystem");
+  return kit;
+}
+
+}  // namespace tarn

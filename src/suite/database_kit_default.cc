@@ -1,0 +1,39 @@
+// Our database kit: a connection of the data layer on the string it is
+// handed.
+#include "db/connection.h"
+#include "platform/object_registry.h"
+#include "suite/database_kit.h"
+#include "suite/defaults.h"
+#include "tarn/com_error.h"
+
+namespace tarn::suite {
+namespace {
+
+class DataLayerKit final : public DatabaseKit {
+ public:
+  void opendatabase(const std::string& connection_string) override {
+    connection_ = db::Connection::Create();
+    Status s = connection_->Open(connection_string, "", "");
+    if (!s.ok()) {
+      connection_.reset();
+      throw ComError(-2147467259, s.message(), "valedbkit");
+    }
+  }
+  void oClose() override {
+    if (connection_) connection_->Close();
+    connection_.reset();
+  }
+  // The open connection, for hosts that use the kit's data access.
+  db::ConnectionPtr connection() const { return connection_; }
+
+ private:
+  db::ConnectionPtr connection_;
+};
+
+}  // namespace
+
+void RegisterDefaultDatabaseKit(ObjectRegistry& registry) {
+  registry.RegisterDefault(kDatabaseKitProgId, [] { return std::make_shared<DataLayerKit>(); });
+}
+
+}  // namespace tarn::suite

@@ -1,0 +1,513 @@
+#include "suite/login_service/login_service.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "db/connection_string.h"
+#include "platform/env.h"
+#include "suite/closed_libs.h"
+#include "suite/lingua/catalog.h"
+#include "suite/lingua/format.h"
+#include "suite/lingua/language.h"
+#include "suite/login_service/password.h"
+#include "suite/login_service/token.h"
+#include "suite/settings.h"
+#include "tarn/com_error.h"
+
+namespace tarn::suite {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Runs a query and hands back its rows; a failure is an error of the call.
+db::ResultSet Query(const db::ConnectionPtr& conn, const db::Statement& statement) {
+  db::ResultSet rows;
+  Status s = conn->Query(statement, &rows);
+  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
+  return rows;
+}
+
+void Exec(const db::ConnectionPtr& conn, const db::Statement& statement) {
+  Status s = conn->Execute(statement);
+  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
+}
+
+std::string Quote(std::string_view s) {
+  std::string out = "'";
+  for (char c : s) {
+    out.push_back(c);
+    if (c == '\'') out.push_back('\'');
+  }
+  return out + "'";
+}
+
+std::string XmlEscape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The identity a module reports to the management service when its caller
+// gives none: the registered GUID (or "Auto-Windows-" and the computer
+// name), the computer name, "@" and the logon session.
+std::string DefaultWorkstationSerial() {
+  Env& env = Env::Current();
+  const std::string computer = env.ComputerName();
+  const std::string base = env.Is64Bit() ? "Software\\Wow6432Node\\ValeSoft\\WF\\" : "Software\\ValeSoft\\WF\\";
+  std::string guid = env.Registry().GetString(base + "V8.610\\GUID\\", "").value_or("");
+  if (guid.empty() || guid.size() >= 128) guid = "Auto-Windows-" + computer;
+  return guid + computer + "@" + std::to_string(env.SessionId().value_or(0));
+}
+
+class ErrorRecord final : public LoginErrorRecord {
+ public:
+  ErrorRecord(std::string id, std::string args) : id_(std::move(id)), args_(std::move(args)) {}
+  std::string ResId() const override { return id_; }
+  std::string ResArg() const override { return args_; }
+
+ private:
+  std::string id_, args_;
+};
+
+Json ToJson(const Members& members) {
+  Json j = Json::object();
+  for (const auto& [name, value] : members) {
+    switch (value.type()) {
+      case Variant::Type::kBool: j[name] = value.ToBool(); break;
+      case Variant::Type::kInt16:
+      case Variant::Type::kInt32: j[name] = value.ToInt32(); break;
+      case Variant::Type::kDate: j[name] = FormatDateTime(value.ToDate()); break;
+      default: j[name] = value.ToStringOrEmpty();
+    }
+  }
+  return j;
+}
+
+Members FromJson(const Json& j) {
+  Members members;
+  for (const auto& [name, value] : j.items()) {
+    if (value.is_boolean()) members[name] = Variant(value.get<bool>());
+    else if (value.is_number_integer()) members[name] = Variant(value.get<int32_t>());
+    else if (value.is_string()) members[name] = Variant(value.get<std::string>());
+  }
+  return members;
+}
+
+// A task id no other station holds: numeric text, so that it can stand as
+// the login task's log id (a double: at most 15 digits).
+std::string NewTaskId(const db::ConnectionPtr& conn) {
+  Env& env = Env::Current();
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const double seconds = std::floor((env.Now().serial - 43831.0) * 86400.0);  // since 2020-01-01
+    const double id = std::fmod(std::max(seconds, 0.0), 1e9) * 1e6 + std::floor(env.Random() * 1e6);
+    const std::string text = FormatNumber(id);
+    if (Query(conn, db::Statement("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(text))
+            .rows() == 0) {
+      return text;
+    }
+  }
+  throw ComError(errnum::kInvalidCall, "no free task id could be drawn");
+}
+
+// The working day for a sign-on that names a year but no date: today when
+// the year's periods hold it, else the year's last day when the year is
+// over, else its first.
+Date DayInYear(const db::ConnectionPtr& conn, const std::string& acc_id, const std::string& year, Date today) {
+  db::ResultSet periods = Query(conn, db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? "
+                                                    "AND (bIsDelete=0 or bIsDelete is null) ORDER BY iId")
+                                          .Bind(acc_id)
+                                          .BindNumber(year));
+  if (periods.rows() == 0) return today;
+  for (size_t r = 0; r < periods.rows(); ++r) {
+    if (periods.at(r, 0).ToDate().serial <= today.serial && today.serial <= periods.at(r, 1).ToDate().serial) {
+      return today;
+    }
+  }
+  const Date last = periods.at(periods.rows() - 1, 1).ToDate();
+  return today.serial > last.serial ? last : periods.at(0, 0).ToDate();
+}
+
+}  // namespace
+
+std::string AccountConnectionString(const std::string& system_database) {
+  db::ConnectionString cs;
+  if (!db::ConnectionString::Parse(system_database, &cs).ok()) return system_database;
+  std::string head, source;
+  for (const auto& [key, value] : cs.items()) {
+    const std::string canonical = db::ConnectionString::Canonical(key);
+    if (canonical == "initial catalog") continue;
+    std::string item = key + "=" + value;
+    if (canonical == "data source") {
+      source = item;
+    } else {
+      head += item + ";";
+    }
+  }
+  // Data source first, then the rest: it is always followed by ';'.
+  std::string out = source + ";" + head;
+  if (!out.empty() && out.back() == ';') out.pop_back();
+  return out;
+}
+
+void LoginService::SetLanguageID(const std::string& locale) { language_ = LanguageFromSetting(locale); }
+
+bool LoginService::RefuseText(const std::string& text) {
+  error_text_ = text;
+  error_res_id_.clear();
+  error_args_ = Array();
+  return false;
+}
+
+bool LoginService::Refuse(const std::string& res_id, std::vector<Variant> args) {
+  const std::string language = language_.empty() ? CurrentLanguage() : language_;
+  error_args_ = ArgsFrom(std::move(args));
+  error_text_ = FormatPlaces(CatalogText(res_id, language), error_args_);
+  error_res_id_ = res_id;
+  return false;
+}
+
+db::ConnectionPtr LoginService::OpenSystemDatabase() {
+  const std::string system_database = Setting("SystemDatabase");
+  if (system_database.empty()) {
+    throw ComError(errnum::kInvalidCall,
+                   "No system database is configured (SystemDatabase below " + std::string(kSettingsKey) + ")");
+  }
+  db::ConnectionPtr conn = db::Connection::Create();
+  Status s = conn->Open(system_database, "", "");
+  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
+  return conn;
+}
+
+bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string& password, std::string& server,
+                         std::string& date_text, std::string& acc_id, std::string& serial) {
+  session_.reset();
+  try {
+    db::ConnectionPtr conn = OpenSystemDatabase();
+    db::ResultSet user = Query(
+        conn, db::Statement("SELECT cUser_Name, cPasswordHash, bDisabled FROM UA_User WHERE cUser_Id = ?").Bind(user_id));
+    if (user.rows() == 0) return Refuse("Tarn.AA.LoginService.UnknownUser", {Variant(user_id)});
+    if (!user.at(0, 2).IsNull() && user.at(0, 2).ToBool()) {
+      return Refuse("Tarn.AA.LoginService.UserDisabled", {Variant(user_id)});
+    }
+    if (!VerifyPassword(user.at(0, 1).ToStringOrEmpty(), password)) {
+      return Refuse("Tarn.AA.LoginService.BadPassword");
+    }
+
+    // The date may carry the year after an '@' (the account set service).
+    std::string day_text = date_text, year_text;
+    if (size_t at = date_text.find('@'); at != std::string::npos) {
+      day_text = date_text.substr(0, at);
+      year_text = date_text.substr(at + 1);
+    }
+    Date date = Env::Current().Now();
+    date.serial = std::floor(date.serial);
+    if (!day_text.empty() && !ParseDateText(day_text, &date)) {
+      return Refuse("Tarn.AA.LoginService.NoLivePeriod", {Variant(day_text)});
+    }
+    const bool admin = Upper(user_id) == "ADMIN";
+
+    Members data;
+    data["AccName"] = Variant("");
+    data["iMonth"] = Variant(int32_t{0});
+    data["IsAdmin"] = Variant(false);
+    std::string year;
+    if (!(admin && Upper(sub_id) == "AA")) {
+      db::ResultSet account =
+          Query(conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(acc_id));
+      if (account.rows() == 0) return Refuse("Tarn.AA.LoginService.UnknownAccount", {Variant(acc_id)});
+      data["AccName"] = Variant(account.at(0, 0).ToStringOrEmpty());
+      if (!year_text.empty()) {
+        const bool numeric = year_text.size() == 4 && std::all_of(year_text.begin(), year_text.end(), ::isdigit);
+        if (!numeric ||
+            Query(conn, db::Statement("SELECT top 1 iId FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? AND "
+                                      "(bIsDelete=0 or bIsDelete is null)")
+                            .Bind(acc_id)
+                            .BindNumber(year_text))
+                    .rows() == 0) {
+          return Refuse("Tarn.AA.LoginService.UnknownYear", {Variant(acc_id), Variant(year_text)});
+        }
+        if (day_text.empty()) date = DayInYear(conn, acc_id, year_text, date);
+      }
+      const std::string day = FormatDay(date);
+      db::Statement period_query(
+          year_text.empty()
+              ? "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
+                "(bIsDelete=0 or bIsDelete is null) ORDER BY iYear"
+              : "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
+                "(bIsDelete=0 or bIsDelete is null) AND iYear = ?");
+      period_query.Bind(acc_id).Bind(day).Bind(day);
+      if (!year_text.empty()) period_query.BindNumber(year_text);
+      db::ResultSet period = Query(conn, period_query);
+      if (period.rows() == 0) return Refuse("Tarn.AA.LoginService.NoLivePeriod", {Variant(day)});
+      year = period.at(0, 0).ToString();
+      data["iMonth"] = Variant(period.at(0, 1).ToInt32());
+      if (!admin) {
+        db::ResultSet rights = Query(
+            conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
+                                "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
+                      .Bind(acc_id)
+                      .BindNumber(year)
+                      .Bind(user_id)
+                      .Bind(user_id));
+        if (rights.rows() == 0) {
+          return Refuse("Tarn.AA.LoginService.NoRight", {Variant(user_id), Variant(acc_id), Variant(year)});
+        }
+        for (size_t r = 0; r < rights.rows(); ++r) {
+          if (Upper(rights.at(r, 0).ToStringOrEmpty()) == "ADMIN") data["IsAdmin"] = Variant(true);
+        }
+      }
+    }
+
+    if (serial.empty()) serial = DefaultWorkstationSerial();
+    const std::string system_database = Setting("SystemDatabase");
+    db::ConnectionString cs;
+    db::ConnectionString::Parse(system_database, &cs);
+    data["UserId"] = Variant(user_id);
+    data["EmployeeId"] = Variant(user_id);
+    data["Password"] = Variant(password);
+    data["cSubId"] = Variant(sub_id);
+    data["AccID"] = Variant(acc_id);
+    data["iYear"] = Variant(year);
+    data["EntTypeID"] = Variant("");
+    data["AppServer"] = Variant(!server.empty() ? server : Setting("AppServer", Env::Current().ComputerName()));
+    data["ConnString"] = Variant(AccountConnectionString(system_database));
+    data["operDate"] = Variant(FormatDay(date));
+    data["WorkStationSerial"] = Variant(serial);
+    data["DataSource"] = Variant(cs.Get("Data Source"));
+    data["RightServer"] = Variant(Setting("RightServer"));
+    data["IsCompanyVer"] = Variant(false);
+    data["LanguageID"] = Variant(language_.empty() ? CurrentLanguage() : language_);
+    data["UserName"] = Variant(user.at(0, 0).ToStringOrEmpty());
+    data["AppServerSerial"] = Variant("");
+    session_ = std::move(data);
+    error_text_.clear();
+    error_res_id_.clear();
+    return true;
+  } catch (const ComError& e) {
+    return RefuseText(e.description());
+  }
+}
+
+std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id) {
+  if (!session_) {
+    if (error_text_.empty()) Refuse("Tarn.AA.LoginService.BadToken");
+    return nullptr;
+  }
+  try {
+    db::ConnectionPtr conn = OpenSystemDatabase();
+    db::ResultSet sub =
+        Query(conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(Upper(sub_id)));
+    if (sub.rows() == 0) {
+      Refuse("Tarn.AA.LoginService.UnknownSubsystem", {Variant(sub_id)});
+      return nullptr;
+    }
+    sub_name_ = sub.at(0, 0).ToStringOrEmpty();
+    (*session_)["cSubId"] = Variant(Upper(sub_id));
+    return std::make_shared<ProductContextObject>(
+        Members{{"SubId", Variant(Upper(sub_id))}, {"SubName", Variant(sub_name_)}});
+  } catch (const ComError& e) {
+    RefuseText(e.description());
+    return nullptr;
+  }
+}
+
+std::string LoginService::IssueToken(const Members& user_data) {
+  std::string key;
+  if (!LoadTokenKey(Setting("TokenKeyFile"), &key).ok()) {
+    throw ComError(errnum::kInvalidCall, "No token key: run `tarn db init` or set TokenKeyFile below " +
+                                             std::string(kSettingsKey));
+  }
+  Json payload = ToJson(user_data);
+  payload["exp"] = Env::Current().Now().serial + static_cast<double>(SettingInt("TokenHours", 12)) / 24.0;
+  return SealToken(key, payload.dump());
+}
+
+std::string LoginService::UserToken() { return session_ ? IssueToken(*session_) : std::string(); }
+
+std::string LoginService::GetTaskID(const std::string& sub_id) {
+  if (!session_) return std::string();
+  Members& d = *session_;
+  const std::string sub = Upper(sub_id);
+  const std::string user = d["UserId"].ToString(), acc = d["AccID"].ToString(), year = d["iYear"].ToString();
+  const std::string serial = d["WorkStationSerial"].ToString();
+  const std::string station = Env::Current().ComputerName();
+  const std::string app_server = d["AppServer"].ToString();
+  db::ConnectionPtr conn = OpenSystemDatabase();
+  task_id_ = NewTaskId(conn);
+  Exec(conn, db::Statement("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
+                           "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
+                 .Bind(sub)
+                 .Bind(sub_name_)
+                 .Bind(station)
+                 .Bind(task_id_)
+                 .Bind(app_server));
+  // The system administrator, payroll and the console hold no login task.
+  if (Upper(user) != "ADMIN" && std::string_view("PS,SC").find(sub) == std::string_view::npos) {
+    Exec(conn, db::Statement("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
+                             "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
+                   .Bind(acc)
+                   .BindNumber(year)
+                   .Bind(user)
+                   .Bind(station)
+                   .Bind(task_id_)
+                   .BindNumber(task_id_)
+                   .Bind(sub)
+                   .Bind(app_server));
+    Exec(conn, db::Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,'reg',?,GETDATE(),NULL,?,?,0)")
+                   .Bind(acc)
+                   .Bind(sub)
+                   .Bind(user)
+                   .Bind(station)
+                   .BindNumber(task_id_)
+                   .Bind(year));
+  }
+  // Admit the task, so that the module's heartbeat is known from its first beat.
+  try {
+    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
+    std::string reply;
+    parley->RPCCall(d["RightServer"].ToString(), "Connect," + serial + "," + sub + ",-1," + task_id_ + ",9801", reply);
+  } catch (const ComError&) {
+    // A service that is down admits the task at the module's first request.
+  }
+  return task_id_;
+}
+
+std::shared_ptr<UserData> LoginService::GetLoginInfo_2(const std::string& token) {
+  std::string key, payload;
+  if (!LoadTokenKey(Setting("TokenKeyFile"), &key).ok() || !OpenToken(key, token, &payload)) {
+    Refuse("Tarn.AA.LoginService.BadToken");
+    return nullptr;
+  }
+  Json j = Json::parse(payload, nullptr, false);
+  if (!j.is_object() || !j.contains("exp") || !j["exp"].is_number()) {
+    Refuse("Tarn.AA.LoginService.BadToken");
+    return nullptr;
+  }
+  if (Env::Current().Now().serial > j["exp"].get<double>()) {
+    Refuse("Tarn.AA.LoginService.TokenExpired");
+    return nullptr;
+  }
+  j.erase("exp");
+  return std::make_shared<UserDataObject>(FromJson(j));
+}
+
+std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, const std::string& auth_id, bool is_admin,
+                                                   const std::string&) {
+  std::shared_ptr<UserData> data = GetLoginInfo_2(token);
+  if (!data) return "1=2";
+  const std::string user = data->Get("UserId").ToString(), acc = data->Get("AccID").ToString();
+  const std::string year = data->Get("iYear").ToString();
+  db::ConnectionPtr conn = OpenSystemDatabase();
+
+  // The leaf functions below auth_id (the function itself when it is a leaf).
+  std::vector<std::string> leaves;
+  std::vector<std::string> level{auth_id};
+  std::set<std::string> seen{Upper(auth_id)};
+  db::ResultSet self =
+      Query(conn, db::Statement("SELECT bEndGrade FROM ua_auth_base WHERE cAuth_Id = ?").Bind(auth_id));
+  if (self.rows() > 0 && !self.at(0, 0).IsNull() && self.at(0, 0).ToBool()) leaves.push_back(auth_id);
+  while (!level.empty()) {
+    std::vector<std::string> next;
+    for (const std::string& parent : level) {
+      db::ResultSet children = Query(
+          conn, db::Statement("SELECT cAuth_Id, bEndGrade FROM ua_auth_base WHERE cSupAuth_Id = ?").Bind(parent));
+      for (size_t r = 0; r < children.rows(); ++r) {
+        const std::string child = children.at(r, 0).ToStringOrEmpty();
+        if (!seen.insert(Upper(child)).second) continue;  // a cycle in the tree ends here
+        if (!children.at(r, 1).IsNull() && children.at(r, 1).ToBool()) leaves.push_back(child);
+        next.push_back(child);
+      }
+    }
+    level = std::move(next);
+  }
+
+  std::set<std::string> held;
+  bool holds_admin = is_admin;
+  if (!holds_admin && !year.empty()) {
+    db::ResultSet rights = Query(
+        conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
+                            "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
+                  .Bind(acc)
+                  .BindNumber(year)
+                  .Bind(user)
+                  .Bind(user));
+    for (size_t r = 0; r < rights.rows(); ++r) {
+      const std::string id = Upper(rights.at(r, 0).ToStringOrEmpty());
+      if (id == "ADMIN") holds_admin = true;
+      held.insert(id);
+    }
+  }
+  std::string list;
+  for (const std::string& leaf : leaves) {
+    if (!holds_admin && !held.count(Upper(leaf))) continue;
+    list += (list.empty() ? "" : ",") + Quote(leaf);
+  }
+  return list.empty() ? "1=2" : "cAuth_Id IN (" + list + ")";
+}
+
+void LoginService::SubLogout(const std::string& sub_id) {
+  if (!session_ || task_id_.empty()) return;
+  try {
+    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
+    std::string reply;
+    parley->RPCCall((*session_)["RightServer"].ToString(),
+                    "Logout," + (*session_)["WorkStationSerial"].ToString() + "," + Upper(sub_id) + ",0," + task_id_ +
+                        ",9801",
+                    reply);
+  } catch (const ComError&) {
+  }
+}
+
+void LoginService::ShutDown() {
+  session_.reset();
+  task_id_.clear();
+}
+
+std::string LoginService::GetDefaultConnstring(const std::string&) { return Setting("SystemDatabase"); }
+
+std::string LoginService::GetFileServerInfo(const std::string&, bool) { return Setting("FileServer"); }
+
+std::shared_ptr<LoginErrorRecord> LoginService::GetLastErrorResID() {
+  if (error_res_id_.empty()) return nullptr;
+  std::string args;
+  for (size_t i = 0; i < error_args_.items.size(); ++i) {
+    args += "<resarg key=\"" + std::to_string(i + 1) + "\">" + XmlEscape(error_args_.items[i].ToStringOrEmpty()) +
+            "</resarg>";
+  }
+  return std::make_shared<ErrorRecord>(error_res_id_, args);
+}
+
+std::shared_ptr<UserData> LoginService::getLoginInfo() {
+  return session_ ? std::make_shared<UserDataObject>(*session_) : nullptr;
+}
+
+std::shared_ptr<ContextData> LoginService::GetSubLoginInfo(const std::string& sub_id) {
+  if (!session_) return nullptr;
+  return std::make_shared<SubLoginDataObject>(
+      Members{{"SubId", Variant(Upper(sub_id))}, {"SubName", Variant(sub_name_)}, {"TaskId", Variant(task_id_)}});
+}
+
+void RegisterDefaultLoginService(ObjectRegistry& registry) {
+  registry.RegisterDefault(kLoginUiProgId, [] { return std::make_shared<LoginService>(); });
+  registry.RegisterDefault(kUserDataProgId, [] { return std::make_shared<UserDataObject>(Members{}); });
+  registry.RegisterDefault(kProductContextProgId, [] { return std::make_shared<ProductContextObject>(Members{}); });
+}
+
+}  // namespace tarn::suite

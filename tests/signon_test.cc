@@ -1,0 +1,316 @@
+// Signing on against the demo database: through the login interface, from
+// a token, and the completion step's rules.
+#include <gtest/gtest.h>
+
+#include "core/login_state.h"
+#include "core/thread_state.h"
+#include "db/recordset.h"
+#include "platform/object_registry.h"
+#include "signon/connection_data.h"
+#include "suite/login_service/context_data.h"
+#include "suite/login_service/login_service.h"
+#include "suite/login_service/token.h"
+#include "support/demo_database.h"
+#include "support/fake_env.h"
+#include "tarn/com_error.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+using testing::DemoDatabase;
+using testing::FakeEnv;
+using testing::FakeEnvScope;
+
+class SignOnTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::UseDemoDatabase(env_, db_); }
+
+  // A token of the demo login service for `overrides` on top of ALICE in GL,
+  // account set 001, 2024.
+  std::string Token(const suite::Members& overrides = {}) {
+    suite::Members data{{"UserId", Variant("ALICE")},
+                        {"EmployeeId", Variant("E7")},
+                        {"Password", Variant("alice")},
+                        {"cSubId", Variant("GL")},
+                        {"AccID", Variant("001")},
+                        {"iYear", Variant("2024")},
+                        {"AppServer", Variant("PC01")},
+                        {"ConnString", Variant(suite::AccountConnectionString(db_.system_database))},
+                        {"operDate", Variant("2024-03-15")},
+                        {"WorkStationSerial", Variant("SERIAL-1")},
+                        {"DataSource", Variant(db_.dir)},
+                        {"RightServer", Variant("")},
+                        {"IsCompanyVer", Variant(false)},
+                        {"LanguageID", Variant("en-us")}};
+    for (const auto& [k, v] : overrides) data[k] = v;
+    return suite::LoginService::IssueToken(data);
+  }
+
+  int64_t Count(const std::string& table) {
+    auto conn = db::Connection::Create();
+    EXPECT_TRUE(conn->Open(db_.system_database, "", "").ok());
+    db::ResultSet rows;
+    EXPECT_TRUE(conn->Query(db::Statement(table == "UA_task" ? "SELECT count(*) FROM UA_task"
+                                                             : "SELECT count(*) FROM UA_log"),
+                            &rows)
+                    .ok());
+    return rows.rows() ? rows.at(0, 0).ToInt32() : -1;
+  }
+
+  bool LoginWith(clsLogin& login, std::string sub, std::string acc, std::string year, std::string user,
+                 std::string password, std::string date) {
+    std::string server, serial;
+    return login.Login(sub, acc, year, user, password, date, server, serial);
+  }
+
+  DemoDatabase db_ = testing::CopyOfDemoDatabase();
+  FakeEnv env_;
+  FakeEnvScope scope_{env_};
+};
+
+TEST_F(SignOnTest, LoginThroughTheInterfaceFillsTheObjectAndWritesTheLoginTask) {
+  clsLogin login;
+  const int64_t tasks = Count("UA_task");
+  ASSERT_TRUE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-03-15")) << login.ShareString();
+  EXPECT_EQ(login.cAccName(), "Tarn Demo Trading");
+  EXPECT_EQ(login.iMonth(), 3);
+  EXPECT_EQ(login.cUserName(), "Alice Chen");
+  EXPECT_EQ(login.cSubName(), "General Ledger");
+  EXPECT_EQ(login.cSub_Id(), "GL");
+  EXPECT_EQ(login.cIYear(), "2024");
+  EXPECT_EQ(FormatDay(login.CurDate()), "2024-03-15");
+  EXPECT_FALSE(login.IsAdmin());
+  EXPECT_EQ(login.ValeDbPath(), "\\ZT001\\2024\\");
+  EXPECT_EQ(login.ValeZtPath(), "\\ZT001\\2024");
+  EXPECT_FALSE(login.state().TokenBuilt);
+  EXPECT_NE(login.state().HeartbeatTimer, nullptr);
+  ASSERT_FALSE(login.TaskId().empty());
+  EXPECT_EQ(Count("UA_task"), tasks + 1);
+
+  login.ShutDown();  // the login task goes with the object
+  EXPECT_EQ(Count("UA_task"), tasks);
+}
+
+TEST_F(SignOnTest, RefusalsCarryTheServicesReasonAndWriteNothing) {
+  clsLogin login;
+  const int64_t tasks = Count("UA_task"), logs = Count("UA_log");
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "wrong", "2024-03-15"));
+  EXPECT_NE(login.ShareString().find("password"), std::string::npos);
+  EXPECT_EQ(login.LogState(), 0);  // the interface's refusals carry no code
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "NOBODY' OR '1'='1", "x", "2024-03-15"));
+  EXPECT_NE(login.ShareString().find("NOBODY' OR '1'='1"), std::string::npos);
+  EXPECT_FALSE(LoginWith(login, "GL", "9'9", "2024", "ALICE", "alice", "2024-03-15"));
+  EXPECT_FALSE(LoginWith(login, "XX", "001", "2024", "ALICE", "alice", "2024-03-15"));
+  EXPECT_EQ(Count("UA_task"), tasks);
+  EXPECT_EQ(Count("UA_log"), logs);
+
+  // Without account set or user the interface is never asked.
+  login.ClearError();
+  EXPECT_FALSE(LoginWith(login, "GL", "", "2024", "ALICE", "alice", ""));
+  EXPECT_FALSE(login.ShareString().empty());
+  EXPECT_EQ(login.LogState(), 0);
+}
+
+TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
+  clsLogin login;
+  ASSERT_TRUE(login.ConstructLogin(Token({{"UserId", Variant("BOB")}, {"operDate", Variant("2024-06-30")}})))
+      << login.ShareString();
+  EXPECT_TRUE(login.state().TokenBuilt);
+  EXPECT_EQ(login.cUserId(), "BOB");
+  EXPECT_EQ(login.cEmployeeId(), "E7");
+  EXPECT_EQ(login.cSerial().ToString(), "SERIAL-1");
+  EXPECT_EQ(login.LanguageRegion(), "en-us");
+  std::string sub = "GLX";
+  ASSERT_TRUE(login.Login(sub)) << login.ShareString();
+  EXPECT_EQ(sub, "GL");
+  EXPECT_EQ(login.cUserName(), "Bob Li");
+  EXPECT_EQ(login.iMonth(), 6);
+  EXPECT_TRUE(login.state().TokenBuilt);  // a token-built object stays so
+  // No task id from an interface: the date and time as a day number.
+  EXPECT_EQ(Variant(login.TaskId()).ToDouble(), env_.now.serial);
+}
+
+TEST_F(SignOnTest, SubsystemCodesAreCheckedBeforeAnythingElse) {
+  clsLogin login, other;
+  ASSERT_TRUE(login.ConstructLogin(Token()));
+  std::string sub = "G";
+  EXPECT_FALSE(login.Login(sub));
+  EXPECT_EQ(other.LogState(), 1);
+  EXPECT_EQ(core::Thread().last_res_id, "Tarn.AA.TarnLogin.InvalidateSubID");
+  sub = "GLAPX";
+  login.ClearError();
+  EXPECT_TRUE(login.Login(sub));
+  EXPECT_EQ(sub, "GL");
+
+  // The console, office automation and the empty code need no database.
+  clsLogin console;
+  ASSERT_TRUE(console.ConstructLogin(Token({{"ConnString", Variant("")}})));
+  for (std::string code : {"SC", "OA", "", "S"}) {
+    EXPECT_TRUE(console.Login(code)) << code;
+  }
+  EXPECT_EQ(console.state().SystemConnection, nullptr);
+  EXPECT_NE(console.state().HeartbeatTimer, nullptr);
+}
+
+TEST_F(SignOnTest, CompletionReportsMissingAndMalformedConnectionData) {
+  clsLogin login;
+  ASSERT_TRUE(login.ConstructLogin(Token({{"ConnString", Variant("")}})));
+  std::string sub = "GL";
+  EXPECT_FALSE(login.Login(sub));
+  EXPECT_EQ(login.LogState(), 887);
+
+  for (const char* bad : {"Provider=SQLite;Server=x", "Provider=SQLite;Data Source=nowhere"}) {
+    clsLogin broken;
+    broken.ClearError();
+    ASSERT_TRUE(broken.ConstructLogin(Token({{"ConnString", Variant(bad)}})));
+    EXPECT_FALSE(broken.Login(sub)) << bad;
+    EXPECT_EQ(broken.LogState(), 901) << bad;
+    EXPECT_EQ(broken.state().SystemConnection, nullptr);
+  }
+}
+
+TEST_F(SignOnTest, DatabaseFailuresAre901WithTheDatabaseText) {
+  clsLogin login;
+  ASSERT_TRUE(login.ConstructLogin(Token({{"AccID", Variant("999")}})));
+  std::string sub = "GL";
+  login.ClearError();
+  EXPECT_FALSE(login.Login(sub));
+  EXPECT_EQ(login.LogState(), 901);
+  const std::string prefix = login.ShareString();
+  EXPECT_GT(prefix.size(), 10u);
+  EXPECT_TRUE(login.TaskId().empty());  // written only once every query succeeded
+
+  // A pending error text stays as it is.
+  clsLogin year;
+  ASSERT_TRUE(year.ConstructLogin(Token({{"iYear", Variant("20x4")}})));
+  EXPECT_FALSE(year.Login(sub));
+  EXPECT_EQ(year.ShareString(), prefix);
+  year.ClearError();
+  EXPECT_FALSE(year.Login(sub));
+  EXPECT_EQ(year.LogState(), 901);
+  EXPECT_NE(year.ShareString(), prefix);
+}
+
+TEST_F(SignOnTest, OperatingDateRules) {
+  std::string sub = "GL";
+  clsLogin year_end;
+  ASSERT_TRUE(year_end.ConstructLogin(Token({{"operDate", Variant("")}})));
+  std::string acc, year, user, pwd, date = "1899-01-01", srv, serial;
+  ASSERT_TRUE(year_end.Login(sub, acc, year, user, pwd, date, srv, serial)) << year_end.ShareString();
+  EXPECT_EQ(FormatDay(year_end.CurDate()), "2024-12-31");
+  EXPECT_EQ(year_end.iMonth(), 12);
+
+  clsLogin no_periods;  // a year without a twelfth period keeps the date
+  ASSERT_TRUE(no_periods.ConstructLogin(Token({{"iYear", Variant("2030")}})));
+  date = "1899-01-01";
+  ASSERT_TRUE(no_periods.Login(sub, acc, year, user, pwd, date, srv, serial));
+  EXPECT_EQ(FormatDay(no_periods.CurDate()), "1899-01-01");
+  EXPECT_EQ(no_periods.iMonth(), 1);
+
+  clsLogin gap;  // 26 to 30 June 2025 lie in no period of 002
+  ASSERT_TRUE(gap.ConstructLogin(Token({{"AccID", Variant("002")}, {"iYear", Variant("2025")}})));
+  date = "2025-06-28";
+  ASSERT_TRUE(gap.Login(sub, acc, year, user, pwd, date, srv, serial));
+  EXPECT_EQ(gap.iMonth(), 1);
+
+  clsLogin bad;
+  ASSERT_TRUE(bad.ConstructLogin(Token()));
+  date = "2024-02-30";
+  EXPECT_THROW(bad.Login(sub, acc, year, user, pwd, date, srv, serial), ComError);
+}
+
+TEST_F(SignOnTest, AdministratorsGetTheirOwnRules) {
+  std::string sub = "GL";
+  clsLogin admin;
+  ASSERT_TRUE(admin.ConstructLogin(Token({{"UserId", Variant("ADMIN")}})));
+  admin.state().cAccName = "kept";
+  ASSERT_TRUE(admin.Login(sub)) << admin.ShareString();
+  EXPECT_EQ(admin.iMonth(), 0);
+  EXPECT_FALSE(admin.IsAdmin());
+  EXPECT_EQ(admin.cAccName(), "kept");
+
+  clsLogin sysadmin;  // the system administrator in AA has no account set
+  ASSERT_TRUE(sysadmin.ConstructLogin(Token({{"UserId", Variant("admin")}, {"cSubId", Variant("aa")}})));
+  EXPECT_EQ(sysadmin.cAcc_Id(), "");
+  EXPECT_EQ(sysadmin.cIYear(), "");
+
+  clsLogin manager;  // DEMO holds the Admin right in 001
+  ASSERT_TRUE(manager.ConstructLogin(Token({{"UserId", Variant("DEMO")}})));
+  ASSERT_TRUE(manager.Login(sub));
+  EXPECT_TRUE(manager.IsAdmin());
+  std::string auth = "GL01";
+  EXPECT_EQ(manager.GetEndSubAuthID(auth), "1=1");
+
+  clsLogin alice;
+  ASSERT_TRUE(alice.ConstructLogin(Token()));
+  ASSERT_TRUE(alice.Login(sub));
+  // GL0103 comes through ALICE's group.
+  EXPECT_EQ(alice.GetEndSubAuthID(auth), "cAuth_Id IN ('GL0101','GL0102','GL0103')");
+  auth = "AP01";
+  EXPECT_EQ(alice.GetEndSubAuthID(auth), "1=2");
+}
+
+TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
+  suite::LoginService service;
+  std::string other_key_file = db_.dir + "/other.key";
+  ASSERT_TRUE(suite::CreateTokenKey(other_key_file).ok());
+  std::string other_key;
+  ASSERT_TRUE(suite::LoadTokenKey(other_key_file, &other_key).ok());
+  const std::string good = Token();
+  env_.now.serial += 0.6;  // 14.4 hours later: past the default 12
+  const std::string expired_token = good;
+  env_.now.serial -= 0.6;
+
+  clsLogin login;
+  for (const std::string& bad :
+       {std::string(), std::string("garbage"), good.substr(0, good.size() / 2), good + "x",
+        suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})"), std::string("t1.") + std::string(200, 'A')}) {
+    EXPECT_FALSE(login.ConstructLogin(bad)) << bad;
+    EXPECT_FALSE(login.ShareString().empty());
+    EXPECT_EQ(login.cUserId(), "");
+    EXPECT_FALSE(login.state().TokenBuilt);
+  }
+  env_.now.serial += 0.6;
+  EXPECT_FALSE(login.ConstructLogin(expired_token));
+  EXPECT_NE(login.ShareString().find("expired"), std::string::npos);
+}
+
+TEST_F(SignOnTest, ADateThatIsNoDateFailsConstructLoginKeepingWhatWasFilled) {
+  clsLogin login;
+  EXPECT_FALSE(login.ConstructLogin(Token({{"operDate", Variant("not a date")}})));
+  EXPECT_EQ(login.cUserId(), "ALICE");
+  EXPECT_FALSE(login.state().TokenBuilt);
+  EXPECT_EQ(login.LogState(), 0);
+}
+
+TEST_F(SignOnTest, TheDatabaseKitIsOpenedOnceOnTheSystemDatabase) {
+  clsLogin login;
+  EXPECT_THROW(login.ValeSystemDb(), ComError);
+  ASSERT_TRUE(login.ConstructLogin(Token()));
+  std::string sub = "GL";
+  ASSERT_TRUE(login.Login(sub));
+  ObjectPtr kit = login.ValeSystemDb();
+  ASSERT_NE(kit, nullptr);
+  EXPECT_EQ(login.ValeSystemDb(), kit);
+  login.ShutDown();
+  EXPECT_EQ(login.state().DatabaseKit, nullptr);
+}
+
+TEST(ConnectionDataTest, ServerAndPasswordComeOutOfTheAccountString) {
+  using signon::DatabasePassword;
+  using signon::DataServerName;
+  EXPECT_EQ(DataServerName("Provider=SQLOLEDB;Data Source=SRV1;User ID=sa;Password=p;w"), "SRV1");
+  EXPECT_EQ(DatabasePassword("Provider=SQLOLEDB;Data Source=SRV1;User ID=sa;Password=p;w"), "p;w");
+  EXPECT_EQ(DatabasePassword("data source=S;password=abc;initial catalog=X"), "abc");
+  EXPECT_EQ(DatabasePassword("Data Source=S;Password=\"it''s\""), "it's");
+  EXPECT_EQ(DatabasePassword("Data Source=S;Password=it''s"), "it''s");
+  EXPECT_EQ(DatabasePassword("Data Source=S;User ID=sa"), "");
+  EXPECT_THROW(DataServerName("Provider=SQLOLEDB;Server=S;"), ComError);
+  EXPECT_THROW(DataServerName("Provider=SQLOLEDB;Data Source=S"), ComError);
+  EXPECT_EQ(signon::AccountDatabaseName("001", "2008"), "VALEDATA_001_2008");
+  EXPECT_EQ(signon::AccountDatabaseName("001", ""), "");
+}
+
+}  // namespace
+}  // namespace tarn
