@@ -9,6 +9,7 @@
 #include "platform/timer_queue.h"
 #include "service/frm_timer.h"
 #include "service/service_calls.h"
+#include "suite/mgmt/admit.h"
 #include "suite/mgmt/embedded_service.h"
 #include "suite/mgmt/request.h"
 #include "suite/mgmt/serve_line.h"
@@ -201,6 +202,15 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
   ASSERT_EQ(released.size(), 1u);  // released once, by one of the two
   EXPECT_NE(released[0].find("alice"), std::string::npos) << released[0];
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+}
+
+TEST_F(EmbeddedServiceTest, ATaskAdmittedAtSignOnPassesItsFirstRegistration) {
+  ASSERT_TRUE(db_.ok());
+  clsLogin login;
+  EXPECT_TRUE(suite::AdmitTask("", "ID5", "GL", "T5"));
+  EXPECT_EQ(service::SvcConnectEx("", "ID5", "GL", "T5"), 0);
+  env_.registry.SetString(suite::kSettingsKey, "Seats", "AP=0");
+  EXPECT_FALSE(suite::AdmitTask("", "ID5", "AP", "T6"));
 }
 
 TEST_F(EmbeddedServiceTest, WithoutASystemDatabaseCallsFail) {

@@ -79,7 +79,13 @@ class Session : public std::enable_shared_from_this<Session> {
 class Server {
  public:
   Server(asio::io_context& io, const ServerOptions& o, suite::ServiceLogic& logic, const Log& log)
-      : io_(io), options_(o), logic_(logic), log_(log), acceptor_(io), sweep_(io), signals_(io, SIGINT, SIGTERM) {}
+      : options_(o),
+        logic_(logic),
+        log_(log),
+        acceptor_(io),
+        accept_retry_(io),
+        sweep_(io),
+        signals_(io, SIGINT, SIGTERM) {}
 
   bool Listen(std::string* error) {
     asio::error_code ec;
@@ -122,13 +128,21 @@ class Server {
   void Accept() {
     acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
       if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-      if (!ec) {
-        auto session = std::make_shared<Session>(std::move(socket), *this);
-        if (sessions_.size() > options_.max_clients) {
-          session->Refuse("-busy: too many clients (at most " + std::to_string(options_.max_clients) + ")");
-        } else {
-          session->Start();
-        }
+      if (ec) {
+        // Out of descriptors, say: try again a little later rather than
+        // spinning on the same error.
+        log_("accept failed: " + ec.message());
+        accept_retry_.expires_after(std::chrono::milliseconds(100));
+        accept_retry_.async_wait([this](const asio::error_code& wec) {
+          if (!wec) Accept();
+        });
+        return;
+      }
+      auto session = std::make_shared<Session>(std::move(socket), *this);
+      if (sessions_.size() > options_.max_clients) {
+        session->Refuse("-busy: too many clients (at most " + std::to_string(options_.max_clients) + ")");
+      } else {
+        session->Start();
       }
       Accept();
     });
@@ -149,17 +163,18 @@ class Server {
   void Stop() {
     asio::error_code ignored;
     acceptor_.close(ignored);
+    accept_retry_.cancel();
     sweep_.cancel();
     signals_.cancel(ignored);
     std::vector<Session*> open(sessions_.begin(), sessions_.end());
     for (Session* s : open) s->Close();
   }
 
-  asio::io_context& io_;
   const ServerOptions& options_;
   suite::ServiceLogic& logic_;
   const Log& log_;
   tcp::acceptor acceptor_;
+  asio::steady_timer accept_retry_;
   asio::steady_timer sweep_;
   asio::signal_set signals_;
   std::unordered_set<Session*> sessions_;
