@@ -1,0 +1,294 @@
+// Heartbeats per second on loopback: 100 clients, each on its own
+// connection sending one heartbeat line and waiting for the reply, against
+// `tarn service` and against a bare TCP echo of the same line, in the same
+// run on the same machine. Also the latency percentiles of both and the
+// service's resident memory with 1,000 known clients.
+//
+//   service_bench [--seconds S] [--clients N] [--known N] [--rounds R]
+//
+// Rounds alternate echo and service so that both see the same machine
+// load; the best round of each is reported. Exits 1 when the service
+// reaches less than half of the echo's throughput.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <asio.hpp>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/schema.h"
+#include "suite/reply_codec.h"
+#include "suite/wire.h"
+
+extern char** environ;
+
+namespace {
+
+using asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kHandshake = 123456789;
+
+std::string Heartbeat(int client) {
+  return tarn::suite::RequestFrame(kHandshake, "Connect,BENCH-" + std::to_string(client) + ",GL,0,T-" +
+                                                   std::to_string(client) + ",9801");
+}
+
+// The echo: one thread, one line in, the same line out, per connection.
+class EchoServer {
+ public:
+  EchoServer() : acceptor_(io_, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {
+    Accept();
+    thread_ = std::thread([this] { io_.run(); });
+  }
+  ~EchoServer() {
+    asio::post(io_, [this] { io_.stop(); });
+    thread_.join();
+  }
+  uint16_t port() const { return acceptor_.local_endpoint().port(); }
+
+ private:
+  struct Conn : std::enable_shared_from_this<Conn> {
+    explicit Conn(tcp::socket s) : socket(std::move(s)) {}
+    void Read() {
+      auto self = shared_from_this();
+      asio::async_read_until(socket, asio::dynamic_buffer(in), '\n', [self](asio::error_code ec, size_t n) {
+        if (ec) return;
+        self->out.assign(self->in, 0, n);
+        self->in.erase(0, n);
+        asio::async_write(self->socket, asio::buffer(self->out), [self](asio::error_code wec, size_t) {
+          if (!wec) self->Read();
+        });
+      });
+    }
+    tcp::socket socket;
+    std::string in, out;
+  };
+  void Accept() {
+    acceptor_.async_accept([this](asio::error_code ec, tcp::socket s) {
+      if (ec) return;
+      s.set_option(tcp::no_delay(true));
+      std::make_shared<Conn>(std::move(s))->Read();
+      Accept();
+    });
+  }
+  asio::io_context io_{1};
+  tcp::acceptor acceptor_;
+  std::thread thread_;
+};
+
+struct RoundResult {
+  double per_second = 0;
+  double p50_us = 0, p99_us = 0;
+  long errors = 0;
+};
+
+// `clients` connections, each: send its line, wait for the reply line,
+// repeat, for `seconds`. One client thread drives them all.
+RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service_reply) {
+  asio::io_context io(1);
+  struct Client {
+    explicit Client(asio::io_context& io) : socket(io) {}
+    tcp::socket socket;
+    std::string line, in;
+    Clock::time_point sent;
+  };
+  std::vector<std::unique_ptr<Client>> all;
+  std::vector<uint32_t> latencies;
+  latencies.reserve(2'000'000);
+  long errors = 0, done = 0;
+  const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), port);
+  Clock::time_point start, stop;
+  bool measuring = false;
+
+  std::function<void(Client*)> send_one = [&](Client* c) {
+    c->sent = Clock::now();
+    asio::async_write(c->socket, asio::buffer(c->line), [&, c](asio::error_code ec, size_t) {
+      if (ec) return;
+      asio::async_read_until(c->socket, asio::dynamic_buffer(c->in), '\n', [&, c](asio::error_code rec, size_t n) {
+        if (rec) return;
+        const Clock::time_point now = Clock::now();
+        if (check_service_reply) {
+          const std::string reply = c->in.substr(0, n - 1);
+          auto plain = reply.size() > 1 && reply[0] == '+'
+                           ? tarn::suite::UnlockReply(std::string_view(reply).substr(1), kHandshake)
+                           : std::nullopt;
+          if (!plain || plain->find("pass") == std::string::npos) ++errors;
+        }
+        c->in.erase(0, n);
+        if (measuring) {
+          latencies.push_back(static_cast<uint32_t>(
+              std::chrono::duration_cast<std::chrono::microseconds>(now - c->sent).count()));
+          ++done;
+        }
+        if (now < stop) send_one(c);
+      });
+    });
+  };
+
+  for (int i = 0; i < clients; ++i) {
+    auto c = std::make_unique<Client>(io);
+    c->socket.connect(endpoint);
+    c->socket.set_option(tcp::no_delay(true));
+    c->line = Heartbeat(i);
+    all.push_back(std::move(c));
+  }
+  // A short warm-up, then the measured span.
+  const auto warm = std::chrono::milliseconds(300);
+  start = Clock::now() + warm;
+  stop = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  asio::steady_timer begin(io, start);
+  begin.async_wait([&](asio::error_code) { measuring = true; });
+  for (auto& c : all) send_one(c.get());
+  io.run();
+
+  RoundResult r;
+  r.per_second = static_cast<double>(done) / seconds;
+  r.errors = errors;
+  if (!latencies.empty()) {
+    std::sort(latencies.begin(), latencies.end());
+    r.p50_us = latencies[latencies.size() / 2];
+    r.p99_us = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+  }
+  return r;
+}
+
+// One request and its reply on a fresh blocking connection.
+std::string Ask(asio::io_context& io, uint16_t port, const std::string& frame) {
+  tcp::socket s(io);
+  s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+  asio::write(s, asio::buffer(frame));
+  std::string in;
+  asio::read_until(s, asio::dynamic_buffer(in), '\n');
+  return in.substr(0, in.find('\n'));
+}
+
+long RssKiB(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long value = -1;
+  while (in >> key) {
+    if (key == "VmRSS:") {
+      in >> value;
+      break;
+    }
+    std::getline(in, key);
+  }
+  return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double seconds = 3;
+  int clients = 100, known = 1000, rounds = 2;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--seconds") seconds = std::atof(argv[i + 1]);
+    else if (a == "--clients") clients = std::atoi(argv[i + 1]);
+    else if (a == "--known") known = std::atoi(argv[i + 1]);
+    else if (a == "--rounds") rounds = std::atoi(argv[i + 1]);
+  }
+  known = std::max(known, clients);
+  signal(SIGPIPE, SIG_IGN);
+
+  // A system database of its own.
+  char tmpl[] = "/tmp/tarn-service-bench.XXXXXX";
+  if (!mkdtemp(tmpl)) return 2;
+  const std::string dir = tmpl;
+  {
+    auto conn = tarn::db::Connection::Create();
+    if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() || !tarn::db::CreateSystemDatabase(*conn).ok()) {
+      std::fprintf(stderr, "cannot create the system database in %s\n", dir.c_str());
+      return 2;
+    }
+    conn->Close();
+  }
+
+  // The service, on a free port.
+  int out[2];
+  if (pipe(out) != 0) return 2;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> args{std::string(TARN_BIN_DIR) + "/tarn", "service",        "--listen",
+                                "127.0.0.1:0",                      "--connect",      "Provider=SQLite;Data Source=" + dir +
+                                                                                          ";Initial Catalog=ValeSystem",
+                                "--max-clients",                    "4096",           "--lease-seconds",
+                                "3600"};
+  std::vector<char*> cargv;
+  for (std::string& a : args) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", cargv[0]);
+    return 2;
+  }
+  close(out[1]);
+  std::string line;
+  char ch = 0;
+  pollfd p{out[0], POLLIN, 0};
+  while (poll(&p, 1, 20000) > 0 && read(out[0], &ch, 1) == 1 && ch != '\n') line.push_back(ch);
+  close(out[0]);
+  if (line.rfind("listening on ", 0) != 0) {
+    std::fprintf(stderr, "the service did not start\n");
+    kill(pid, SIGKILL);
+    return 2;
+  }
+  const uint16_t service_port = static_cast<uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
+
+  int rc = 0;
+  {
+    asio::io_context io;
+    const long rss_empty = RssKiB(pid);
+    for (int i = 0; i < known; ++i) {
+      const std::string frame = tarn::suite::RequestFrame(
+          kHandshake, "Connect,BENCH-" + std::to_string(i) + ",GL,-1,T-" + std::to_string(i) + ",9801");
+      Ask(io, service_port, frame);
+    }
+    const long rss_known = RssKiB(pid);
+
+    EchoServer echo;
+    RoundResult best_echo, best_service;
+    for (int r = 0; r < rounds; ++r) {
+      RoundResult e = Drive(echo.port(), clients, seconds, false);
+      RoundResult s = Drive(service_port, clients, seconds, true);
+      std::printf("round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us)%s\n",
+                  r + 1, e.per_second, e.p50_us, e.p99_us, s.per_second, s.p50_us, s.p99_us,
+                  s.errors ? " REPLY ERRORS" : "");
+      if (e.per_second > best_echo.per_second) best_echo = e;
+      if (s.per_second > best_service.per_second) best_service = s;
+      if (s.errors) rc = 1;
+    }
+    const double ratio = best_echo.per_second > 0 ? best_service.per_second / best_echo.per_second : 0;
+    std::printf("clients %d, %.1f s per round, best of %d rounds\n", clients, seconds, rounds);
+    std::printf("echo     %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us\n", best_echo.per_second, best_echo.p50_us,
+                best_echo.p99_us);
+    std::printf("service  %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us\n", best_service.per_second,
+                best_service.p50_us, best_service.p99_us);
+    std::printf("service/echo throughput %.2f (at least 0.50 wanted)\n", ratio);
+    std::printf("service resident memory: %ld KiB at start, %ld KiB with %d known clients\n", rss_empty, rss_known,
+                known);
+    if (ratio < 0.5) rc = 1;
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  std::filesystem::remove_all(dir);
+  return rc;
+}
