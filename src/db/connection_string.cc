@@ -149,6 +149,7 @@ std::string ConnectionString::Masked() const {
 }
 
 std::string OdbcQuote(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '{' && value.back() == '}') return std::string(value);  // braced already
   if (value.find_first_of(";{}=") == std::string_view::npos && Trim(value) == value) {
     return std::string(value);
   }

@@ -1,0 +1,328 @@
+// PostgreSQL through libpq. Data Source is host[:port][/database] (a host
+// starting with '/' is a socket directory); each catalog is a schema of that
+// database. Parameters go as text with types left to the server, which
+// infers them from the columns they meet, as SQL Server converts literals.
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "db/backend.h"
+#include "db/postgres/pg_catalog.h"
+
+namespace tarn::db {
+namespace {
+
+// Type OIDs of the built-in types we read (pg_type.dat).
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700,
+              kDate = 1082, kTimestamp = 1114;
+
+enum class Kind { kText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
+
+int32_t AdType(Kind k, Oid oid) {
+  switch (k) {
+    case Kind::kBool: return adtype::kBoolean;
+    case Kind::kInt16: return adtype::kSmallInt;
+    case Kind::kInt32: return adtype::kInteger;
+    case Kind::kDouble: return oid == kFloat4 ? adtype::kSingle : adtype::kDouble;
+    case Kind::kNumeric: return adtype::kNumeric;
+    case Kind::kDate: return adtype::kDBTimeStamp;
+    case Kind::kText: break;
+  }
+  return adtype::kVarChar;
+}
+
+Kind KindOf(Oid oid) {
+  switch (oid) {
+    case kBool: return Kind::kBool;
+    case kInt2: return Kind::kInt16;
+    case kInt4:
+    case kInt8: return Kind::kInt32;  // count(*): SQL Server gives int
+    case kFloat4:
+    case kFloat8: return Kind::kDouble;
+    case kNumeric: return Kind::kNumeric;
+    case kDate:
+    case kTimestamp: return Kind::kDate;
+    default: return Kind::kText;
+  }
+}
+
+Variant CellValue(const char* text, int len, Kind kind) {
+  switch (kind) {
+    case Kind::kBool: return Variant(text[0] == 't' || text[0] == '1');
+    case Kind::kInt16: {
+      long v = std::strtol(text, nullptr, 10);
+      if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<int16_t>(v));
+      return Variant(static_cast<int32_t>(v));
+    }
+    case Kind::kInt32: {
+      long long v = std::strtoll(text, nullptr, 10);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+      return Variant(static_cast<double>(v));
+    }
+    case Kind::kDouble:
+    case Kind::kNumeric: return Variant(std::strtod(text, nullptr));
+    case Kind::kDate: {
+      Date d;
+      if (ParseDateText(std::string_view(text, static_cast<size_t>(len)), &d)) return Variant(d);
+      break;
+    }
+    case Kind::kText: break;
+  }
+  return Variant(std::string(text, static_cast<size_t>(len)));
+}
+
+std::string ParamText(const Variant& v) {
+  switch (v.type()) {
+    case Variant::Type::kBool: return v.ToBool() ? "1" : "0";  // bit columns are smallint
+    case Variant::Type::kDouble: {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.17g", v.ToDouble());  // exact: log ids are matched with '='
+      return buf;
+    }
+    case Variant::Type::kDate: {
+      Date d = v.ToDate();
+      return d.serial == static_cast<double>(static_cast<int64_t>(d.serial)) ? FormatDay(d) : FormatDateTime(d);
+    }
+    default: return v.ToString();
+  }
+}
+
+class PgStatement : public PreparedStatement {
+ public:
+  std::string name;
+  std::vector<Kind> kinds;
+  std::shared_ptr<const Columns> columns;
+};
+
+class PgBackend : public Backend {
+ public:
+  ~PgBackend() override { Close(); }
+
+  Status Connect(const ConnectionString& cs, const std::string& user, const std::string& password,
+                 DbErrors* errors) override {
+    std::string source = cs.Get("Data Source");
+    std::string host = source, port, dbname = "tarn";
+    if (!source.empty() && source[0] != '/') {
+      size_t slash = source.find('/');
+      if (slash != std::string::npos) {
+        dbname = source.substr(slash + 1);
+        host = source.substr(0, slash);
+      }
+    }
+    size_t colon = host.rfind(':');
+    if (colon != std::string::npos && colon + 1 < host.size() &&
+        host.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+      port = host.substr(colon + 1);
+      host.resize(colon);
+    }
+    const std::string uid = user.empty() ? cs.Get("User ID") : user;
+    const std::string pwd = password.empty() ? cs.Get("Password") : password;
+    const char* keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout", "client_encoding",
+                          "application_name", nullptr};
+    const char* vals[] = {host.empty() ? nullptr : host.c_str(),
+                          port.empty() ? nullptr : port.c_str(),
+                          dbname.c_str(),
+                          uid.empty() ? nullptr : uid.c_str(),
+                          pwd.empty() ? nullptr : pwd.c_str(),
+                          "10",
+                          "UTF8",
+                          "tarn",
+                          nullptr};
+    conn_ = PQconnectdbParams(keys, vals, 0);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+      std::string msg = PQerrorMessage(conn_);
+      while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+      int native = 17;  // server does not exist or access denied
+      if (msg.find("authentication failed") != std::string::npos) native = kNativeLoginFailed;
+      if (msg.find("does not exist") != std::string::npos) native = kNativeCannotOpenDatabase;
+      PQfinish(conn_);
+      conn_ = nullptr;
+      return Fail(errors, kErrOpen, msg, native, "08001");
+    }
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    Status s = Exec("SET datestyle TO ISO, YMD", errors);
+    if (!s.ok()) return s;
+    const std::string catalog = cs.Get("Initial Catalog");
+    if (!catalog.empty()) {
+      if (!IsValidCatalogName(catalog)) return Fail(errors, kErrOpen, "Invalid catalog name '" + catalog + "'");
+      s = UseCatalog(catalog, errors);
+      if (!s.ok() && errors->size() == 1 && (*errors)[0].native_error == kNativeNoDatabase) {
+        (*errors)[0] = DbError{kErrOpen,
+                               "Cannot open database \"" + catalog + "\" requested by the login. The login failed.",
+                               kNativeCannotOpenDatabase, "42000"};
+        s = Status::Database((*errors)[0].description);
+      }
+    }
+    return s;
+  }
+
+  Dialect dialect() const override { return Dialect{Flavor::kPostgres, true}; }
+
+  Status UseCatalog(const std::string& name, DbErrors* errors) override {
+    bool exists = false;
+    Status s = Exists(pg::SchemaExistsSql(name), &exists, errors);
+    if (!s.ok()) return s;
+    if (!exists) {
+      return Fail(errors, kErrCommand,
+                  "Database '" + name + "' does not exist. Make sure that the name is entered correctly.",
+                  kNativeNoDatabase, "3F000");
+    }
+    return Exec(pg::UseSql(name), errors);
+  }
+
+  Status CreateCatalog(const std::string& name, DbErrors* errors) override {
+    for (const char* const* sql = pg::SetupSql(); *sql; ++sql) {
+      Status s = Exec(*sql, errors);
+      if (!s.ok()) return s;
+    }
+    bool exists = false;
+    Status s = Exists(pg::SchemaExistsSql(name), &exists, errors);
+    if (!s.ok()) return s;
+    if (exists) {
+      return Fail(errors, kErrCommand, "Database '" + name + "' already exists. Choose a different database name.",
+                  1801, "42P06");
+    }
+    return Exec(pg::CreateSchemaSql(name), errors);
+  }
+
+  // The server re-plans prepared statements when search_path changes.
+  std::string CacheScope() const override { return ""; }
+
+  Status Prepare(const std::string& sql, const std::vector<bool>&, std::unique_ptr<PreparedStatement>* out,
+                 DbErrors* errors) override {
+    if (!conn_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
+    auto st = std::make_unique<PgStatement>();
+    st->name = "tarn" + std::to_string(++statements_);
+    PGresult* res = PQprepare(conn_, st->name.c_str(), sql.c_str(), 0, nullptr);
+    Status s = Check(res, errors);
+    PQclear(res);
+    if (!s.ok()) return s;
+    *out = std::move(st);
+    return Status::OK();
+  }
+
+  Status Run(PreparedStatement* p, const std::vector<Variant>& values, ResultSet* out, int64_t* rows_affected,
+             DbErrors* errors) override {
+    auto* st = static_cast<PgStatement*>(p);
+    std::vector<std::string> texts(values.size());
+    std::vector<const char*> params(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      const Variant& v = values[i];
+      if (v.IsObject() || v.IsArray()) {
+        return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array");
+      }
+      if (v.IsNull() || v.IsEmpty()) continue;
+      texts[i] = ParamText(v);
+      params[i] = texts[i].c_str();
+    }
+    PGresult* res = PQexecPrepared(conn_, st->name.c_str(), static_cast<int>(params.size()), params.data(), nullptr,
+                                   nullptr, 0);
+    Status s = Check(res, errors);
+    out->columns = nullptr;
+    out->cells.clear();
+    if (s.ok() && PQresultStatus(res) == PGRES_TUPLES_OK) {
+      if (!st->columns) Describe(st, res);
+      out->columns = st->columns;
+      const int rows = PQntuples(res), width = PQnfields(res);
+      out->cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(width));
+      for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < width; ++c) {
+          if (PQgetisnull(res, r, c)) {
+            out->cells.emplace_back(Null{});
+          } else {
+            out->cells.push_back(CellValue(PQgetvalue(res, r, c), PQgetlength(res, r, c), st->kinds[c]));
+          }
+        }
+      }
+    } else if (s.ok() && rows_affected) {
+      const char* n = PQcmdTuples(res);
+      *rows_affected = n && *n ? std::atoll(n) : -1;
+    }
+    PQclear(res);
+    return s;
+  }
+
+  Status Begin(DbErrors* errors) override { return Exec("BEGIN", errors); }
+  Status Commit(DbErrors* errors) override { return Exec("COMMIT", errors); }
+  Status Rollback(DbErrors* errors) override { return Exec("ROLLBACK", errors); }
+
+  void Close() override {
+    if (conn_) PQfinish(conn_);
+    conn_ = nullptr;
+  }
+
+ private:
+  Status Check(PGresult* res, DbErrors* errors) {
+    const ExecStatusType st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+    if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY) return Status::OK();
+    if (!res) return Fail(errors, kErrCommand, PQerrorMessage(conn_), 0, "08006");
+    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    std::string sql_state = state ? state : "";
+    std::string msg = primary ? primary : PQresultErrorMessage(res);
+    return Fail(errors, kErrCommand, msg, pg::NativeFor(sql_state), sql_state);
+  }
+
+  Status Exec(const std::string& sql, DbErrors* errors) {
+    if (!conn_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
+    PGresult* res = PQexec(conn_, sql.c_str());
+    Status s = Check(res, errors);
+    PQclear(res);
+    return s;
+  }
+
+  Status Exists(const std::string& sql, bool* exists, DbErrors* errors) {
+    if (!conn_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
+    PGresult* res = PQexec(conn_, sql.c_str());
+    Status s = Check(res, errors);
+    *exists = s.ok() && PQntuples(res) > 0;
+    PQclear(res);
+    return s;
+  }
+
+  // Column kinds, once per statement. A smallint of the domain "flag" is a
+  // bit column and reads as a boolean; the server reports the domain's base
+  // type in results, so the table's definition is asked.
+  void Describe(PgStatement* st, const PGresult* res) {
+    auto cols = std::make_shared<Columns>();
+    const int width = PQnfields(res);
+    std::set<std::pair<Oid, int>> flags;
+    std::set<Oid> looked_up;
+    for (int c = 0; c < width; ++c) {
+      const Oid type = PQftype(res, c);
+      Kind kind = KindOf(type);
+      const Oid table = PQftable(res, c);
+      if (kind == Kind::kInt16 && table != InvalidOid) {
+        if (looked_up.insert(table).second) LoadFlags(table, &flags);
+        if (flags.count({table, PQftablecol(res, c)})) kind = Kind::kBool;
+      }
+      st->kinds.push_back(kind);
+      cols->push_back(Column{PQfname(res, c), AdType(kind, type)});
+    }
+    st->columns = std::move(cols);
+  }
+
+  void LoadFlags(Oid table, std::set<std::pair<Oid, int>>* flags) {
+    const std::string oid = std::to_string(table);
+    const char* params[] = {oid.c_str()};
+    PGresult* res = PQexecParams(conn_,
+                                 "SELECT a.attnum FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+                                 "WHERE a.attrelid = $1::oid AND t.typname = 'flag' AND NOT a.attisdropped",
+                                 1, nullptr, params, nullptr, nullptr, 0);
+    if (PQresultStatus(res) == PGRES_TUPLES_OK) {
+      for (int r = 0; r < PQntuples(res); ++r) flags->insert({table, std::atoi(PQgetvalue(res, r, 0))});
+    }
+    PQclear(res);
+  }
+
+  PGconn* conn_ = nullptr;
+  int statements_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> NewPostgresBackend() { return std::make_unique<PgBackend>(); }
+
+}  // namespace tarn::db

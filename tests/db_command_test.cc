@@ -1,0 +1,94 @@
+// tarn db as people and scripts use it, and several processes on one data
+// directory.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "db/connection.h"
+#include "support/scratch_server.h"
+
+namespace tarn {
+namespace {
+
+// Runs the tool through the shell; returns its exit code, output in `out`.
+int Tarn(const std::string& args, std::string* out) {
+  const std::string cmd = std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  std::array<char, 4096> buf;
+  out->clear();
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out->append(buf.data(), n);
+  const int status = pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class DbCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string skip;
+    server_ = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip);
+    ASSERT_TRUE(server_) << skip;
+    dir_ = server_->dir() + "/data dir";  // a space, quoted through the shell
+    std::string out;
+    ASSERT_EQ(Tarn("db init --data '" + dir_ + "' --demo", &out), 0) << out;
+  }
+
+  std::string Query(const std::string& args) {
+    std::string out;
+    EXPECT_EQ(Tarn("db query --data '" + dir_ + "' " + args, &out), 0) << out;
+    return out;
+  }
+
+  std::unique_ptr<testing::ScratchServer> server_;
+  std::string dir_;
+};
+
+TEST_F(DbCommandTest, InitAndQuery) {
+  EXPECT_EQ(Query("\"SELECT count(*) FROM UA_Period WHERE cAcc_id='001'\""), "count(*)\n37\n");
+  EXPECT_EQ(Query("--bind bob \"SELECT cUser_Id, cUser_Name, cDept FROM UA_User WHERE cUser_Id=?\""),
+            "cUser_Id\tcUser_Name\tcDept\nBOB\tBob Li\tPayables\n");
+  std::string out;
+  EXPECT_NE(Tarn("db init --data '" + dir_ + "'", &out), 0) << "a second init must not overwrite";
+  EXPECT_NE(out.find("already exists"), std::string::npos) << out;
+  EXPECT_NE(Tarn("db query --data '" + dir_ + "' \"SELECT cNothing FROM UA_User\"", &out), 0);
+  EXPECT_NE(out.find("no such column"), std::string::npos) << out;
+  EXPECT_EQ(Tarn("db query \"SELECT 1\"", &out), 2) << "usage without a database";
+}
+
+TEST_F(DbCommandTest, InjectionThroughBindIsText) {
+  const std::string id = "'; DROP TABLE UA_task; --";
+  EXPECT_EQ(Query("--bind \"" + id + "\" \"INSERT INTO UA_task (cAcc_Id,cTaskId,cAuth_Id,iLogId) VALUES "
+                  "('001',?,'reg',1)\""),
+            "(1 rows affected)\n");
+  EXPECT_EQ(Query("--bind \"" + id + "\" \"SELECT cTaskId FROM UA_task WHERE cTaskId=?\""), "cTaskId\n" + id + "\n");
+  EXPECT_EQ(Query("--bind \"' OR '1'='1\" \"SELECT count(*) FROM UA_task WHERE cTaskId=?\""), "count(*)\n0\n");
+}
+
+// Rows committed by another process show at once, also through a
+// statement this process has already prepared and run.
+TEST_F(DbCommandTest, OtherProcessesSeeCommittedRows) {
+  auto conn = db::Connection::Create();
+  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem", "", "").ok());
+  auto count = [&] {
+    db::ResultSet rs;
+    EXPECT_TRUE(conn->Query(db::Statement("SELECT count(*) FROM UA_task with(nolock) WHERE cTaskId=?").Bind("P2"), &rs).ok());
+    return rs.rows() == 1 ? rs.at(0, 0).ToInt32() : -1;
+  };
+  EXPECT_EQ(count(), 0);
+  Query("\"INSERT INTO UA_task (cAcc_Id,cTaskId,cAuth_Id,iLogId) VALUES ('001','P2','reg',2)\"");
+  EXPECT_EQ(count(), 1);
+
+  ASSERT_TRUE(conn->Execute(db::Statement("INSERT INTO UA_task (cAcc_Id,cTaskId,cAuth_Id,iLogId) VALUES (?,?,?,?)")
+                                .Bind("001")
+                                .Bind("P1")
+                                .Bind("reg")
+                                .Bind(3.0))
+                  .ok());
+  EXPECT_EQ(Query("\"SELECT cTaskId FROM UA_task WHERE cTaskId='p1'\""), "cTaskId\nP1\n");
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,117 @@
+// Connection strings as the suite writes and appends to them, and bad ones:
+// each must end in a clear error, never a crash.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/schema.h"
+#include "support/scratch_server.h"
+
+namespace tarn::db {
+namespace {
+
+TEST(ConnectionStringTest, KeysQuotesAndTheLastCatalogWins) {
+  ConnectionString cs;
+  ASSERT_TRUE(ConnectionString::Parse("Provider=SQLOLEDB.1; DATA SOURCE = SRV1 ;User ID=sa;Password=\"a;b'\"\"c\";"
+                                      "Initial Catalog=VALEDATA_001_2024;initial catalog=valesystem",
+                                      &cs)
+                  .ok());
+  EXPECT_EQ(cs.Get("provider"), "SQLOLEDB.1");
+  EXPECT_EQ(cs.Get("Server"), "SRV1");
+  EXPECT_EQ(cs.Get("PWD"), "a;b'\"c");
+  EXPECT_EQ(cs.Get("Initial Catalog"), "valesystem");
+  EXPECT_EQ(cs.Get("Database"), "valesystem");
+  EXPECT_EQ(cs.GetExact("Database"), "");
+  EXPECT_EQ(cs.Masked(),
+            "Provider=SQLOLEDB.1;DATA SOURCE=SRV1;User ID=sa;Password=****;Initial Catalog=VALEDATA_001_2024;"
+            "initial catalog=valesystem");
+  EXPECT_TRUE(ConnectionString::Parse("", &cs).ok());
+  EXPECT_TRUE(ConnectionString::Parse(";;Provider=SQLite;;", &cs).ok());
+  EXPECT_TRUE(ConnectionString::Parse("Key==x=1", &cs).ok());
+  EXPECT_EQ(cs.Get("key=x"), "1");
+
+  for (const char* bad : {"Provider", "Provider=SQLite;Data Source", "=x", "Password='open", "Password=\"a\"b"}) {
+    EXPECT_FALSE(ConnectionString::Parse(bad, &cs).ok()) << bad;
+  }
+}
+
+Status OpenWith(const std::string& text, ConnectionPtr* out = nullptr) {
+  auto c = Connection::Create();
+  Status s = c->Open(text, "", "");
+  EXPECT_EQ(c->State(), s.ok() ? ObjectState::kOpen : ObjectState::kClosed);
+  if (!s.ok()) {
+    EXPECT_FALSE(c->Errors().empty());
+    EXPECT_FALSE(s.message().empty());
+  }
+  if (out) *out = c;
+  return s;
+}
+
+TEST(ConnectionTest, BadConnectionStringsFailClearly) {
+  Status s = OpenWith("Provider=SQLite;Data Source=\"/tmp");
+  EXPECT_NE(s.message().find("OLE DB specification"), std::string::npos);
+  s = OpenWith("Provider=Jet.OLEDB;Data Source=x");
+  EXPECT_NE(s.message().find("Provider cannot be found"), std::string::npos);
+  s = OpenWith("Data Source=x");
+  EXPECT_NE(s.message().find("Provider"), std::string::npos);
+  s = OpenWith("Provider=SQLite;Data Source=/nonexistent/tarn");
+  EXPECT_NE(s.message().find("/nonexistent/tarn"), std::string::npos);
+  s = OpenWith("Provider=SQLite");
+  EXPECT_NE(s.message().find("Data Source"), std::string::npos);
+  s = OpenWith("Provider=SQLite;Data Source=/tmp;Busy Timeout=soon");
+  EXPECT_NE(s.message().find("Busy Timeout"), std::string::npos);
+  // A FreeTDS server that does not answer, and an ODBC driver that is not
+  // installed: the driver's own text comes back.
+  s = OpenWith("Provider=SQLOLEDB.1;Data Source=127.0.0.1,1;User ID=sa;Password=x;Initial Catalog=ValeSystem");
+  EXPECT_FALSE(s.ok());
+  s = OpenWith("Provider=MSDASQL;Driver={No Such Driver};Server=x");
+  EXPECT_FALSE(s.ok());
+  // Nothing runs on a closed connection.
+  auto c = Connection::Create();
+  EXPECT_FALSE(c->Execute(Statement("SELECT 1")).ok());
+  EXPECT_FALSE(c->BeginTrans().ok());
+}
+
+TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {
+  std::string skip;
+  auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip);
+  ASSERT_TRUE(server) << skip;
+  ConnectionPtr c;
+  Status s = OpenWith(server->With("ValeSystem"), &c);
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(c->Errors().front().native_error, 4060);
+  EXPECT_FALSE(std::filesystem::exists(server->dir() + "/valesystem.db")) << "opening must not create it";
+
+  // With no catalog the server's scratch database answers, and the system
+  // database can be created from there, once.
+  ASSERT_TRUE(OpenWith(server->server(), &c).ok());
+  ASSERT_TRUE(CreateSystemDatabase(*c).ok());
+  s = c->Execute(Statement("CREATE DATABASE valesystem"));
+  EXPECT_EQ(c->Errors().front().native_error, 1801);
+  s = OpenWith(server->With("ValeSystem;Initial Catalog=../../etc/passwd"), &c);
+  EXPECT_FALSE(s.ok());
+}
+
+TEST(ConnectionTest, PostgresServerThatRefuses) {
+  const char* pg = std::getenv("TARN_TEST_PG_CONNECT");
+  if (!pg) GTEST_SKIP() << "TARN_TEST_PG_CONNECT not set (scripts/test starts a server and sets it)";
+  ConnectionString cs;
+  ASSERT_TRUE(ConnectionString::Parse(pg, &cs).ok());
+  ConnectionPtr c;
+  Status s = OpenWith("Provider=PostgreSQL;Data Source=" + cs.Get("Data Source") + ";User ID=" + cs.Get("User ID") +
+                          ";Password=wrong",
+                      &c);
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(c->Errors().front().native_error, 18456);
+  EXPECT_NE(s.message().find("password"), std::string::npos) << s.message();
+  s = OpenWith("Provider=PostgreSQL;Data Source=127.0.0.1:1/tarn;User ID=x", &c);
+  EXPECT_EQ(c->Errors().front().native_error, 17);
+  s = OpenWith(std::string(pg) + ";Initial Catalog=NoSuchCatalog", &c);
+  EXPECT_EQ(c->Errors().front().native_error, 4060);
+}
+
+}  // namespace
+}  // namespace tarn::db
