@@ -55,7 +55,9 @@ class BackendTest : public ::testing::TestWithParam<ScratchServer::Kind> {
       for (size_t col = 0; col < rs.width(); ++col) {
         const Variant& v = rs.at(r, col);
         // Bits read as booleans or as 0/1 depending on what the driver reports.
-        std::string text = v.IsNull() ? "NULL" : v.type() == Variant::Type::kBool ? (v.ToBool() ? "1" : "0") : v.ToString();
+        std::string text = v.IsNull()                         ? "NULL"
+                           : v.type() == Variant::Type::kBool ? (v.ToBool() ? "1" : "0")
+                                                              : v.ToString();
         line += (col ? "|" : "") + text;
       }
       out.push_back(line);
@@ -81,9 +83,12 @@ class BackendTest : public ::testing::TestWithParam<ScratchServer::Kind> {
 
 std::string KindName(const ::testing::TestParamInfo<ScratchServer::Kind>& info) {
   switch (info.param) {
-    case ScratchServer::Kind::kSqlite: return "SQLite";
-    case ScratchServer::Kind::kPostgres: return "PostgreSQL";
-    case ScratchServer::Kind::kOdbc: return "ODBC";
+    case ScratchServer::Kind::kSqlite:
+      return "SQLite";
+    case ScratchServer::Kind::kPostgres:
+      return "PostgreSQL";
+    case ScratchServer::Kind::kOdbc:
+      return "ODBC";
   }
   return "";
 }
@@ -124,49 +129,54 @@ TEST_P(BackendTest, DemoCompanyHasEveryKindOfData) {
 // the dialect carries.
 TEST_P(BackendTest, ComponentStatementsRun) {
   // TOP, with(nolock), with(rowlock), GETDATE(), CONVERT(..., 121).
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
-                                       "cTaskId,iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
-                                 .Bind("001")
-                                 .Bind(int32_t{2024})
-                                 .Bind("ALICE")
-                                 .Bind("GL0101")
-                                 .Bind("PC01")
-                                 .Bind("45000.5")
-                                 .BindNumber("123456.789012345")
-                                 .Bind("GL")
-                                 .Bind("APP"))
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
+                                      "cTaskId,iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
+                                .Bind("001")
+                                .Bind(int32_t{2024})
+                                .Bind("ALICE")
+                                .Bind("GL0101")
+                                .Bind("PC01")
+                                .Bind("45000.5")
+                                .BindNumber("123456.789012345")
+                                .Bind("GL")
+                                .Bind("APP"))
                   .ok())
       << Describe(*conn_);
-  EXPECT_EQ(Rows(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").BindNumber("123456.789012345")),
-            (std::vector<std::string>{"123456.789012345"}));
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,"
-                                       "cTaskId,TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) "
-                                       ",?,'0',?)")
-                                 .Bind("GL")
-                                 .Bind("General Ledger")
-                                 .Bind("PC01")
-                                 .Bind("45000.5")
-                                 .Bind("APP"))
+  EXPECT_EQ(
+      Rows(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").BindNumber("123456.789012345")),
+      (std::vector<std::string>{"123456.789012345"}));
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,"
+                                      "cTaskId,TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) "
+                                      ",?,'0',?)")
+                                .Bind("GL")
+                                .Bind("General Ledger")
+                                .Bind("PC01")
+                                .Bind("45000.5")
+                                .Bind("APP"))
                   .ok())
       << Describe(*conn_);
   auto in_time = Rows(Statement("SELECT top 1 dInTime FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind("45000.5"));
   ASSERT_EQ(in_time.size(), 1u);
   EXPECT_EQ(in_time[0].size(), 23u) << in_time[0];  // yyyy-mm-dd hh:mi:ss.mmm
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
-                                 .Bind("001")
-                                 .Bind("GL")
-                                 .Bind("ALICE")
-                                 .Bind("GL0101")
-                                 .Bind("PC01")
-                                 .Bind("2024-03-15 10:30:00")
-                                 .BindNumber("123456.789012345")
-                                 .Bind("2024"))
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
+                                .Bind("001")
+                                .Bind("GL")
+                                .Bind("ALICE")
+                                .Bind("GL0101")
+                                .Bind("PC01")
+                                .Bind("2024-03-15 10:30:00")
+                                .BindNumber("123456.789012345")
+                                .Bind("2024"))
                   .ok())
       << Describe(*conn_);
   int64_t changed = -1;
-  ASSERT_TRUE(conn_->Execute(Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?")
-                                 .BindNumber("123456.789012345"),
-                             &changed)
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?")
+                                .BindNumber("123456.789012345"),
+                            &changed)
                   .ok());
   EXPECT_EQ(changed, 1);
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1 AND dOutTime IS NOT NULL")), 1);
@@ -182,12 +192,13 @@ TEST_P(BackendTest, ComponentStatementsRun) {
                      .Bind("PS")
                      .Bind("PS0201")),
             (std::vector<std::string>{"PS0101", "PS0201"}));
-  EXPECT_EQ(Rows(Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND (iauthtype<1 "
-                           "OR iauthtype IS NULL)UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
-                           "crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
-                     .Bind("AP0103")
-                     .Bind("AP0103")),
-            (std::vector<std::string>{"AP0102"}));
+  EXPECT_EQ(
+      Rows(Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND (iauthtype<1 "
+                     "OR iauthtype IS NULL)UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
+                     "crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
+               .Bind("AP0103")
+               .Bind("AP0103")),
+      (std::vector<std::string>{"AP0102"}));
   EXPECT_EQ(Rows(Statement("select distinct cAuth_id from ua_holdauth where cacc_id=? and ua_holdauth.iYear=?  AND "
                            "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?))  AND "
                            "cauth_id like 'AS11%' ORDER BY cAuth_id")
@@ -204,24 +215,26 @@ TEST_P(BackendTest, ComponentStatementsRun) {
                      .Bind("2024")),
             (std::vector<std::string>{"ALICE|Alice Chen|Accounting|", "BOB|Bob Li|Payables|",
                                       "DEMO|Demo Manager|Finance|ADMIN", "ERIN|Erin Fox|Sales|"}));
-  EXPECT_EQ(Count(Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or cuser_id "
-                            "in (select distinct cGroup_id from ua_role where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' "
-                            "OR cAuth_Id = ?)")
-                      .Bind("001")
-                      .BindNumber("2024")
-                      .Bind("DEMO")
-                      .Bind("DEMO")
-                      .Bind("none")),
-            1);
+  EXPECT_EQ(
+      Count(Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or cuser_id "
+                      "in (select distinct cGroup_id from ua_role where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' "
+                      "OR cAuth_Id = ?)")
+                .Bind("001")
+                .BindNumber("2024")
+                .Bind("DEMO")
+                .Bind("DEMO")
+                .Bind("none")),
+      1);
   // GROUP BY / ORDER BY, a join with count(*), N'' literals.
   EXPECT_EQ(Rows(Statement("SELECT iYear From UA_Period Where cAcc_id=? GROUP BY iYear ORDER BY iYear").Bind("002")),
             (std::vector<std::string>{"2023", "2024", "2025"}));
-  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON UA_Period.cAcc_Id=UA_Account.cAcc_Id "
-                            "WHERE (UA_Period.bIsDelete = 0 or UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =? "
-                            "AND UA_Period.iYear=?")
-                      .Bind("001")
-                      .BindNumber("2024")),
-            12);
+  EXPECT_EQ(
+      Count(Statement("SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON UA_Period.cAcc_Id=UA_Account.cAcc_Id "
+                      "WHERE (UA_Period.bIsDelete = 0 or UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =? "
+                      "AND UA_Period.iYear=?")
+                .Bind("001")
+                .BindNumber("2024")),
+      12);
   EXPECT_EQ(Rows(Statement("SELECT cUser_Name FROM UA_User WHERE cUser_Name = N'张伟'")),
             (std::vector<std::string>{"张伟"}));
   // A TOP inside a subquery.
@@ -235,9 +248,10 @@ TEST_P(BackendTest, CatalogsAndThreePartNames) {
   EXPECT_EQ(acc->CurrentCatalog(), "VALEDATA_001_2024");
   EXPECT_EQ(Rows(*acc, Statement("SELECT cUser_Name FROM ValeSystem..UA_User WHERE cUser_Id=?").Bind("BOB")),
             (std::vector<std::string>{"Bob Li"}));
-  ASSERT_TRUE(acc->Execute(Statement("DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'")
-                               .Bind("none"))
-                  .ok())
+  ASSERT_TRUE(
+      acc->Execute(
+             Statement("DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'").Bind("none"))
+          .ok())
       << Describe(*acc);
   ASSERT_TRUE(acc->Execute(Statement("USE ValeSystem")).ok()) << Describe(*acc);
   EXPECT_EQ(Rows(*acc, Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id=?").Bind("GL")),
@@ -258,23 +272,25 @@ TEST_P(BackendTest, CatalogsAndThreePartNames) {
 TEST_P(BackendTest, IdsWithSqlInThemAreJustText) {
   const char* kIds[] = {"'", "' OR '1'='1", "'; DROP TABLE UA_task; --", "O'Brien"};
   for (const char* id : kIds) {
-    ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
-                                         "cTaskId,iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
-                                   .Bind("001")
-                                   .Bind(int32_t{2024})
-                                   .Bind(id)
-                                   .Bind(id)
-                                   .Bind("PC01")
-                                   .Bind(id)
-                                   .Bind(1.5)
-                                   .Bind("GL")
-                                   .Bind(""))
+    ASSERT_TRUE(conn_
+                    ->Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
+                                        "cTaskId,iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
+                                  .Bind("001")
+                                  .Bind(int32_t{2024})
+                                  .Bind(id)
+                                  .Bind(id)
+                                  .Bind("PC01")
+                                  .Bind(id)
+                                  .Bind(1.5)
+                                  .Bind("GL")
+                                  .Bind(""))
                     .ok())
         << Describe(*conn_);
   }
   for (const char* id : kIds) {
-    EXPECT_EQ(Rows(Statement("SELECT cTaskId FROM UA_task with(nolock) WHERE ctaskid=? AND cauth_id=?").Bind(id).Bind(id)),
-              (std::vector<std::string>{id}));
+    EXPECT_EQ(
+        Rows(Statement("SELECT cTaskId FROM UA_task with(nolock) WHERE ctaskid=? AND cauth_id=?").Bind(id).Bind(id)),
+        (std::vector<std::string>{id}));
   }
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), 4);
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_User WHERE cUser_Id=?").Bind("' OR '1'='1")), 0);
@@ -296,8 +312,9 @@ TEST_P(BackendTest, InListsAndNumbersAsText) {
 
   // A year held as text goes in as a number; text that is not one fails the
   // statement as the syntax error the concatenated text would have been.
-  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND iYear=?").Bind("001").BindNumber(" 2023 ")),
-            12);
+  EXPECT_EQ(
+      Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND iYear=?").Bind("001").BindNumber(" 2023 ")),
+      12);
   Status s = conn_->Execute(Statement("SELECT count(*) FROM UA_Period WHERE iYear=?").BindNumber("2024 OR 1=1"));
   EXPECT_EQ(NativeOf(s, *conn_), 102);
   s = conn_->Execute(Statement("SELECT count(*) FROM UA_Period WHERE iYear=? AND iId=?").Bind(int32_t{1}));
@@ -310,16 +327,21 @@ TEST_P(BackendTest, TextComparesCaseInsensitively) {
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Auth WHERE cAuth_Id LIKE ?").Bind("as11%")), 4);
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_HoldAuth WHERE cAcc_Id=? AND cAuth_Id='ADMIN'").Bind("001")), 3);
   // Sorting folds case too: "bob" sorts between ALICE and CAROL.
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_Group (cGroup_Id,cGroup_Name) VALUES (?,?)").Bind("bob2").Bind("x"))
-                  .ok());
+  ASSERT_TRUE(
+      conn_->Execute(Statement("INSERT INTO UA_Group (cGroup_Id,cGroup_Name) VALUES (?,?)").Bind("bob2").Bind("x"))
+          .ok());
   EXPECT_EQ(Rows(Statement("SELECT cGroup_Id FROM UA_Group ORDER BY cGroup_Id")),
             (std::vector<std::string>{"ACCT", "bob2", "MGR"}));
   // Keys are case-insensitive: ALICE exists.
-  Status s = conn_->Execute(Statement("INSERT INTO UA_User (cUser_Id,cUser_Name) VALUES (?,?)").Bind("Alice").Bind("x"));
+  Status s =
+      conn_->Execute(Statement("INSERT INTO UA_User (cUser_Id,cUser_Name) VALUES (?,?)").Bind("Alice").Bind("x"));
   EXPECT_EQ(NativeOf(s, *conn_), 2627);
   // Beyond ASCII.
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO UA_User (cUser_Id,cUser_Name) VALUES (?,?)").Bind("ÄNNE").Bind("Änne Ørsted"))
-                  .ok());
+  ASSERT_TRUE(
+      conn_
+          ->Execute(
+              Statement("INSERT INTO UA_User (cUser_Id,cUser_Name) VALUES (?,?)").Bind("ÄNNE").Bind("Änne Ørsted"))
+          .ok());
   EXPECT_EQ(Rows(Statement("SELECT cUser_Name FROM UA_User WHERE cUser_Id=?").Bind("änne")),
             (std::vector<std::string>{"Änne Ørsted"}));
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_User WHERE cUser_Name LIKE ?").Bind("änne ø%")), 1);
@@ -352,12 +374,13 @@ TEST_P(BackendTest, OtherConnectionsSeeCommittedRows) {
   count.Bind("001");
   EXPECT_EQ(Count(count), 0);
   auto other = Connect();
-  ASSERT_TRUE(other->Execute(Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cTaskId,iLogId) VALUES (?,?,?,?,?)")
-                                 .Bind("001")
-                                 .Bind(int32_t{2024})
-                                 .Bind("reg")
-                                 .Bind("T1")
-                                 .Bind(7.0))
+  ASSERT_TRUE(other
+                  ->Execute(Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cTaskId,iLogId) VALUES (?,?,?,?,?)")
+                                .Bind("001")
+                                .Bind(int32_t{2024})
+                                .Bind("reg")
+                                .Bind("T1")
+                                .Bind(7.0))
                   .ok());
   EXPECT_EQ(Count(count), 1);
   ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_task with(rowlock) WHERE cTaskId=?").Bind("T1")).ok());
@@ -409,8 +432,11 @@ TEST_P(BackendTest, BusyOrDeadlockIs1205) {
 TEST_P(BackendTest, RecordsetReadsFieldsAndTypes) {
   ASSERT_TRUE(conn_->Execute(Statement("CREATE TABLE t_types (n numeric(10,2), i int, d float, s smallint)")).ok())
       << Describe(*conn_);
-  ASSERT_TRUE(conn_->Execute(Statement("INSERT INTO t_types VALUES (?,?,?,?)").Bind(12.5).Bind(int32_t{7}).Bind(0.25).Bind(int16_t{3}))
-                  .ok());
+  ASSERT_TRUE(
+      conn_
+          ->Execute(
+              Statement("INSERT INTO t_types VALUES (?,?,?,?)").Bind(12.5).Bind(int32_t{7}).Bind(0.25).Bind(int16_t{3}))
+          .ok());
   auto rs = Recordset::Create();
   ASSERT_TRUE(rs->Open(Statement("SELECT n, i, d, s FROM t_types"), conn_, CursorType::kStatic).ok());
   EXPECT_EQ(rs->FieldByName("N")->Type(), 131);
@@ -524,11 +550,30 @@ TEST_P(BackendTest, RecordsetAddsAndChangesRows) {
   auto ro = open("GL", LockType::kReadOnly);
   EXPECT_FALSE(ro->AddNew().ok());
   auto joined = Recordset::Create();
-  ASSERT_TRUE(joined->Open(Statement("SELECT UA_Period.* FROM UA_Period INNER JOIN UA_Account ON "
-                                     "UA_Period.cAcc_Id=UA_Account.cAcc_Id"),
-                           conn_, CursorType::kStatic, LockType::kOptimistic)
+  ASSERT_TRUE(joined
+                  ->Open(Statement("SELECT UA_Period.* FROM UA_Period INNER JOIN UA_Account ON "
+                                   "UA_Period.cAcc_Id=UA_Account.cAcc_Id"),
+                         conn_, CursorType::kStatic, LockType::kOptimistic)
                   .ok());
   EXPECT_FALSE(joined->AddNew().ok());
+}
+
+// Each template is prepared once per connection; running it again with new
+// values prepares nothing. PostgreSQL lists a session's prepared statements.
+TEST_P(BackendTest, TemplatesArePreparedOncePerConnection) {
+  if (GetParam() != ScratchServer::Kind::kPostgres) GTEST_SKIP() << "only PostgreSQL shows its prepared statements";
+  Statement prepared("SELECT count(*) FROM pg_prepared_statements");
+  const int32_t before = Count(prepared);
+  for (const char* user : {"ALICE", "BOB", "CAROL", "alice"}) {
+    Count(Statement("SELECT count(*) FROM UA_User WHERE cUser_Id=?").Bind(user));
+  }
+  EXPECT_EQ(Count(prepared), before + 1);
+  // An in-list is one template per list length.
+  for (int round = 0; round < 2; ++round) {
+    Count(Statement("SELECT count(*) FROM UA_User WHERE cUser_Id IN (?)").BindList({"ALICE", "BOB"}));
+    Count(Statement("SELECT count(*) FROM UA_User WHERE cUser_Id IN (?)").BindList({"ALICE"}));
+  }
+  EXPECT_EQ(Count(prepared), before + 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, BackendTest,

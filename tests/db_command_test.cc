@@ -60,7 +60,8 @@ TEST_F(DbCommandTest, InitAndQuery) {
 
 TEST_F(DbCommandTest, InjectionThroughBindIsText) {
   const std::string id = "'; DROP TABLE UA_task; --";
-  EXPECT_EQ(Query("--bind \"" + id + "\" \"INSERT INTO UA_task (cAcc_Id,cTaskId,cAuth_Id,iLogId) VALUES "
+  EXPECT_EQ(Query("--bind \"" + id +
+                  "\" \"INSERT INTO UA_task (cAcc_Id,cTaskId,cAuth_Id,iLogId) VALUES "
                   "('001',?,'reg',1)\""),
             "(1 rows affected)\n");
   EXPECT_EQ(Query("--bind \"" + id + "\" \"SELECT cTaskId FROM UA_task WHERE cTaskId=?\""), "cTaskId\n" + id + "\n");
@@ -74,7 +75,8 @@ TEST_F(DbCommandTest, OtherProcessesSeeCommittedRows) {
   ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem", "", "").ok());
   auto count = [&] {
     db::ResultSet rs;
-    EXPECT_TRUE(conn->Query(db::Statement("SELECT count(*) FROM UA_task with(nolock) WHERE cTaskId=?").Bind("P2"), &rs).ok());
+    EXPECT_TRUE(
+        conn->Query(db::Statement("SELECT count(*) FROM UA_task with(nolock) WHERE cTaskId=?").Bind("P2"), &rs).ok());
     return rs.rows() == 1 ? rs.at(0, 0).ToInt32() : -1;
   };
   EXPECT_EQ(count(), 0);

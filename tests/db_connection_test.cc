@@ -101,9 +101,9 @@ TEST(ConnectionTest, PostgresServerThatRefuses) {
   ConnectionString cs;
   ASSERT_TRUE(ConnectionString::Parse(pg, &cs).ok());
   ConnectionPtr c;
-  Status s = OpenWith("Provider=PostgreSQL;Data Source=" + cs.Get("Data Source") + ";User ID=" + cs.Get("User ID") +
-                          ";Password=wrong",
-                      &c);
+  Status s = OpenWith(
+      "Provider=PostgreSQL;Data Source=" + cs.Get("Data Source") + ";User ID=" + cs.Get("User ID") + ";Password=wrong",
+      &c);
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(c->Errors().front().native_error, 18456);
   EXPECT_NE(s.message().find("password"), std::string::npos) << s.message();

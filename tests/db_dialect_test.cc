@@ -1,9 +1,9 @@
 // Template rewriting where it is easy to get wrong: the rewrites must touch
 // the constructs and nothing that only looks like them. The backend suite
 // runs the rewritten statements for real.
-#include "db/dialect.h"
-
 #include <gtest/gtest.h>
+
+#include "db/dialect.h"
 
 namespace tarn::db {
 namespace {

@@ -133,9 +133,8 @@ std::string Text(const Variant& v) {
 
 int Query(const Options& o) {
   if (o.positional.size() != 1) return Usage();
-  const std::string conn_str = o.data_dir.empty()
-                                   ? o.connect
-                                   : "Provider=SQLite;Data Source=" + o.data_dir + ";Initial Catalog=ValeSystem";
+  const std::string conn_str =
+      o.data_dir.empty() ? o.connect : "Provider=SQLite;Data Source=" + o.data_dir + ";Initial Catalog=ValeSystem";
   auto conn = db::Connection::Create();
   Status s = conn->Open(conn_str, "", "");
   if (!s.ok()) return Report("query", *conn, s);

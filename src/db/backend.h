@@ -36,8 +36,7 @@ constexpr int32_t kNativeCannotOpenDatabase = 4060;
 constexpr int32_t kNativeLoginFailed = 18456;
 
 // Builds the Status and the one error entry of a failure.
-Status Fail(DbErrors* errors, int32_t number, std::string description, int32_t native = 0,
-            std::string sql_state = "");
+Status Fail(DbErrors* errors, int32_t number, std::string description, int32_t native = 0, std::string sql_state = "");
 
 class PreparedStatement {
  public:

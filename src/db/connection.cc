@@ -8,6 +8,7 @@
 
 #include "db/backend.h"
 #include "db/connection_string.h"
+#include "db/text.h"
 
 namespace tarn::db {
 
@@ -23,12 +24,6 @@ Status Fail(DbErrors* errors, int32_t number, std::string description, int32_t n
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 struct StringHash {
   using is_transparent = void;
   size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
@@ -43,7 +38,7 @@ using Cache = std::unordered_map<std::string, CacheEntry, StringHash, std::equal
 
 // Which backend serves a Provider; "" when none does.
 std::string BackendFor(const ConnectionString& cs) {
-  const std::string p = Lower(cs.Get("Provider"));
+  const std::string p = AsciiLower(cs.Get("Provider"));
   if (p == "sqlite") return "sqlite";
   if (p == "postgresql" || p == "postgres") return "postgres";
   if (p == "msdasql" || p == "msdasql.1" || p == "sqloledb" || p == "sqloledb.1" || p.rfind("sqlncli", 0) == 0 ||
@@ -58,8 +53,7 @@ class ConnectionImpl : public Connection {
  public:
   ~ConnectionImpl() override { Close(); }
 
-  Status Open(const std::string& connection_string, const std::string& user,
-              const std::string& password) override {
+  Status Open(const std::string& connection_string, const std::string& user, const std::string& password) override {
     if (backend_) {
       return Record(Fail(&scratch_, kAdoObjectOpen, "Operation is not allowed when the object is open."));
     }
@@ -100,7 +94,8 @@ class ConnectionImpl : public Connection {
 
   Status Query(const Statement& statement, ResultSet* out, int64_t* rows_affected) override {
     if (rows_affected) *rows_affected = -1;
-    if (!backend_) return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
+    if (!backend_)
+      return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
     if (!statement.bind_error().empty()) {
       return Record(Fail(&scratch_, kErrCommand, statement.bind_error(), kNativeSyntax, "42000"));
     }
@@ -196,7 +191,9 @@ class ConnectionImpl : public Connection {
     return s;
   }
 
-  Status Closed() { return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed.")); }
+  Status Closed() {
+    return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
+  }
 
   void SelectCache() { cache_ = &caches_[backend_->CacheScope()]; }
 

@@ -2,19 +2,14 @@
 
 #include <cctype>
 
+#include "db/text.h"
+
 namespace tarn::db {
 namespace {
 
-constexpr char kBadFormat[] =
-    "Format of the initialization string does not conform to the OLE DB specification.";
+constexpr char kBadFormat[] = "Format of the initialization string does not conform to the OLE DB specification.";
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
@@ -22,20 +17,10 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string ConnectionString::Canonical(std::string_view key) {
-  std::string k = Lower(Trim(key));
+  std::string k = AsciiLower(Trim(key));
   if (k == "server" || k == "address" || k == "addr" || k == "network address") return "data source";
   if (k == "database") return "initial catalog";
   if (k == "uid" || k == "user" || k == "user name") return "user id";
@@ -111,7 +96,7 @@ Status ConnectionString::Parse(std::string_view text, ConnectionString* out) {
 const std::pair<std::string, std::string>* ConnectionString::Find(std::string_view key, bool exact) const {
   const std::string canonical = Canonical(key);
   for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-    if (exact ? SameKey(it->first, key) : Canonical(it->first) == canonical) return &*it;
+    if (exact ? EqualsNoCase(it->first, key) : Canonical(it->first) == canonical) return &*it;
   }
   return nullptr;
 }

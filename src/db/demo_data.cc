@@ -29,13 +29,45 @@ Status Accounts(Connection& conn) {
                 "INSERT INTO UA_Account (cAcc_Id,cAcc_Name,iYear,iMonth,cAcc_Master,cCurCode,cCurName,cUnitName,"
                 "cUnitAbbre,cUnitAddr,cUnitZap,cUnitTel,cUnitFax,cUnitEMail,cUnitTaxNo,cUnitLP,cFinKind,cFinType,"
                 "cEntType,cTradeKind) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-                {{"001", "Tarn Demo Trading", int32_t{2023}, int16_t{1}, "DEMO", "USD", "US Dollar",
-                  "Tarn Demo Trading Co., Ltd.", "Tarn Trading", "12 Harbour Road, Lakeside", "90210",
-                  "+1 555 0100", "+1 555 0101", "office@trading.example", "TX-001-2023", "Mary Tarn", "Commercial",
-                  "Small business", "Limited company", "Wholesale"},
-                 {"002", "Tarn Demo Manufacturing", int32_t{2023}, int16_t{1}, "ZHANG", "CNY", "人民币",
-                  "岚峰示范制造有限公司", "岚峰制造", "湖滨路 8 号", "100000", "+86 10 5555 0200", kNull,
-                  "office@manufacturing.example", "TX-002-2023", "张伟", "Industrial", kNull, "Limited company",
+                {{"001",
+                  "Tarn Demo Trading",
+                  int32_t{2023},
+                  int16_t{1},
+                  "DEMO",
+                  "USD",
+                  "US Dollar",
+                  "Tarn Demo Trading Co., Ltd.",
+                  "Tarn Trading",
+                  "12 Harbour Road, Lakeside",
+                  "90210",
+                  "+1 555 0100",
+                  "+1 555 0101",
+                  "office@trading.example",
+                  "TX-001-2023",
+                  "Mary Tarn",
+                  "Commercial",
+                  "Small business",
+                  "Limited company",
+                  "Wholesale"},
+                 {"002",
+                  "Tarn Demo Manufacturing",
+                  int32_t{2023},
+                  int16_t{1},
+                  "ZHANG",
+                  "CNY",
+                  "人民币",
+                  "岚峰示范制造有限公司",
+                  "岚峰制造",
+                  "湖滨路 8 号",
+                  "100000",
+                  "+86 10 5555 0200",
+                  kNull,
+                  "office@manufacturing.example",
+                  "TX-002-2023",
+                  "张伟",
+                  "Industrial",
+                  kNull,
+                  "Limited company",
                   "Manufacturing"}});
 }
 
@@ -52,10 +84,10 @@ Status Periods(Connection& conn) {
       const Date end001{Day(next_y, next_m, 1).serial - 1};
       Date begin002 = m == 1 ? Day(year - 1, 12, 26) : Day(year, m - 1, 26);
       if (year == 2025 && m == 7) begin002 = Day(2025, 7, 1);
-      Status s = Insert(conn, kSql,
-                        {{"001", int32_t{year}, int32_t{m}, Day(year, m, 1), end001,
-                          year == 2023 ? kNull : Variant(false)},
-                         {"002", int32_t{year}, int32_t{m}, begin002, Day(year, m, 25), Variant(false)}});
+      Status s =
+          Insert(conn, kSql,
+                 {{"001", int32_t{year}, int32_t{m}, Day(year, m, 1), end001, year == 2023 ? kNull : Variant(false)},
+                  {"002", int32_t{year}, int32_t{m}, begin002, Day(year, m, 25), Variant(false)}});
       if (!s.ok()) return s;
     }
   }
@@ -98,11 +130,21 @@ Status UsersAndGroups(Connection& conn) {
 
 Status Subsystems(Connection& conn) {
   return Insert(conn, "INSERT INTO UA_SubSys (cSub_Id,cSub_Name) VALUES (?,?)",
-                {{"AA", "System Administration"}, {"AS", "Account Set Services"}, {"GL", "General Ledger"},
-                 {"AP", "Accounts Payable"},      {"AR", "Accounts Receivable"},  {"FA", "Fixed Assets"},
-                 {"PS", "Payroll"},               {"SC", "System Console"},       {"OA", "Office Automation"},
-                 {"DP", "Data Processing"},       {"PO", "Purchasing"},           {"SO", "Sales"},
-                 {"CO", "Costing"},               {"WH", "Warehouse"},            {"BM", "Budgeting"},
+                {{"AA", "System Administration"},
+                 {"AS", "Account Set Services"},
+                 {"GL", "General Ledger"},
+                 {"AP", "Accounts Payable"},
+                 {"AR", "Accounts Receivable"},
+                 {"FA", "Fixed Assets"},
+                 {"PS", "Payroll"},
+                 {"SC", "System Console"},
+                 {"OA", "Office Automation"},
+                 {"DP", "Data Processing"},
+                 {"PO", "Purchasing"},
+                 {"SO", "Sales"},
+                 {"CO", "Costing"},
+                 {"WH", "Warehouse"},
+                 {"BM", "Budgeting"},
                  {"MR", "Management Reports"}});
 }
 
@@ -168,13 +210,13 @@ Status Functions(Connection& conn) {
 Status Rules(Connection& conn) {
   Status s = Insert(
       conn, "INSERT INTO UA_control (cAuth_Id,iAuthType,cRepellent,cNotRepellent,cRepellentModule) VALUES (?,?,?,?,?)",
-      {{"GL0201", int16_t{1}, kNull, kNull, kNull},      // exclusive in its account and year
-       {"GL0202", int16_t{2}, kNull, kNull, kNull},      // exclusive in its account
-       {"AP0102", int16_t{0}, "AP0103", kNull, kNull},   // a pair
-       {"AR0102", kNull, "AR0103", kNull, kNull},        // a pair of NULL kind
-       {"PS0201", int16_t{3}, kNull, "PS0102", kNull},   // locks payroll but for the inquiry
-       {"FA0201", int16_t{4}, kNull, kNull, "GL"},       // shuts the ledger out
-       {"GL0901", kNull, "GL0101", kNull, kNull},        // NULL and 0 together: never accepted
+      {{"GL0201", int16_t{1}, kNull, kNull, kNull},     // exclusive in its account and year
+       {"GL0202", int16_t{2}, kNull, kNull, kNull},     // exclusive in its account
+       {"AP0102", int16_t{0}, "AP0103", kNull, kNull},  // a pair
+       {"AR0102", kNull, "AR0103", kNull, kNull},       // a pair of NULL kind
+       {"PS0201", int16_t{3}, kNull, "PS0102", kNull},  // locks payroll but for the inquiry
+       {"FA0201", int16_t{4}, kNull, kNull, "GL"},      // shuts the ledger out
+       {"GL0901", kNull, "GL0101", kNull, kNull},       // NULL and 0 together: never accepted
        {"GL0901", int16_t{0}, "GL0102", kNull, kNull}});
   if (s.ok()) {
     s = Insert(conn, "INSERT INTO UA_ControlEx (cAuth_Id,iAuthType,cRepellent) VALUES (?,?,?)",
@@ -200,7 +242,8 @@ Status Holdings(Connection& conn) {
   if (s.ok()) s = hold("001", {2024, 2025}, "ALICE", true, {"GL0101", "GL0102", "GL0301", "AS1101", "AS1107"});
   if (s.ok()) {
     for (const char* acc : {"001", "002"}) {
-      if (s.ok()) s = hold(acc, {2024, 2025}, "BOB", true, {"AP0101", "AP0102", "AP0103", "AR0101", "AR0102", "AR0103"});
+      if (s.ok())
+        s = hold(acc, {2024, 2025}, "BOB", true, {"AP0101", "AP0102", "AP0103", "AR0101", "AR0102", "AR0103"});
     }
   }
   if (s.ok()) {

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <optional>
 
+#include "db/text.h"
+
 namespace tarn::db {
 namespace {
 
@@ -18,22 +20,6 @@ struct Token {
 bool IsWordStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#'; }
 bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
 }
 
 Status Tokenize(std::string_view s, std::vector<Token>* out) {
@@ -135,8 +121,8 @@ void Blank(std::vector<Token>& toks, size_t from, size_t to) {  // [from, to)
 
 bool IsTableHint(std::string_view w) {
   static constexpr std::string_view kHints[] = {
-      "nolock", "rowlock", "updlock", "holdlock", "readpast", "readuncommitted", "readcommitted",
-      "tablock", "tablockx", "xlock", "paglock", "nowait", "serializable", "repeatableread"};
+      "nolock",  "rowlock",  "updlock", "holdlock", "readpast", "readuncommitted", "readcommitted",
+      "tablock", "tablockx", "xlock",   "paglock",  "nowait",   "serializable",    "repeatableread"};
   for (std::string_view h : kHints) {
     if (EqualsNoCase(w, h)) return true;
   }
@@ -204,7 +190,7 @@ Status RewriteConvert(std::vector<Token>& toks, size_t i, Flavor f) {
   if (commas.size() != 2) return Status::OK();
   size_t type = Next(toks, open + 1);
   if (type >= commas[0] || toks[type].kind != Tk::kWord) return Status::OK();
-  std::string type_name = Lower(toks[type].text);
+  std::string type_name = AsciiLower(toks[type].text);
   if (type_name != "varchar" && type_name != "nvarchar" && type_name != "char" && type_name != "nchar") {
     return Status::OK();
   }
@@ -265,8 +251,8 @@ void FixNullOrder(std::vector<Token>& toks, size_t by) {
         has_nulls = false;
         continue;
       }
-      if (IsWord(t, "limit") || IsWord(t, "offset") || IsWord(t, "for") || IsWord(t, "union") ||
-          IsWord(t, "option") || IsPunct(t, ";")) {
+      if (IsWord(t, "limit") || IsWord(t, "offset") || IsWord(t, "for") || IsWord(t, "union") || IsWord(t, "option") ||
+          IsPunct(t, ";")) {
         break;
       }
       if (IsWord(t, "nulls")) has_nulls = true;
@@ -325,8 +311,7 @@ int CountPlaceholders(std::string_view sql) {
   return n;
 }
 
-Status Translate(std::string_view sql, const Dialect& dialect, const std::vector<int>& list_sizes,
-                 Translation* out) {
+Status Translate(std::string_view sql, const Dialect& dialect, const std::vector<int>& list_sizes, Translation* out) {
   *out = Translation();
   std::vector<Token> toks;
   Status s = Tokenize(sql, &toks);
@@ -371,7 +356,7 @@ Status Translate(std::string_view sql, const Dialect& dialect, const std::vector
         t.text.erase(0, 1);
         break;
       case Tk::kQuotedName:
-        if (f == Flavor::kPostgres) t.text = "\"" + Lower(Unbracket(t)) + "\"";
+        if (f == Flavor::kPostgres) t.text = "\"" + AsciiLower(Unbracket(t)) + "\"";
         break;
       case Tk::kPunct:
         if (t.text == "(") {

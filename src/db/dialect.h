@@ -35,8 +35,7 @@ struct Translation {
 // `list_sizes` has one entry per placeholder of the template: -1 for a
 // scalar, else the number of values of an in-list (which becomes one
 // placeholder per value; an empty list matches nothing).
-Status Translate(std::string_view sql, const Dialect& dialect, const std::vector<int>& list_sizes,
-                 Translation* out);
+Status Translate(std::string_view sql, const Dialect& dialect, const std::vector<int>& list_sizes, Translation* out);
 
 // Number of placeholders ('?' and 'N?') of a template.
 int CountPlaceholders(std::string_view sql);

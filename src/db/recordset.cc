@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "db/dialect.h"
+#include "db/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn::db {
@@ -15,16 +16,6 @@ constexpr char kNoRowText[] =
 constexpr char kNotUpdatableText[] =
     "Current Recordset does not support updating. This may be a limitation of the provider, or of the selected "
     "locktype.";
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool IsPlainName(std::string_view name) {
   if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
@@ -58,8 +49,7 @@ Status Field::SetValue(Variant value) { return rs_->SetValueAt(index_, std::move
 
 std::shared_ptr<Recordset> Recordset::Create() { return std::shared_ptr<Recordset>(new Recordset()); }
 
-Status Recordset::Open(const Statement& statement, const ConnectionPtr& connection, CursorType cursor,
-                       LockType lock) {
+Status Recordset::Open(const Statement& statement, const ConnectionPtr& connection, CursorType cursor, LockType lock) {
   if (open_) return Status::InvalidArgument("Operation is not allowed when the object is open.");
   if (!connection) return Status::InvalidArgument("The connection cannot be used to perform this operation.");
   ResultSet result;
@@ -69,8 +59,8 @@ Status Recordset::Open(const Statement& statement, const ConnectionPtr& connecti
   cursor_ = cursor;
   lock_ = lock;
   if (!result.columns) return Status::OK();  // no rowset: stays closed, as in ADO
-  const bool updatable = lock == LockType::kPessimistic || lock == LockType::kOptimistic ||
-                         lock == LockType::kBatchOptimistic;
+  const bool updatable =
+      lock == LockType::kPessimistic || lock == LockType::kOptimistic || lock == LockType::kBatchOptimistic;
   table_ = updatable ? UpdatableTable(statement.sql()) : std::string();
   auto rows = std::make_shared<Rows>();
   rows->columns = std::move(result.columns);
@@ -139,7 +129,7 @@ Field* Recordset::FieldAt(size_t index) { return open_ && index < fields_.size()
 Field* Recordset::FieldByName(std::string_view name) {
   if (!open_) return nullptr;
   for (Field& f : fields_) {
-    if (SameName(f.Name(), name)) return &f;
+    if (EqualsNoCase(f.Name(), name)) return &f;
   }
   return nullptr;
 }
@@ -147,10 +137,12 @@ Field* Recordset::FieldByName(std::string_view name) {
 const Variant& Recordset::Value(std::string_view name) const {
   if (!open_) throw ComError(adoerr::kObjectClosed, kClosedText);
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (SameName(fields_[i].Name(), name)) return CurrentValue(i);
+    if (EqualsNoCase(fields_[i].Name(), name)) return CurrentValue(i);
   }
-  throw ComError(adoerr::kItemNotFound, "Item cannot be found in the collection corresponding to the requested name "
-                                        "or ordinal. ('" + std::string(name) + "')");
+  throw ComError(adoerr::kItemNotFound,
+                 "Item cannot be found in the collection corresponding to the requested name "
+                 "or ordinal. ('" +
+                     std::string(name) + "')");
 }
 
 const Variant& Recordset::Value(size_t index) const {
@@ -191,8 +183,10 @@ Status Recordset::AddNew() {
 Status Recordset::SetValue(std::string_view name, Variant value) {
   Field* f = FieldByName(name);
   if (!f) {
-    return Status::NotFound("Item cannot be found in the collection corresponding to the requested name or "
-                            "ordinal. ('" + std::string(name) + "')");
+    return Status::NotFound(
+        "Item cannot be found in the collection corresponding to the requested name or "
+        "ordinal. ('" +
+        std::string(name) + "')");
   }
   return SetValueAt(f->index_, std::move(value));
 }
@@ -271,8 +265,9 @@ Status Recordset::Update() {
   s = connection_->Execute(st, &affected);
   if (!s.ok()) return s;
   if (edit_ == Edit::kChange && affected == 0) {
-    return Status::Database("Row cannot be located for updating. Some values may have been changed since it was "
-                            "last read.");
+    return Status::Database(
+        "Row cannot be located for updating. Some values may have been changed since it was "
+        "last read.");
   }
   if (edit_ == Edit::kAdd) {
     rows_->cells.insert(rows_->cells.end(), pending_.begin(), pending_.end());

@@ -24,13 +24,7 @@ namespace tarn::db {
 // ADO's CursorTypeEnum and LockTypeEnum; -1 leaves the choice to the
 // provider (forward-only, read-only).
 enum class CursorType : int { kUnspecified = -1, kForwardOnly = 0, kKeyset = 1, kDynamic = 2, kStatic = 3 };
-enum class LockType : int {
-  kUnspecified = -1,
-  kReadOnly = 1,
-  kPessimistic = 2,
-  kOptimistic = 3,
-  kBatchOptimistic = 4
-};
+enum class LockType : int { kUnspecified = -1, kReadOnly = 1, kPessimistic = 2, kOptimistic = 3, kBatchOptimistic = 4 };
 
 // ADO's numbers for its own errors, as an automation caller sees them.
 namespace adoerr {
@@ -71,8 +65,8 @@ class Recordset : public Object {
 
   std::string TypeName() const override { return "Recordset"; }
 
-  Status Open(const Statement& statement, const ConnectionPtr& connection,
-              CursorType cursor = CursorType::kUnspecified, LockType lock = LockType::kUnspecified);
+  Status Open(const Statement& statement, const ConnectionPtr& connection, CursorType cursor = CursorType::kUnspecified,
+              LockType lock = LockType::kUnspecified);
   ObjectState State() const { return open_ ? ObjectState::kOpen : ObjectState::kClosed; }
   // Drops the rows (clones keep theirs) and any unsaved change.
   void Close();

@@ -14,9 +14,9 @@ enum class Type { kText, kInt, kSmallInt, kBit, kFloat, kDateTime };
 struct Col {
   const char* name;
   Type type;
-  int width;           // text only
-  bool not_null;       // key columns
-  const char* deflt;   // SQL literal, or nullptr
+  int width;          // text only
+  bool not_null;      // key columns
+  const char* deflt;  // SQL literal, or nullptr
 };
 
 struct Index {
@@ -42,11 +42,12 @@ Col DateTime(const char* name) { return {name, Type::kDateTime, 0, false, nullpt
 const std::vector<Table>& SystemTables() {
   static const std::vector<Table> tables = {
       {"UA_Account",
-       {Id("cAcc_Id"), Text("cAcc_Name", 100), Text("cAcc_Path", 255), Int("iYear"), Small("iMonth"),
-        Text("cAcc_Master", 20), Text("cCurCode", 10), Text("cCurName", 50), Text("cUnitName", 200),
-        Text("cUnitAbbre", 100), Text("cUnitAddr", 255), Text("cUnitZap", 20), Text("cUnitTel", 50),
-        Text("cUnitFax", 50), Text("cUnitEMail", 100), Text("cUnitTaxNo", 50), Text("cUnitLP", 50),
-        Text("cFinKind", 50), Text("cFinType", 50), Text("cEntType", 50), Text("cTradeKind", 50)},
+       {Id("cAcc_Id"),          Text("cAcc_Name", 100),  Text("cAcc_Path", 255),  Int("iYear"),
+        Small("iMonth"),        Text("cAcc_Master", 20), Text("cCurCode", 10),    Text("cCurName", 50),
+        Text("cUnitName", 200), Text("cUnitAbbre", 100), Text("cUnitAddr", 255),  Text("cUnitZap", 20),
+        Text("cUnitTel", 50),   Text("cUnitFax", 50),    Text("cUnitEMail", 100), Text("cUnitTaxNo", 50),
+        Text("cUnitLP", 50),    Text("cFinKind", 50),    Text("cFinType", 50),    Text("cEntType", 50),
+        Text("cTradeKind", 50)},
        "cAcc_Id",
        {}},
       {"UA_Account_Sub",
@@ -55,8 +56,7 @@ const std::vector<Table>& SystemTables() {
        "cAcc_Id,iYear,cSub_Id",
        {{"ix_UA_Account_Sub_year", "iYear,cSub_Id"}}},
       {"UA_Period",
-       {Id("cAcc_Id"), Int("iYear", true), Int("iId", true), DateTime("dBegin"), DateTime("dEnd"),
-        Bit("bIsDelete")},
+       {Id("cAcc_Id"), Int("iYear", true), Int("iId", true), DateTime("dBegin"), DateTime("dEnd"), Bit("bIsDelete")},
        "cAcc_Id,iYear,iId",
        {{"ix_UA_Period_begin", "cAcc_Id,dBegin"}}},
       {"UA_User",
@@ -103,15 +103,14 @@ const std::vector<Table>& SystemTables() {
         {"ix_UA_task_auth", "cAuth_Id"}}},
       // dInTime is text: the component writes CONVERT(VarChar, getdate(), 121).
       {"UA_TaskLog",
-       {Id("cSub_Id", false), Text("cSub_Name", 100), Text("cStation", 100), Text("dInTime", 30),
-        Text("cTaskId", 50), Text("TaskState", 10), Text("cAppServer", 100)},
+       {Id("cSub_Id", false), Text("cSub_Name", 100), Text("cStation", 100), Text("dInTime", 30), Text("cTaskId", 50),
+        Text("TaskState", 10), Text("cAppServer", 100)},
        nullptr,
        {{"ix_UA_TaskLog_task", "cTaskId"}}},
       // The component inserts without a column list: keep this order.
       {"UA_log",
-       {Id("cAcc_Id", false), Id("cSub_Id", false), Id("cUser_Id", false), Id("cAuth_Id", false),
-        Text("cStation", 100), DateTime("dInTime"), DateTime("dOutTime"), Float("iLogId"), Int("iYear"),
-        Bit("Success", "0")},
+       {Id("cAcc_Id", false), Id("cSub_Id", false), Id("cUser_Id", false), Id("cAuth_Id", false), Text("cStation", 100),
+        DateTime("dInTime"), DateTime("dOutTime"), Float("iLogId"), Int("iYear"), Bit("Success", "0")},
        nullptr,
        {{"ix_UA_log_logid", "iLogId"}}},
   };
@@ -124,8 +123,10 @@ std::string TypeSql(Flavor f, const Col& c) {
       if (f == Flavor::kPostgres) return "citext";
       if (f == Flavor::kSqlite) return "VARCHAR(" + std::to_string(c.width) + ") COLLATE UNOCASE";
       return "nvarchar(" + std::to_string(c.width) + ")";
-    case Type::kInt: return f == Flavor::kSqlite ? "INT" : "int";
-    case Type::kSmallInt: return f == Flavor::kSqlite ? "SMALLINT" : "smallint";
+    case Type::kInt:
+      return f == Flavor::kSqlite ? "INT" : "int";
+    case Type::kSmallInt:
+      return f == Flavor::kSqlite ? "SMALLINT" : "smallint";
     case Type::kBit:
       if (f == Flavor::kPostgres) return "flag";  // a smallint domain that reads back as boolean
       return f == Flavor::kSqlite ? "BIT" : "bit";

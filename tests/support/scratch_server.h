@@ -95,8 +95,8 @@ class ScratchServer {
       host.resize(colon);
     }
     const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
-    const char* vals[] = {host.c_str(), port.empty() ? nullptr : port.c_str(), "postgres", user_.c_str(),
-                          password_.c_str(), nullptr};
+    const char* vals[] = {
+        host.c_str(), port.empty() ? nullptr : port.c_str(), "postgres", user_.c_str(), password_.c_str(), nullptr};
     PGconn* c = PQconnectdbParams(keys, vals, 0);
     bool ok = PQstatus(c) == CONNECTION_OK;
     if (ok) {

@@ -16,6 +16,7 @@
 
 #include "db/backend.h"
 #include "db/postgres/pg_catalog.h"
+#include "db/text.h"
 
 namespace tarn::db {
 namespace {
@@ -26,16 +27,8 @@ WString Widen(std::string_view s) {
   WString out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    char32_t c = b;
-    int len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    if (len > 1 && i + len <= s.size()) {
-      c = b & (0x7F >> len);
-      for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    } else {
-      len = 1;
-    }
-    i += len;
+    char32_t c = DecodeUtf8(s, &i);
+    if (c >= kMalformedUtf8) c = 0xFFFD;
     if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<SQLWCHAR>(0xD800 + (c >> 10));
@@ -55,28 +48,8 @@ std::string Narrow(const SQLWCHAR* w, size_t n) {
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00);
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(c, &out);
   }
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -86,35 +59,48 @@ enum class Kind { kText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
 
 Kind KindOf(SQLSMALLINT type) {
   switch (type) {
-    case SQL_BIT: return Kind::kBool;
+    case SQL_BIT:
+      return Kind::kBool;
     case SQL_TINYINT:
-    case SQL_SMALLINT: return Kind::kInt16;
+    case SQL_SMALLINT:
+      return Kind::kInt16;
     case SQL_INTEGER:
-    case SQL_BIGINT: return Kind::kInt32;
+    case SQL_BIGINT:
+      return Kind::kInt32;
     case SQL_REAL:
     case SQL_FLOAT:
-    case SQL_DOUBLE: return Kind::kDouble;
+    case SQL_DOUBLE:
+      return Kind::kDouble;
     case SQL_DECIMAL:
-    case SQL_NUMERIC: return Kind::kNumeric;
+    case SQL_NUMERIC:
+      return Kind::kNumeric;
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIMESTAMP:
-    case SQL_DATETIME: return Kind::kDate;
-    default: return Kind::kText;
+    case SQL_DATETIME:
+      return Kind::kDate;
+    default:
+      return Kind::kText;
   }
 }
 
 int32_t AdType(Kind k, SQLSMALLINT type) {
   switch (k) {
-    case Kind::kBool: return adtype::kBoolean;
-    case Kind::kInt16: return adtype::kSmallInt;
-    case Kind::kInt32: return adtype::kInteger;
-    case Kind::kDouble: return type == SQL_REAL ? adtype::kSingle : adtype::kDouble;
-    case Kind::kNumeric: return adtype::kNumeric;
-    case Kind::kDate: return adtype::kDBTimeStamp;
-    case Kind::kText: break;
+    case Kind::kBool:
+      return adtype::kBoolean;
+    case Kind::kInt16:
+      return adtype::kSmallInt;
+    case Kind::kInt32:
+      return adtype::kInteger;
+    case Kind::kDouble:
+      return type == SQL_REAL ? adtype::kSingle : adtype::kDouble;
+    case Kind::kNumeric:
+      return adtype::kNumeric;
+    case Kind::kDate:
+      return adtype::kDBTimeStamp;
+    case Kind::kText:
+      break;
   }
-  return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR ? adtype::kVarWChar
-                                                                                : adtype::kVarChar;
+  return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR ? adtype::kVarWChar : adtype::kVarChar;
 }
 
 // One bound parameter's storage; must not move while the statement runs.
@@ -143,13 +129,13 @@ class OdbcBackend : public Backend {
 
   Status Connect(const ConnectionString& cs, const std::string& user, const std::string& password,
                  DbErrors* errors) override {
-    std::string provider = Lower(cs.Get("Provider"));
+    std::string provider = AsciiLower(cs.Get("Provider"));
     const bool passthrough = provider.empty() || provider.rfind("msdasql", 0) == 0;
     std::string odbc;
     std::string catalog;
     if (passthrough) {
       for (const auto& [key, value] : cs.items()) {
-        const std::string k = Lower(key);
+        const std::string k = AsciiLower(key);
         if (k == "provider" || k == "initial catalog") continue;
         if ((k == "uid" || k == "user id") && !user.empty()) continue;
         if ((k == "pwd" || k == "password") && !password.empty()) continue;
@@ -160,7 +146,7 @@ class OdbcBackend : public Backend {
       // FreeTDS takes host and port apart; ADO writes "host,port" or
       // "tcp:host,port"; "host\instance" passes as is.
       std::string server = cs.Get("Data Source"), port;
-      if (Lower(server.substr(0, 4)) == "tcp:") server.erase(0, 4);
+      if (AsciiLower(server.substr(0, 4)) == "tcp:") server.erase(0, 4);
       size_t comma = server.find(',');
       if (comma != std::string::npos) {
         port = server.substr(comma + 1);
@@ -197,7 +183,7 @@ class OdbcBackend : public Backend {
     SQLWCHAR name[64] = {};
     SQLSMALLINT len = 0;
     SQLGetInfoW(dbc_, SQL_DBMS_NAME, name, sizeof name, &len);
-    const std::string dbms = Lower(Narrow(name, static_cast<size_t>(len) / sizeof(SQLWCHAR)));
+    const std::string dbms = AsciiLower(Narrow(name, static_cast<size_t>(len) / sizeof(SQLWCHAR)));
     flavor_ = dbms.find("postgres") != std::string::npos ? Flavor::kPostgres : Flavor::kTsql;
     if (flavor_ == Flavor::kPostgres) {
       Status s = Direct("SET datestyle TO ISO, YMD", nullptr, errors);
@@ -208,7 +194,7 @@ class OdbcBackend : public Backend {
         if (!s.ok()) return s;
       }
     }
-    catalog_ = Lower(catalog);
+    catalog_ = AsciiLower(catalog);
     return Status::OK();
   }
 
@@ -230,7 +216,7 @@ class OdbcBackend : public Backend {
       Status s = Direct("USE [" + name + "]", nullptr, errors);
       if (!s.ok()) return s;
     }
-    catalog_ = Lower(name);
+    catalog_ = AsciiLower(name);
     return Status::OK();
   }
 
@@ -258,7 +244,8 @@ class OdbcBackend : public Backend {
                  DbErrors* errors) override {
     if (!connected_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
     auto st = std::make_unique<OdbcStatement>();
-    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st->stmt))) return Diagnose(SQL_HANDLE_DBC, dbc_, kErrCommand, errors);
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st->stmt)))
+      return Diagnose(SQL_HANDLE_DBC, dbc_, kErrCommand, errors);
     WString wide = Widen(sql);
     if (!Ok(SQLPrepareW(st->stmt, wide.data(), static_cast<SQLINTEGER>(wide.size())))) {
       return Diagnose(SQL_HANDLE_STMT, st->stmt, kErrCommand, errors);
@@ -274,8 +261,8 @@ class OdbcBackend : public Backend {
     SQLHSTMT h = st->stmt;
     std::vector<Param> params(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
-      Status s = BindParam(h, static_cast<SQLUSMALLINT>(i + 1), values[i],
-                           i < st->national.size() && st->national[i], &params[i], errors);
+      Status s = BindParam(h, static_cast<SQLUSMALLINT>(i + 1), values[i], i < st->national.size() && st->national[i],
+                           &params[i], errors);
       if (!s.ok()) {
         SQLFreeStmt(h, SQL_RESET_PARAMS);
         return s;
@@ -353,9 +340,13 @@ class OdbcBackend : public Backend {
         break;
       case Variant::Type::kDate: {
         CivilTime t = CivilFromDate(v.ToDate());
-        p->ts = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(t.year), static_cast<SQLUSMALLINT>(t.month),
-                                     static_cast<SQLUSMALLINT>(t.day),  static_cast<SQLUSMALLINT>(t.hour),
-                                     static_cast<SQLUSMALLINT>(t.minute), static_cast<SQLUSMALLINT>(t.second), 0};
+        p->ts = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(t.year),
+                                     static_cast<SQLUSMALLINT>(t.month),
+                                     static_cast<SQLUSMALLINT>(t.day),
+                                     static_cast<SQLUSMALLINT>(t.hour),
+                                     static_cast<SQLUSMALLINT>(t.minute),
+                                     static_cast<SQLUSMALLINT>(t.second),
+                                     0};
         ctype = SQL_C_TYPE_TIMESTAMP;
         sqltype = SQL_TYPE_TIMESTAMP;
         data = &p->ts;

@@ -22,35 +22,50 @@ enum class Kind { kText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
 
 int32_t AdType(Kind k, Oid oid) {
   switch (k) {
-    case Kind::kBool: return adtype::kBoolean;
-    case Kind::kInt16: return adtype::kSmallInt;
-    case Kind::kInt32: return adtype::kInteger;
-    case Kind::kDouble: return oid == kFloat4 ? adtype::kSingle : adtype::kDouble;
-    case Kind::kNumeric: return adtype::kNumeric;
-    case Kind::kDate: return adtype::kDBTimeStamp;
-    case Kind::kText: break;
+    case Kind::kBool:
+      return adtype::kBoolean;
+    case Kind::kInt16:
+      return adtype::kSmallInt;
+    case Kind::kInt32:
+      return adtype::kInteger;
+    case Kind::kDouble:
+      return oid == kFloat4 ? adtype::kSingle : adtype::kDouble;
+    case Kind::kNumeric:
+      return adtype::kNumeric;
+    case Kind::kDate:
+      return adtype::kDBTimeStamp;
+    case Kind::kText:
+      break;
   }
   return adtype::kVarChar;
 }
 
 Kind KindOf(Oid oid) {
   switch (oid) {
-    case kBool: return Kind::kBool;
-    case kInt2: return Kind::kInt16;
+    case kBool:
+      return Kind::kBool;
+    case kInt2:
+      return Kind::kInt16;
     case kInt4:
-    case kInt8: return Kind::kInt32;  // count(*): SQL Server gives int
+    case kInt8:
+      return Kind::kInt32;  // count(*): SQL Server gives int
     case kFloat4:
-    case kFloat8: return Kind::kDouble;
-    case kNumeric: return Kind::kNumeric;
+    case kFloat8:
+      return Kind::kDouble;
+    case kNumeric:
+      return Kind::kNumeric;
     case kDate:
-    case kTimestamp: return Kind::kDate;
-    default: return Kind::kText;
+    case kTimestamp:
+      return Kind::kDate;
+    default:
+      return Kind::kText;
   }
 }
 
 Variant CellValue(const char* text, int len, Kind kind) {
   switch (kind) {
-    case Kind::kBool: return Variant(text[0] == 't' || text[0] == '1');
+    case Kind::kBool:
+      return Variant(text[0] == 't' || text[0] == '1');
     case Kind::kInt16: {
       long v = std::strtol(text, nullptr, 10);
       if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<int16_t>(v));
@@ -62,20 +77,23 @@ Variant CellValue(const char* text, int len, Kind kind) {
       return Variant(static_cast<double>(v));
     }
     case Kind::kDouble:
-    case Kind::kNumeric: return Variant(std::strtod(text, nullptr));
+    case Kind::kNumeric:
+      return Variant(std::strtod(text, nullptr));
     case Kind::kDate: {
       Date d;
       if (ParseDateText(std::string_view(text, static_cast<size_t>(len)), &d)) return Variant(d);
       break;
     }
-    case Kind::kText: break;
+    case Kind::kText:
+      break;
   }
   return Variant(std::string(text, static_cast<size_t>(len)));
 }
 
 std::string ParamText(const Variant& v) {
   switch (v.type()) {
-    case Variant::Type::kBool: return v.ToBool() ? "1" : "0";  // bit columns are smallint
+    case Variant::Type::kBool:
+      return v.ToBool() ? "1" : "0";  // bit columns are smallint
     case Variant::Type::kDouble: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "%.17g", v.ToDouble());  // exact: log ids are matched with '='
@@ -85,7 +103,8 @@ std::string ParamText(const Variant& v) {
       Date d = v.ToDate();
       return d.serial == static_cast<double>(static_cast<int64_t>(d.serial)) ? FormatDay(d) : FormatDateTime(d);
     }
-    default: return v.ToString();
+    default:
+      return v.ToString();
   }
 }
 
@@ -119,8 +138,9 @@ class PgBackend : public Backend {
     }
     const std::string uid = user.empty() ? cs.Get("User ID") : user;
     const std::string pwd = password.empty() ? cs.Get("Password") : password;
-    const char* keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout", "client_encoding",
-                          "application_name", nullptr};
+    const char* keys[] = {
+        "host", "port", "dbname", "user", "password", "connect_timeout", "client_encoding", "application_name",
+        nullptr};
     const char* vals[] = {host.empty() ? nullptr : host.c_str(),
                           port.empty() ? nullptr : port.c_str(),
                           dbname.c_str(),
@@ -141,7 +161,8 @@ class PgBackend : public Backend {
       conn_ = nullptr;
       return Fail(errors, kErrOpen, msg, native, "08001");
     }
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     Status s = Exec("SET datestyle TO ISO, YMD", errors);
     if (!s.ok()) return s;
     const std::string catalog = cs.Get("Initial Catalog");
@@ -149,9 +170,9 @@ class PgBackend : public Backend {
       if (!IsValidCatalogName(catalog)) return Fail(errors, kErrOpen, "Invalid catalog name '" + catalog + "'");
       s = UseCatalog(catalog, errors);
       if (!s.ok() && errors->size() == 1 && (*errors)[0].native_error == kNativeNoDatabase) {
-        (*errors)[0] = DbError{kErrOpen,
-                               "Cannot open database \"" + catalog + "\" requested by the login. The login failed.",
-                               kNativeCannotOpenDatabase, "42000"};
+        (*errors)[0] =
+            DbError{kErrOpen, "Cannot open database \"" + catalog + "\" requested by the login. The login failed.",
+                    kNativeCannotOpenDatabase, "42000"};
         s = Status::Database((*errors)[0].description);
       }
     }
@@ -217,8 +238,8 @@ class PgBackend : public Backend {
       texts[i] = ParamText(v);
       params[i] = texts[i].c_str();
     }
-    PGresult* res = PQexecPrepared(conn_, st->name.c_str(), static_cast<int>(params.size()), params.data(), nullptr,
-                                   nullptr, 0);
+    PGresult* res =
+        PQexecPrepared(conn_, st->name.c_str(), static_cast<int>(params.size()), params.data(), nullptr, nullptr, 0);
     Status s = Check(res, errors);
     out->columns = nullptr;
     out->cells.clear();

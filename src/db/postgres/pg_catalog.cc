@@ -3,34 +3,24 @@
 #include <cctype>
 
 #include "db/backend.h"
+#include "db/text.h"
 
 namespace tarn::db::pg {
-namespace {
-
-std::string Lower(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
-
 // Names reach here only through IsValidCatalogName (letters, digits, '_').
 std::string SchemaExistsSql(const std::string& schema) {
-  return "SELECT 1 FROM pg_namespace WHERE nspname = '" + Lower(schema) + "'";
+  return "SELECT 1 FROM pg_namespace WHERE nspname = '" + AsciiLower(schema) + "'";
 }
 
 // public stays on the path: citext's operators live there, and without
 // them a citext column would compare as case-sensitive text.
-std::string UseSql(const std::string& schema) { return "SET search_path TO \"" + Lower(schema) + "\", public"; }
+std::string UseSql(const std::string& schema) { return "SET search_path TO \"" + AsciiLower(schema) + "\", public"; }
 
-std::string CreateSchemaSql(const std::string& schema) { return "CREATE SCHEMA \"" + Lower(schema) + "\""; }
+std::string CreateSchemaSql(const std::string& schema) { return "CREATE SCHEMA \"" + AsciiLower(schema) + "\""; }
 
 const char* const* SetupSql() {
   static const char* const kSql[] = {
       "CREATE EXTENSION IF NOT EXISTS citext SCHEMA public",
-      "DO $$ BEGIN CREATE DOMAIN public.flag AS smallint; EXCEPTION WHEN duplicate_object THEN NULL; END $$",
-      nullptr};
+      "DO $$ BEGIN CREATE DOMAIN public.flag AS smallint; EXCEPTION WHEN duplicate_object THEN NULL; END $$", nullptr};
   return kSql;
 }
 

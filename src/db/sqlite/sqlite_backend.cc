@@ -13,6 +13,7 @@
 
 #include "db/backend.h"
 #include "db/sqlite/unicase.h"
+#include "db/text.h"
 
 namespace tarn::db {
 namespace {
@@ -21,12 +22,6 @@ constexpr char kSystemCatalog[] = "valesystem";
 constexpr char kSystemSchemaName[] = "ValeSystem";  // must outlive the handle
 constexpr char kMaster[] = "master";                // no catalog: a scratch database
 constexpr int kDefaultBusyMillis = 5000;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool IsDirectory(const std::string& path) {
   struct stat st;
@@ -70,7 +65,7 @@ enum class Kind { kNone, kBool, kInt16, kInt32, kDouble, kNumeric, kDate, kText,
 
 Kind KindOfDecl(const char* decl) {
   if (!decl) return Kind::kNone;
-  std::string d = Lower(decl);
+  std::string d = AsciiLower(decl);
   if (d == "bit" || d == "boolean") return Kind::kBool;
   if (d == "smallint" || d == "tinyint") return Kind::kInt16;
   if (d.find("int") != std::string::npos) return Kind::kInt32;
@@ -86,15 +81,24 @@ Kind KindOfDecl(const char* decl) {
 
 int32_t AdType(Kind k, int storage) {
   switch (k) {
-    case Kind::kBool: return adtype::kBoolean;
-    case Kind::kInt16: return adtype::kSmallInt;
-    case Kind::kInt32: return adtype::kInteger;
-    case Kind::kDouble: return adtype::kDouble;
-    case Kind::kNumeric: return adtype::kNumeric;
-    case Kind::kDate: return adtype::kDBTimeStamp;
-    case Kind::kText: return adtype::kVarChar;
-    case Kind::kWideText: return adtype::kVarWChar;
-    case Kind::kNone: break;
+    case Kind::kBool:
+      return adtype::kBoolean;
+    case Kind::kInt16:
+      return adtype::kSmallInt;
+    case Kind::kInt32:
+      return adtype::kInteger;
+    case Kind::kDouble:
+      return adtype::kDouble;
+    case Kind::kNumeric:
+      return adtype::kNumeric;
+    case Kind::kDate:
+      return adtype::kDBTimeStamp;
+    case Kind::kText:
+      return adtype::kVarChar;
+    case Kind::kWideText:
+      return adtype::kVarWChar;
+    case Kind::kNone:
+      break;
   }
   if (storage == SQLITE_INTEGER) return adtype::kInteger;
   if (storage == SQLITE_FLOAT) return adtype::kDouble;
@@ -177,7 +181,8 @@ class SqliteBackend : public Backend {
 
   Status Connect(const ConnectionString& cs, const std::string&, const std::string&, DbErrors* errors) override {
     dir_ = cs.Get("Data Source");
-    if (dir_.empty()) return Fail(errors, kErrOpen, "Data Source (the data directory) is missing from the connection string");
+    if (dir_.empty())
+      return Fail(errors, kErrOpen, "Data Source (the data directory) is missing from the connection string");
     while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
     if (!IsDirectory(dir_)) {
       return Fail(errors, kErrOpen, "Data Source directory '" + dir_ + "' does not exist or is not a directory", 0);
@@ -186,7 +191,8 @@ class SqliteBackend : public Backend {
       char* end = nullptr;
       std::string v = cs.Get("Busy Timeout");
       long ms = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || ms < 0) return Fail(errors, kErrOpen, "Busy Timeout must be a number of milliseconds");
+      if (v.empty() || *end != '\0' || ms < 0)
+        return Fail(errors, kErrOpen, "Busy Timeout must be a number of milliseconds");
       busy_millis_ = static_cast<int>(ms);
     }
     std::string catalog = cs.Get("Initial Catalog");
@@ -195,8 +201,9 @@ class SqliteBackend : public Backend {
     Status s = UseCatalog(catalog, errors);
     if (!s.ok() && errors->size() == 1 && (*errors)[0].native_error == kNativeNoDatabase) {
       // Opening with a missing catalog is a failed login, as on a server.
-      (*errors)[0] = DbError{kErrOpen, "Cannot open database \"" + catalog + "\" requested by the login. The login failed. (" +
-                                           Path(catalog) + ": no such file)",
+      (*errors)[0] = DbError{kErrOpen,
+                             "Cannot open database \"" + catalog + "\" requested by the login. The login failed. (" +
+                                 Path(catalog) + ": no such file)",
                              kNativeCannotOpenDatabase, "42000"};
       s = Status::Database((*errors)[0].description);
     }
@@ -206,7 +213,7 @@ class SqliteBackend : public Backend {
   Dialect dialect() const override { return Dialect{Flavor::kSqlite, false}; }
 
   Status UseCatalog(const std::string& name, DbErrors* errors) override {
-    std::string key = Lower(name);
+    std::string key = AsciiLower(name);
     auto it = sessions_.find(key);
     if (it == sessions_.end()) {
       if (key != kMaster && !FileExists(Path(key))) {
@@ -225,10 +232,10 @@ class SqliteBackend : public Backend {
   }
 
   Status CreateCatalog(const std::string& name, DbErrors* errors) override {
-    std::string key = Lower(name);
+    std::string key = AsciiLower(name);
     if (key == kMaster || FileExists(Path(key))) {
-      return Fail(errors, kErrCommand, "Database '" + name + "' already exists. Choose a different database name.", 1801,
-                  "42000");
+      return Fail(errors, kErrCommand, "Database '" + name + "' already exists. Choose a different database name.",
+                  1801, "42000");
     }
     sqlite3* db = nullptr;
     Status s = OpenHandle(key, true, &db, errors);
@@ -249,8 +256,8 @@ class SqliteBackend : public Backend {
     if (!current_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.", 0);
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v3(current_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st,
-                                &tail);
+    int rc =
+        sqlite3_prepare_v3(current_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail);
     if (rc != SQLITE_OK) return Error(current_, errors);
     if (!st) return Fail(errors, kErrCommand, "Command text was not set for the command object.", 0);
     for (; tail && *tail; ++tail) {
@@ -276,11 +283,19 @@ class SqliteBackend : public Backend {
       int rc = SQLITE_OK;
       switch (v.type()) {
         case Variant::Type::kEmpty:
-        case Variant::Type::kNull: rc = sqlite3_bind_null(st, idx); break;
+        case Variant::Type::kNull:
+          rc = sqlite3_bind_null(st, idx);
+          break;
         case Variant::Type::kInt16:
-        case Variant::Type::kInt32: rc = sqlite3_bind_int(st, idx, v.ToInt32()); break;
-        case Variant::Type::kBool: rc = sqlite3_bind_int(st, idx, v.ToBool() ? 1 : 0); break;
-        case Variant::Type::kDouble: rc = sqlite3_bind_double(st, idx, v.ToDouble()); break;
+        case Variant::Type::kInt32:
+          rc = sqlite3_bind_int(st, idx, v.ToInt32());
+          break;
+        case Variant::Type::kBool:
+          rc = sqlite3_bind_int(st, idx, v.ToBool() ? 1 : 0);
+          break;
+        case Variant::Type::kDouble:
+          rc = sqlite3_bind_double(st, idx, v.ToDouble());
+          break;
         case Variant::Type::kDate:
         case Variant::Type::kString:
           // `texts` was reserved: the pointers stay valid until the reset.
@@ -332,14 +347,15 @@ class SqliteBackend : public Backend {
   }
 
  private:
-  std::string Path(const std::string& catalog) const { return dir_ + "/" + Lower(catalog) + ".db"; }
+  std::string Path(const std::string& catalog) const { return dir_ + "/" + AsciiLower(catalog) + ".db"; }
 
   void SetColumns(SqliteStatement* ps, bool from_row) {
     auto cols = std::make_shared<Columns>();
     const int width = sqlite3_column_count(ps->st_);
     for (int i = 0; i < width; ++i) {
       const char* name = sqlite3_column_name(ps->st_, i);
-      cols->push_back(Column{name ? name : "", AdType(ps->kinds_[i], from_row ? sqlite3_column_type(ps->st_, i) : SQLITE_TEXT)});
+      cols->push_back(
+          Column{name ? name : "", AdType(ps->kinds_[i], from_row ? sqlite3_column_type(ps->st_, i) : SQLITE_TEXT)});
     }
     ps->columns_ = std::move(cols);
     ps->columns_typed_ = from_row;

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 #include <wctype.h>
 
+#include "db/text.h"
+
 namespace tarn::db::sqlite {
 namespace {
 
@@ -12,54 +14,9 @@ locale_t UnicodeLocale() {
   return loc;
 }
 
-constexpr char32_t kInvalid = 0xFFFFFFFF;
-
-// Decodes one code point; malformed bytes come back one at a time, marked.
-char32_t Decode(std::string_view s, size_t* i) {
-  const auto b0 = static_cast<unsigned char>(s[*i]);
-  if (b0 < 0x80) {
-    ++*i;
-    return b0;
-  }
-  int len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
-  if (len == 0 || *i + len > s.size()) {
-    ++*i;
-    return kInvalid - b0;
-  }
-  char32_t c = b0 & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[*i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++*i;
-      return kInvalid - b0;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  *i += len;
-  return c;
-}
-
-void Encode(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    *out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out += static_cast<char>(0xC0 | (c >> 6));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out += static_cast<char>(0xE0 | (c >> 12));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (c >> 18));
-    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 char32_t Fold(char32_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  if (c >= 0x110000) return c;  // a malformed byte
+  if (c >= kMalformedUtf8) return c;
   locale_t loc = UnicodeLocale();
   return loc ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), loc)) : c;
 }
@@ -70,8 +27,8 @@ std::string Map(std::string_view s, bool upper) {
   locale_t loc = UnicodeLocale();
   for (size_t i = 0; i < s.size();) {
     const size_t start = i;
-    char32_t c = Decode(s, &i);
-    if (c >= 0x110000) {
+    char32_t c = DecodeUtf8(s, &i);
+    if (c >= kMalformedUtf8) {
       out.append(s.substr(start, i - start));
       continue;
     }
@@ -82,7 +39,7 @@ std::string Map(std::string_view s, bool upper) {
       c = static_cast<char32_t>(upper ? towupper_l(static_cast<wint_t>(c), loc)
                                       : towlower_l(static_cast<wint_t>(c), loc));
     }
-    Encode(c, &out);
+    AppendUtf8(c, &out);
   }
   return out;
 }
@@ -90,24 +47,24 @@ std::string Map(std::string_view s, bool upper) {
 bool LikeAt(std::string_view p, size_t pi, std::string_view t, size_t ti, char32_t escape) {
   while (pi < p.size()) {
     size_t next = pi;
-    char32_t pc = Decode(p, &next);
+    char32_t pc = DecodeUtf8(p, &next);
     if (pc == '%') {
       while (next < p.size() && p[next] == '%') ++next;
       if (next == p.size()) return true;
       for (size_t k = ti; k <= t.size();) {
         if (LikeAt(p, next, t, k, escape)) return true;
         if (k == t.size()) break;
-        Decode(t, &k);
+        DecodeUtf8(t, &k);
       }
       return false;
     }
     if (ti == t.size()) return false;
-    char32_t tc = Decode(t, &ti);
+    char32_t tc = DecodeUtf8(t, &ti);
     if (pc == '_') {
       pi = next;
       continue;
     }
-    if (escape && pc == escape && next < p.size()) pc = Decode(p, &next);
+    if (escape && pc == escape && next < p.size()) pc = DecodeUtf8(p, &next);
     if (Fold(pc) != Fold(tc)) return false;
     pi = next;
   }
@@ -140,7 +97,7 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (argc == 3) {
     std::string_view e = TextArg(argv[2]);
     size_t i = 0;
-    if (e.empty() || (escape = Decode(e, &i), i != e.size())) {
+    if (e.empty() || (escape = DecodeUtf8(e, &i), i != e.size())) {
       return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
     }
   }
@@ -162,8 +119,8 @@ int CompareNoCase(std::string_view a, std::string_view b) {
       ++j;
       continue;
     }
-    const char32_t fa = Fold(Decode(a, &i));
-    const char32_t fb = Fold(Decode(b, &j));
+    const char32_t fa = Fold(DecodeUtf8(a, &i));
+    const char32_t fb = Fold(DecodeUtf8(b, &j));
     if (fa != fb) return fa < fb ? -1 : 1;
   }
   if (i < a.size()) return 1;
