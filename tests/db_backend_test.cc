@@ -558,6 +558,119 @@ TEST_P(BackendTest, RecordsetAddsAndChangesRows) {
   EXPECT_FALSE(joined->AddNew().ok());
 }
 
+// Live periods of each account set and year follow one another without
+// overlap; the only hole is the one the demo means to have.
+TEST_P(BackendTest, DemoCalendarIsContiguous) {
+  auto rs = Recordset::Create();
+  ASSERT_TRUE(rs->Open(Statement("SELECT cAcc_Id, iYear, iId, dBegin, dEnd FROM UA_Period WHERE (bIsDelete=0 or "
+                                 "bisdelete is null) ORDER BY cAcc_Id, iYear, iId"),
+                       conn_, CursorType::kStatic)
+                  .ok());
+  EXPECT_EQ(rs->RecordCount(), 72);
+  std::vector<std::string> holes;
+  std::string last_key;
+  double last_end = 0;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    const std::string key = rs->Value("cAcc_Id").ToString();
+    const double begin = rs->Value("dBegin").ToDate().serial, end = rs->Value("dEnd").ToDate().serial;
+    EXPECT_LE(begin, end);
+    if (key == last_key && begin != last_end + 1) {
+      holes.push_back(key + " " + rs->Value("iYear").ToString() + "/" + rs->Value("iId").ToString());
+    }
+    last_key = key;
+    last_end = end;
+  }
+  EXPECT_EQ(holes, (std::vector<std::string>{"002 2025/7"}));
+}
+
+TEST_P(BackendTest, DatesLongTextAndTransactionsRoundTrip) {
+  const Date day = DateFromCivil(CivilTime{2024, 2, 29, 0, 0, 0});
+  const Date moment = DateFromCivil(CivilTime{2024, 3, 15, 10, 30, 45});
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("INSERT INTO UA_Account_Sub (cAcc_Id,iYear,cSub_Id,dSubSysUsed,dSubOriDate) "
+                                      "VALUES (?,?,?,?,?)")
+                                .Bind("001")
+                                .Bind(int32_t{2030})
+                                .Bind("GL")
+                                .Bind(day)
+                                .Bind(moment))
+                  .ok())
+      << Describe(*conn_);
+  auto rs = Recordset::Create();
+  ASSERT_TRUE(rs->Open(Statement("SELECT dSubSysUsed, dSubOriDate, iModiPeri FROM UA_Account_Sub WHERE iYear=2030 AND "
+                                 "dSubSysUsed <= ? AND dSubSysUsed >= ?")
+                           .Bind("2024-02-29")
+                           .Bind(day),
+                       conn_)
+                  .ok())
+      << Describe(*conn_);
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Value("dSubSysUsed"), Variant(day));
+  EXPECT_EQ(rs->Value("dSubOriDate"), Variant(moment));
+  EXPECT_TRUE(rs->Value("iModiPeri").IsNull());
+
+  // Text longer than a driver's buffer, and beyond the Basic Multilingual
+  // Plane.
+  std::string name = "张" + std::string(3000, 'x') + "😀";
+  ASSERT_TRUE(conn_->Execute(Statement("UPDATE UA_Account_Sub SET cSub_Id=? WHERE iYear=2030").Bind("G😀")).ok());
+  ASSERT_TRUE(
+      conn_->Execute(Statement("INSERT INTO UA_SubSys (cSub_Id,cSub_Name) VALUES (?,?)").Bind("ZZ").Bind(name)).ok());
+  EXPECT_EQ(Rows(Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id=?").Bind("zz")),
+            (std::vector<std::string>{name}));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Account_Sub WHERE cSub_Id=?").Bind("g😀")), 1);
+
+  // Rolled back is gone, committed stays, and the connection is back in
+  // autocommit afterwards.
+  auto other = Connect();
+  ASSERT_TRUE(conn_->BeginTrans().ok());
+  ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_SubSys WHERE cSub_Id=?").Bind("ZZ")).ok());
+  ASSERT_TRUE(conn_->RollbackTrans().ok());
+  EXPECT_EQ(Count(*other, Statement("SELECT count(*) FROM UA_SubSys WHERE cSub_Id=?").Bind("ZZ")), 1);
+  ASSERT_TRUE(conn_->BeginTrans().ok());
+  ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_SubSys WHERE cSub_Id=?").Bind("ZZ")).ok());
+  ASSERT_TRUE(conn_->CommitTrans().ok());
+  ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_SubSys WHERE cSub_Id=?").Bind("MR")).ok());
+  EXPECT_EQ(Count(*other, Statement("SELECT count(*) FROM UA_SubSys WHERE cSub_Id IN (?)").BindList({"ZZ", "MR"})), 0);
+}
+
+TEST_P(BackendTest, RecordsetCursorAndEditing) {
+  auto rs = Recordset::Create();
+  // A statement without rows leaves the recordset closed, as ADO does.
+  ASSERT_TRUE(rs->Open(Statement("UPDATE UA_SubSys SET cSub_Name=cSub_Name WHERE cSub_Id='GL'"), conn_).ok());
+  EXPECT_EQ(rs->State(), ObjectState::kClosed);
+  try {
+    rs->Eof();
+    ADD_FAILURE() << "no error";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 3704);
+  }
+
+  const char* kSql = "SELECT * FROM UA_Group ORDER BY cGroup_Id";
+  ASSERT_TRUE(rs->Open(Statement(kSql), conn_, CursorType::kStatic, LockType::kOptimistic).ok());
+  EXPECT_FALSE(rs->Open(Statement(kSql), conn_).ok()) << "already open";
+  EXPECT_FALSE(rs->Bof());
+  ASSERT_TRUE(rs->MoveNext().ok());
+  EXPECT_EQ(rs->Value("cGroup_Id").ToString(), "MGR");
+  ASSERT_TRUE(rs->MoveFirst().ok());
+  EXPECT_EQ(rs->Value("cGroup_Id").ToString(), "ACCT");
+
+  // Moving on saves a pending change, as ADO does; CancelUpdate drops one.
+  ASSERT_TRUE(rs->SetValue("cGroup_Name", "Bookkeepers").ok());
+  EXPECT_EQ(rs->Value("cGroup_Name").ToString(), "Bookkeepers");
+  ASSERT_TRUE(rs->MoveNext().ok());
+  ASSERT_TRUE(rs->SetValue("cGroup_Name", "Bosses").ok());
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->Value("cGroup_Name").ToString(), "Managers");
+  ASSERT_TRUE(rs->AddNew().ok());
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_TRUE(rs->Value("cGroup_Id").IsNull());
+  ASSERT_TRUE(rs->SetValue("cGroup_Id", "AUD").ok());
+  EXPECT_FALSE(rs->SetValue("cNothing", "x").ok());
+  ASSERT_TRUE(rs->Update().ok()) << Describe(*conn_);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(Rows(Statement(kSql)), (std::vector<std::string>{"ACCT|Bookkeepers", "AUD|NULL", "MGR|Managers"}));
+}
+
 // Each template is prepared once per connection; running it again with new
 // values prepares nothing. PostgreSQL lists a session's prepared statements.
 TEST_P(BackendTest, TemplatesArePreparedOncePerConnection) {

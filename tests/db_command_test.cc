@@ -92,5 +92,21 @@ TEST_F(DbCommandTest, OtherProcessesSeeCommittedRows) {
   EXPECT_EQ(Query("\"SELECT cTaskId FROM UA_task WHERE cTaskId='p1'\""), "cTaskId\nP1\n");
 }
 
+// The same on a server: init through --connect, query with the catalog.
+TEST(DbCommandServerTest, InitAndQueryOnPostgres) {
+  std::string skip;
+  auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kPostgres, &skip);
+  if (!server) GTEST_SKIP() << skip;
+  std::string out;
+  ASSERT_EQ(Tarn("db init --connect '" + server->server() + "' --demo", &out), 0) << out;
+  EXPECT_EQ(out.find(server->server()), std::string::npos) << "the password is masked: " << out;
+  ASSERT_EQ(Tarn("db query --connect '" + server->With("ValeSystem") +
+                     "' \"SELECT count(*) FROM UA_Period WHERE cAcc_id='001'\"",
+                 &out),
+            0)
+      << out;
+  EXPECT_EQ(out, "count\n37\n");
+}
+
 }  // namespace
 }  // namespace tarn

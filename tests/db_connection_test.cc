@@ -68,11 +68,21 @@ TEST(ConnectionTest, BadConnectionStringsFailClearly) {
   s = OpenWith("Provider=SQLOLEDB.1;Data Source=127.0.0.1,1;User ID=sa;Password=x;Initial Catalog=ValeSystem");
   EXPECT_FALSE(s.ok());
   s = OpenWith("Provider=MSDASQL;Driver={No Such Driver};Server=x");
-  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("No Such Driver"), std::string::npos) << s.message();
   // Nothing runs on a closed connection.
   auto c = Connection::Create();
   EXPECT_FALSE(c->Execute(Statement("SELECT 1")).ok());
   EXPECT_FALSE(c->BeginTrans().ok());
+}
+
+// ADO's SQL Server providers all reach SQL Server through FreeTDS.
+TEST(ConnectionTest, SqlServerProvidersGoThroughFreeTds) {
+  for (const char* provider : {"SQLOLEDB", "SQLOLEDB.1", "SQLNCLI11", "MSOLEDBSQL"}) {
+    ConnectionPtr c;
+    Status s = OpenWith(std::string("Provider=") + provider + ";Data Source=127.0.0.1,1;User ID=sa;Password=x", &c);
+    ASSERT_FALSE(s.ok());
+    EXPECT_NE(c->Errors().front().description.find("FreeTDS"), std::string::npos) << provider << ": " << s.message();
+  }
 }
 
 TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {
