@@ -179,7 +179,7 @@ int RunDemo(const Args& args) {
   ShowWhoItIs(pc01);
 
   Section("Station PC02: a launcher hands the general ledger a token for BOB");
-  const std::string token = Capture("TARN_REGISTRY=" + registry + " " + tarn +
+  const std::string token = Capture("TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
                                     " token --user BOB --password bob --sub GL --acc 001 --year 2024 --date 2024-06-30");
   std::printf("$ tarn token --user BOB --password bob --sub GL --acc 001 --year 2024 --date 2024-06-30\n  %s...\n",
               token.substr(0, 40).c_str());
@@ -189,7 +189,7 @@ int RunDemo(const Args& args) {
   pc02.Ask("Login \"GL\"");
   ShowWhoItIs(pc02);
 
-  Section("Login tasks in UA_task: one per station");
+  Section("Login tasks in UA_task (the token-built module registers its own with its first function)");
   ShowLoginTasks(tarn, dir);
 
   Section("Station PC01 shuts down");

@@ -5,6 +5,7 @@
 
 #include "core/thread_state.h"
 #include "json_values.h"
+#include "platform/text.h"
 #include "platform/timer_queue.h"
 #include "tarn/com_error.h"
 #include "typelib/login_type.h"
@@ -68,13 +69,6 @@ bool SplitValues(const std::string& text, std::vector<std::string>* out, std::st
   return true;
 }
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 }  // namespace
 
 SessionHost::SessionHost(Edition edition) : edition_(edition), env_(Env::Current()), env_scope_(&env_) {
@@ -93,7 +87,7 @@ std::optional<std::string> SessionHost::Execute(const std::string& raw) {
   if (line.find('\0') != std::string::npos || !IsValidUtf8(line)) {
     return Dump(Json{{"error", ErrorJson(errnum::kInvalidCall, "line is not UTF-8 text; ignored")}});
   }
-  line = Trim(line);
+  line = std::string(TrimSpace(line));
   if (line.empty() || line[0] == '#') return std::nullopt;
   std::string answer = line[0] == ':' ? Meta(line) : Call(line);
   TimerQueue::ForThread().RunDue();
@@ -103,7 +97,7 @@ std::optional<std::string> SessionHost::Execute(const std::string& raw) {
 std::string SessionHost::Meta(const std::string& line) {
   const size_t blank = line.find_first_of(" \t");
   const std::string command = line.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
-  const std::string arg = blank == std::string::npos ? std::string() : Trim(line.substr(blank));
+  const std::string arg = blank == std::string::npos ? std::string() : std::string(TrimSpace(line.substr(blank)));
   Json out{{"meta", command}};
   auto parse_count = [&](long long* value) {
     try {
@@ -160,7 +154,7 @@ std::string SessionHost::Call(const std::string& line) {
   std::string rest = blank == std::string::npos ? std::string() : line.substr(blank);
   typelib::MemberKind kind = typelib::MemberKind::kMethod;
   if (member == "let") {
-    rest = Trim(rest);
+    rest = std::string(TrimSpace(rest));
     blank = rest.find_first_of(" \t");
     member = rest.substr(0, blank);
     rest = blank == std::string::npos ? std::string() : rest.substr(blank);

@@ -1,32 +1,15 @@
 #include "core/config.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "core/thread_state.h"
 #include "platform/env.h"
+#include "platform/text.h"
 
 namespace tarn::core {
-namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-  return out;
-}
-
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-}  // namespace
 
 std::string GetRegValue(std::string_view key, std::string_view value_name) {
   std::optional<std::string> value = Env::Current().Registry().GetString(key, value_name);
   if (!value || value->size() + 1 > kRegValueBytes) return std::string();
-  std::string_view text = TrimSpaces(*value);
+  std::string_view text = TrimBlanks(*value);
   return std::string(text.substr(0, text.find('\0')));
 }
 
@@ -36,7 +19,7 @@ std::string GetIstallPath(Edition edition) {
 
 std::string GetLoginServer(std::string_view key, std::string_view sub_id) {
   std::string server;
-  const std::string code = Upper(sub_id);
+  const std::string code = AsciiUpper(sub_id);
   // A code "occurs within" the list: pieces such as "S" or "" match too.
   if (std::string_view("PS,CR,CC,AS").find(code) != std::string_view::npos) {
     server = GetRegValue(key, "Server");

@@ -1,18 +1,8 @@
 #include "platform/object_registry.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/text.h"
 
 namespace tarn {
-namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
-}
-
-}  // namespace
 
 ObjectRegistry& ObjectRegistry::Global() {
   static ObjectRegistry* registry = new ObjectRegistry;  // never destroyed: used from thread exits
@@ -21,24 +11,24 @@ ObjectRegistry& ObjectRegistry::Global() {
 
 void ObjectRegistry::Register(std::string_view prog_id, Factory factory) {
   std::lock_guard lock(mu_);
-  factories_[Lower(prog_id)] = std::move(factory);
+  factories_[AsciiLower(prog_id)] = std::move(factory);
 }
 
 void ObjectRegistry::RegisterDefault(std::string_view prog_id, Factory factory) {
   std::lock_guard lock(mu_);
-  factories_.try_emplace(Lower(prog_id), std::move(factory));
+  factories_.try_emplace(AsciiLower(prog_id), std::move(factory));
 }
 
 void ObjectRegistry::Unregister(std::string_view prog_id) {
   std::lock_guard lock(mu_);
-  factories_.erase(Lower(prog_id));
+  factories_.erase(AsciiLower(prog_id));
 }
 
 bool ObjectRegistry::IsRegistered(std::string_view prog_id) const { return Find(prog_id) != nullptr; }
 
 ObjectRegistry::Factory ObjectRegistry::Find(std::string_view prog_id) const {
   std::lock_guard lock(mu_);
-  auto it = factories_.find(Lower(prog_id));
+  auto it = factories_.find(AsciiLower(prog_id));
   return it == factories_.end() ? Factory() : it->second;
 }
 

@@ -7,6 +7,7 @@
 #include "core/login_state.h"
 #include "core/thread_state.h"
 #include "platform/object_registry.h"
+#include "platform/text.h"
 #include "service/handshake.h"
 #include "service/request_lines.h"
 #include "service/service_calls.h"
@@ -16,11 +17,6 @@
 
 namespace tarn {
 namespace {
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-  return s;
-}
 
 // The service subsystem code and task id of "LOGOUT,<id>,<sub>,<flag>,<task>":
 // the third field and the text behind the fourth comma. Without a fourth
@@ -51,7 +47,7 @@ Variant clsLogin::RemoteExec(std::string& cCmd) {
     if (s.cServer.empty()) s.cServer = core::Thread().computer_name;
   }
   const std::string& host = s.cServer;
-  const std::string upper = Upper(cCmd);
+  const std::string upper = AsciiUpper(cCmd);
 
   // The first word found anywhere in the text wins, in this order.
   if (upper.find("EXIT") != std::string::npos) {
@@ -67,7 +63,7 @@ Variant clsLogin::RemoteExec(std::string& cCmd) {
   } else if (upper.find("CONNECTSTRING") != std::string::npos) {
     // Only a caller that names this client's identity after the access
     // word gets the connection string.
-    if (upper.find("K7LANTERNQ" + Upper(s.cSerial)) == std::string::npos) {
+    if (upper.find("K7LANTERNQ" + AsciiUpper(s.cSerial)) == std::string::npos) {
       cCmd = "pass failed";
     } else {
       if (!s.LoginUI) s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);

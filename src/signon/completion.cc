@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "signon/completion.h"
 
 #include <algorithm>
@@ -16,18 +17,6 @@
 
 namespace tarn::signon {
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-  return out;
-}
-
-std::string Trim(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return std::string(s);
-}
 
 void Check(const Status& s) {
   if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");  // E_FAIL, as a provider reports
@@ -66,7 +55,7 @@ void StartHeartbeat(core::LoginState& s) {
     s.HeartbeatTimer = service::NewHeartbeat();
   }
   auto timer = std::static_pointer_cast<service::frmTimer>(s.HeartbeatTimer);
-  const std::string sub = Upper(s.cSub_Id);
+  const std::string sub = AsciiUpper(s.cSub_Id);
   const bool web = sub == "PO" || sub == "SO" || sub == "CO" || sub == "WH";
   timer->Init(s.SystemConnection, s.cSerial, s.RightServer, s.cSub_Id, s.TaskId, s.IsGroupVer,
               web ? s.cWebClient : std::string());
@@ -94,11 +83,11 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
     resources::RecordError(887, "Tarn.AA.TarnLogin.InvalidateToken");
     return false;
   }
-  s.cSub_Id = Upper(a.sub_id);
+  s.cSub_Id = AsciiUpper(a.sub_id);
   if (!a.server.empty()) {
-    s.cServer = Upper(a.server);
+    s.cServer = AsciiUpper(a.server);
   } else if (s.cServer.empty()) {
-    s.cServer = Upper(core::GetLoginServer(core::LoginRegKey(s.edition), a.sub_id));
+    s.cServer = AsciiUpper(core::GetLoginServer(core::LoginRegKey(s.edition), a.sub_id));
   }
   if (!a.serial.empty()) {
     s.cSerial = a.serial;
@@ -113,14 +102,14 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
     conn = db::Connection::Create();
     Check(conn->Open(s.SysConnString, "", ""));
     auto rs = db::Recordset::Create();
-    const bool admin = Upper(s.cUserId) == "ADMIN";
+    const bool admin = AsciiUpper(s.cUserId) == "ADMIN";
 
     if (FormatDateTime(date) == "1899-01-01 00:00:00" && !(admin && s.cSub_Id == "AA")) {
       bool found;
       Variant end = First(*rs, conn,
                           db::Statement("SELECT  dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = 12 AND  "
                                         "(bIsDelete=0 or bisdelete is null)")
-                              .Bind(Trim(s.cAcc_Id))
+                              .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                               .BindNumber(s.cIYear),
                           &found);
       if (found) date = end.ToDate();
@@ -175,7 +164,7 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
     }
     if (rs->State() == db::ObjectState::kOpen) rs->Close();
 
-    s.cSub_Id = Upper(a.sub_id);
+    s.cSub_Id = AsciiUpper(a.sub_id);
     s.CurDate = date;
     s.iMonth = admin && !extended ? int16_t{0} : month;
     s.IsAdmin = is_admin;

@@ -1,23 +1,12 @@
 #include "signon/connection_data.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "platform/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn::signon {
-namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-  return out;
-}
-
-}  // namespace
 
 std::string DataServerName(std::string_view s) {
-  const std::string u = Upper(s);
+  const std::string u = AsciiUpper(s);
   const size_t p = u.find("SOURCE=");
   if (p == std::string::npos) {
     throw ComError(errnum::kInvalidCall, "The connection string names no data source (SOURCE=).");
@@ -30,7 +19,7 @@ std::string DataServerName(std::string_view s) {
 }
 
 std::string DatabasePassword(std::string_view s) {
-  const std::string u = Upper(s);
+  const std::string u = AsciiUpper(s);
   const size_t w = u.find(";PASSWORD=");
   if (w == std::string::npos) return std::string();
   const size_t c = u.find(";INITIAL CATALOG=", w + 1);

@@ -2,17 +2,13 @@
 // and the sub-function filter the interface answers for the signed-on user.
 #include "core/login_state.h"
 #include "platform/object_registry.h"
+#include "platform/text.h"
 #include "resources/error_state.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
 
 namespace tarn {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Text(const suite::UserData& data, std::string_view member) {
   return data.Get(member).ToStringOrEmpty();
@@ -36,7 +32,7 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
     s.cSub_Id = Text(*data, "cSubId");
     // The system administrator in system administration works in no
     // account set and no year.
-    if (Upper(s.cSub_Id) == "AA" && Upper(s.cUserId) == "ADMIN") {
+    if (AsciiUpper(s.cSub_Id) == "AA" && AsciiUpper(s.cUserId) == "ADMIN") {
       s.cAcc_Id.clear();
       s.cIYear.clear();
     } else {

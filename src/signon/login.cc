@@ -2,6 +2,7 @@
 // object built from a token; and the database kit on the system database.
 #include "core/login_state.h"
 #include "platform/object_registry.h"
+#include "platform/text.h"
 #include "resources/error_state.h"
 #include "resources/res_service.h"
 #include "signon/completion.h"
@@ -9,19 +10,6 @@
 #include "tarn/login.h"
 
 namespace tarn {
-namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-}  // namespace
 
 bool clsLogin::Login(std::string& pSubId) {
   std::string acc, year, user, password, date, server, serial;
@@ -42,8 +30,8 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   // Sign-on through the login interface.
   s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
   suite::LoginUI& ui = *s.LoginUI;
-  if (Upper(pUserId) == "ASUSER" && !pYearId.empty()) {
-    pPassword = Lower(pPassword);
+  if (AsciiUpper(pUserId) == "ASUSER" && !pYearId.empty()) {
+    pPassword = AsciiLower(pPassword);
     pDate = pDate + "@" + pYearId;
   }
   ui.SetLanguageID(resources::SharedResService().GetCurrentLanguage());

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/env.h"
+#include "platform/text.h"
 #include "suite/handshake.h"
 #include "suite/mgmt/embedded_service.h"
 #include "suite/rpc_client.h"
@@ -14,20 +15,10 @@
 namespace tarn::suite {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
+// A path names this machine too: the data server of the embedded SQLite
+// database is a directory here.
 bool IsThisMachine(std::string_view host) {
-  return host.empty() || host == "." || EqualsNoCase(host, "localhost") ||
+  return host.empty() || host == "." || host.front() == '/' || EqualsNoCase(host, "localhost") ||
          EqualsNoCase(host, Env::Current().ComputerName());
 }
 
@@ -62,7 +53,7 @@ class SystemParley final : public Parley {
     }
     const ServiceConfig config = ReadServiceConfig();
     const std::string frame = RequestFrame(CallerHandshake(), request);
-    const std::string_view host = Trim(raw_host);
+    const std::string_view host = TrimBlanks(raw_host);
     std::string target = std::string(host);
     if (IsThisMachine(host)) {
       if (config.service_address.empty()) {

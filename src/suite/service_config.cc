@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "suite/service_config.h"
 
 #include <algorithm>
@@ -10,21 +11,15 @@
 namespace tarn::suite {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
 std::optional<long long> Number(std::string_view text) {
-  text = Trim(text);
+  text = TrimSpace(text);
   long long v = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
   return v;
 }
 
-std::string Value(std::string_view name) { return std::string(Trim(Setting(name))); }
+std::string Value(std::string_view name) { return std::string(TrimSpace(Setting(name))); }
 
 }  // namespace
 
@@ -53,7 +48,7 @@ bool ParseSeatLimits(std::string_view text, SeatLimits* out, std::string* error)
     if (item.empty()) continue;
     const size_t eq = item.find('=');
     std::optional<long long> n = eq == std::string_view::npos ? std::nullopt : Number(item.substr(eq + 1));
-    const std::string_view sub = eq == std::string_view::npos ? item : Trim(item.substr(0, eq));
+    const std::string_view sub = eq == std::string_view::npos ? item : TrimSpace(item.substr(0, eq));
     if (!n || *n < 0 || *n > 1'000'000 || sub.empty()) {
       *error = "seat limit '" + std::string(item) + "' is not SUB=N";
       return false;
@@ -66,7 +61,7 @@ bool ParseSeatLimits(std::string_view text, SeatLimits* out, std::string* error)
 }
 
 bool SplitHostPort(std::string_view text, uint16_t default_port, std::string* host, uint16_t* port) {
-  text = Trim(text);
+  text = TrimSpace(text);
   std::string_view h = text, p;
   if (!text.empty() && text.front() == '[') {
     const size_t close = text.find(']');

@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "suite/login_service/login_service.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "suite/lingua/format.h"
 #include "suite/lingua/language.h"
 #include "suite/login_service/password.h"
+#include "suite/mgmt/admit.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
 #include "tarn/com_error.h"
@@ -22,11 +24,6 @@ namespace tarn::suite {
 namespace {
 
 using Json = nlohmann::json;
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // Runs a query and hands back its rows; a failure is an error of the call.
 db::ResultSet Query(const db::ConnectionPtr& conn, const db::Statement& statement) {
@@ -126,6 +123,22 @@ std::string NewTaskId(const db::ConnectionPtr& conn) {
   throw ComError(errnum::kInvalidCall, "no free task id could be drawn");
 }
 
+// The functions (upper-cased) that a user holds in an account set and year,
+// directly or through a group.
+std::set<std::string> HeldRights(const db::ConnectionPtr& conn, const std::string& acc, const std::string& year,
+                                 const std::string& user) {
+  db::ResultSet rows = Query(
+      conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
+                          "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
+                .Bind(acc)
+                .BindNumber(year)
+                .Bind(user)
+                .Bind(user));
+  std::set<std::string> held;
+  for (size_t r = 0; r < rows.rows(); ++r) held.insert(AsciiUpper(rows.at(r, 0).ToStringOrEmpty()));
+  return held;
+}
+
 // The working day for a sign-on that names a year but no date: today when
 // the year's periods hold it, else the year's last day when the year is
 // over, else its first.
@@ -221,14 +234,14 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
     if (!day_text.empty() && !ParseDateText(day_text, &date)) {
       return Refuse("Tarn.AA.LoginService.NoLivePeriod", {Variant(day_text)});
     }
-    const bool admin = Upper(user_id) == "ADMIN";
+    const bool admin = AsciiUpper(user_id) == "ADMIN";
 
     Members data;
     data["AccName"] = Variant("");
     data["iMonth"] = Variant(int32_t{0});
     data["IsAdmin"] = Variant(false);
     std::string year;
-    if (!(admin && Upper(sub_id) == "AA")) {
+    if (!(admin && AsciiUpper(sub_id) == "AA")) {
       db::ResultSet account =
           Query(conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(acc_id));
       if (account.rows() == 0) return Refuse("Tarn.AA.LoginService.UnknownAccount", {Variant(acc_id)});
@@ -259,19 +272,11 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
       year = period.at(0, 0).ToString();
       data["iMonth"] = Variant(period.at(0, 1).ToInt32());
       if (!admin) {
-        db::ResultSet rights = Query(
-            conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
-                                "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
-                      .Bind(acc_id)
-                      .BindNumber(year)
-                      .Bind(user_id)
-                      .Bind(user_id));
-        if (rights.rows() == 0) {
+        const std::set<std::string> rights = HeldRights(conn, acc_id, year, user_id);
+        if (rights.empty()) {
           return Refuse("Tarn.AA.LoginService.NoRight", {Variant(user_id), Variant(acc_id), Variant(year)});
         }
-        for (size_t r = 0; r < rights.rows(); ++r) {
-          if (Upper(rights.at(r, 0).ToStringOrEmpty()) == "ADMIN") data["IsAdmin"] = Variant(true);
-        }
+        data["IsAdmin"] = Variant(rights.count("ADMIN") != 0);
       }
     }
 
@@ -313,15 +318,15 @@ std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id
   try {
     db::ConnectionPtr conn = OpenSystemDatabase();
     db::ResultSet sub =
-        Query(conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(Upper(sub_id)));
+        Query(conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(AsciiUpper(sub_id)));
     if (sub.rows() == 0) {
       Refuse("Tarn.AA.LoginService.UnknownSubsystem", {Variant(sub_id)});
       return nullptr;
     }
     sub_name_ = sub.at(0, 0).ToStringOrEmpty();
-    (*session_)["cSubId"] = Variant(Upper(sub_id));
+    (*session_)["cSubId"] = Variant(AsciiUpper(sub_id));
     return std::make_shared<ProductContextObject>(
-        Members{{"SubId", Variant(Upper(sub_id))}, {"SubName", Variant(sub_name_)}});
+        Members{{"SubId", Variant(AsciiUpper(sub_id))}, {"SubName", Variant(sub_name_)}});
   } catch (const ComError& e) {
     RefuseText(e.description());
     return nullptr;
@@ -344,7 +349,7 @@ std::string LoginService::UserToken() { return session_ ? IssueToken(*session_) 
 std::string LoginService::GetTaskID(const std::string& sub_id) {
   if (!session_) return std::string();
   Members& d = *session_;
-  const std::string sub = Upper(sub_id);
+  const std::string sub = AsciiUpper(sub_id);
   const std::string user = d["UserId"].ToString(), acc = d["AccID"].ToString(), year = d["iYear"].ToString();
   const std::string serial = d["WorkStationSerial"].ToString();
   const std::string station = Env::Current().ComputerName();
@@ -359,7 +364,7 @@ std::string LoginService::GetTaskID(const std::string& sub_id) {
                  .Bind(task_id_)
                  .Bind(app_server));
   // The system administrator, payroll and the console hold no login task.
-  if (Upper(user) != "ADMIN" && std::string_view("PS,SC").find(sub) == std::string_view::npos) {
+  if (AsciiUpper(user) != "ADMIN" && std::string_view("PS,SC").find(sub) == std::string_view::npos) {
     Exec(conn, db::Statement("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
                              "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
                    .Bind(acc)
@@ -378,14 +383,9 @@ std::string LoginService::GetTaskID(const std::string& sub_id) {
                    .BindNumber(task_id_)
                    .Bind(year));
   }
-  // Admit the task, so that the module's heartbeat is known from its first beat.
-  try {
-    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
-    std::string reply;
-    parley->RPCCall(d["RightServer"].ToString(), "Connect," + serial + "," + sub + ",-1," + task_id_ + ",9801", reply);
-  } catch (const ComError&) {
-    // A service that is down admits the task at the module's first request.
-  }
+  // Admit the task, so that the module's heartbeat is known from its first
+  // beat; a service that is down admits it at the module's first request.
+  AdmitTask(d["RightServer"].ToString(), serial, sub == "SG" ? "SF" : sub, task_id_);  // the service's code outside the group edition
   return task_id_;
 }
 
@@ -419,7 +419,7 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
   // The leaf functions below auth_id (the function itself when it is a leaf).
   std::vector<std::string> leaves;
   std::vector<std::string> level{auth_id};
-  std::set<std::string> seen{Upper(auth_id)};
+  std::set<std::string> seen{AsciiUpper(auth_id)};
   db::ResultSet self =
       Query(conn, db::Statement("SELECT bEndGrade FROM ua_auth_base WHERE cAuth_Id = ?").Bind(auth_id));
   if (self.rows() > 0 && !self.at(0, 0).IsNull() && self.at(0, 0).ToBool()) leaves.push_back(auth_id);
@@ -430,7 +430,7 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
           conn, db::Statement("SELECT cAuth_Id, bEndGrade FROM ua_auth_base WHERE cSupAuth_Id = ?").Bind(parent));
       for (size_t r = 0; r < children.rows(); ++r) {
         const std::string child = children.at(r, 0).ToStringOrEmpty();
-        if (!seen.insert(Upper(child)).second) continue;  // a cycle in the tree ends here
+        if (!seen.insert(AsciiUpper(child)).second) continue;  // a cycle in the tree ends here
         if (!children.at(r, 1).IsNull() && children.at(r, 1).ToBool()) leaves.push_back(child);
         next.push_back(child);
       }
@@ -441,22 +441,12 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
   std::set<std::string> held;
   bool holds_admin = is_admin;
   if (!holds_admin && !year.empty()) {
-    db::ResultSet rights = Query(
-        conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
-                            "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
-                  .Bind(acc)
-                  .BindNumber(year)
-                  .Bind(user)
-                  .Bind(user));
-    for (size_t r = 0; r < rights.rows(); ++r) {
-      const std::string id = Upper(rights.at(r, 0).ToStringOrEmpty());
-      if (id == "ADMIN") holds_admin = true;
-      held.insert(id);
-    }
+    held = HeldRights(conn, acc, year, user);
+    holds_admin = held.count("ADMIN") != 0;
   }
   std::string list;
   for (const std::string& leaf : leaves) {
-    if (!holds_admin && !held.count(Upper(leaf))) continue;
+    if (!holds_admin && !held.count(AsciiUpper(leaf))) continue;
     list += (list.empty() ? "" : ",") + Quote(leaf);
   }
   return list.empty() ? "1=2" : "cAuth_Id IN (" + list + ")";
@@ -468,7 +458,7 @@ void LoginService::SubLogout(const std::string& sub_id) {
     auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
     std::string reply;
     parley->RPCCall((*session_)["RightServer"].ToString(),
-                    "Logout," + (*session_)["WorkStationSerial"].ToString() + "," + Upper(sub_id) + ",0," + task_id_ +
+                    "Logout," + (*session_)["WorkStationSerial"].ToString() + "," + AsciiUpper(sub_id) + ",0," + task_id_ +
                         ",9801",
                     reply);
   } catch (const ComError&) {
@@ -501,7 +491,7 @@ std::shared_ptr<UserData> LoginService::getLoginInfo() {
 std::shared_ptr<ContextData> LoginService::GetSubLoginInfo(const std::string& sub_id) {
   if (!session_) return nullptr;
   return std::make_shared<SubLoginDataObject>(
-      Members{{"SubId", Variant(Upper(sub_id))}, {"SubName", Variant(sub_name_)}, {"TaskId", Variant(task_id_)}});
+      Members{{"SubId", Variant(AsciiUpper(sub_id))}, {"SubName", Variant(sub_name_)}, {"TaskId", Variant(task_id_)}});
 }
 
 void RegisterDefaultLoginService(ObjectRegistry& registry) {

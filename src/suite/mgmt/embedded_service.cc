@@ -26,7 +26,8 @@ void Log(const std::string& line) {
   }
   if (sink) {
     sink(line);
-  } else {
+  } else if (Env::Current().GetEnvVar("TARN_SERVICE_LOG").value_or("") == "stderr") {
+    // A library does not write into its host's standard error unasked.
     std::fprintf(stderr, "tarn embedded service: %s\n", line.c_str());
   }
 }
