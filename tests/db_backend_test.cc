@@ -319,6 +319,10 @@ TEST_P(BackendTest, InListsAndNumbersAsText) {
   EXPECT_EQ(NativeOf(s, *conn_), 102);
   s = conn_->Execute(Statement("SELECT count(*) FROM UA_Period WHERE iYear=? AND iId=?").Bind(int32_t{1}));
   EXPECT_FALSE(s.ok());
+  // Also when the template is already prepared.
+  s = conn_->Execute(
+      Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND iYear=?").Bind("001").Bind(2024).Bind(2025));
+  EXPECT_FALSE(s.ok());
 }
 
 TEST_P(BackendTest, TextComparesCaseInsensitively) {

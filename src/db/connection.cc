@@ -31,6 +31,7 @@ struct StringHash {
 
 struct CacheEntry {
   Translation::Kind kind = Translation::Kind::kStatement;
+  size_t params = 0;
   std::string catalog;
   std::unique_ptr<PreparedStatement> prepared;
 };
@@ -133,6 +134,7 @@ class ConnectionImpl : public Connection {
       if (!s.ok()) return Record(Fail(&scratch_, kErrCommand, s.message(), kNativeSyntax, "42000"));
       CacheEntry e;
       e.kind = t.kind;
+      e.params = t.national.size();
       e.catalog = t.catalog;
       if (t.kind == Translation::Kind::kStatement) {
         s = backend_->Prepare(t.sql, t.national, &e.prepared, &scratch_);
@@ -144,6 +146,14 @@ class ConnectionImpl : public Connection {
 
     out->columns = nullptr;
     out->cells.clear();
+    // The same template must come with the same number of values each time.
+    const size_t given = has_list ? flat.size() : values.size();
+    if (given != entry->params) {
+      return Record(Fail(&scratch_, kErrCommand,
+                         "Statement has " + std::to_string(entry->params) + " placeholders but " +
+                             std::to_string(given) + " values were bound",
+                         kNativeSyntax, "07002"));
+    }
     switch (entry->kind) {
       case Translation::Kind::kUse: {
         std::string catalog = entry->catalog;  // the entry dies with a cache switch

@@ -275,8 +275,10 @@ class SqliteBackend : public Backend {
     auto* ps = static_cast<SqliteStatement*>(p);
     sqlite3_stmt* st = ps->st_;
     sqlite3* db = sqlite3_db_handle(st);
-    std::vector<std::string> texts;  // dates bound as text
-    texts.reserve(values.size());
+    std::vector<std::string> texts;  // strings and dates, bound without a copy
+    size_t text_count = 0;
+    for (const Variant& v : values) text_count += v.IsString() || v.type() == Variant::Type::kDate;
+    texts.reserve(text_count);
     for (size_t i = 0; i < values.size(); ++i) {
       const int idx = static_cast<int>(i) + 1;
       const Variant& v = values[i];
