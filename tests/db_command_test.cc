@@ -13,8 +13,9 @@ namespace tarn {
 namespace {
 
 // Runs the tool through the shell; returns its exit code, output in `out`.
-int Tarn(const std::string& args, std::string* out) {
-  const std::string cmd = std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
+// `cwd` is where files that the tool writes beside the database land.
+int Tarn(const std::string& args, std::string* out, const std::string& cwd = "/tmp") {
+  const std::string cmd = "cd '" + cwd + "' && " + std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1;
   std::array<char, 4096> buf;
@@ -97,8 +98,11 @@ TEST(DbCommandServerTest, InitAndQueryOnPostgres) {
   std::string skip;
   auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kPostgres, &skip);
   if (!server) GTEST_SKIP() << skip;
+  std::string skip_dir;
+  auto scratch = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip_dir);
+  ASSERT_TRUE(scratch) << skip_dir;
   std::string out;
-  ASSERT_EQ(Tarn("db init --connect '" + server->server() + "' --demo", &out), 0) << out;
+  ASSERT_EQ(Tarn("db init --connect '" + server->server() + "' --demo", &out, scratch->dir()), 0) << out;
   EXPECT_EQ(out.find(server->server()), std::string::npos) << "the password is masked: " << out;
   ASSERT_EQ(Tarn("db query --connect '" + server->With("ValeSystem") +
                      "' \"SELECT count(*) FROM UA_Period WHERE cAcc_id='001'\"",
