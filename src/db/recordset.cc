@@ -47,7 +47,10 @@ int32_t Field::Type() const { return (*rs_->rows_->columns)[index_].type; }
 const Variant& Field::Value() const { return rs_->CurrentValue(index_); }
 Status Field::SetValue(Variant value) { return rs_->SetValueAt(index_, std::move(value)); }
 
-std::shared_ptr<Recordset> Recordset::Create() { return std::shared_ptr<Recordset>(new Recordset()); }
+std::shared_ptr<Recordset> Recordset::Create() {
+  struct Constructible : Recordset {};  // one allocation, private constructor kept
+  return std::make_shared<Constructible>();
+}
 
 Status Recordset::Open(const Statement& statement, const ConnectionPtr& connection, CursorType cursor, LockType lock) {
   if (open_) return Status::InvalidArgument("Operation is not allowed when the object is open.");

@@ -318,6 +318,7 @@ class SqliteBackend : public Backend {
     out->cells.clear();
     out->columns = nullptr;
     int rc;
+    out->cells.reserve(static_cast<size_t>(width));  // most queries here return one row
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       if (!ps->columns_typed_) SetColumns(ps, true);
       for (int i = 0; i < width; ++i) out->cells.push_back(CellValue(st, i, ps->kinds_[i]));
