@@ -7,7 +7,7 @@
 namespace tarn::db {
 namespace {
 
-constexpr char kBadFormat[] = "Format of the initialization string does not conform to the OLE DB specification.";
+constexpr char kBadFormat[] = "Format of the initialization string is not valid.";
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 

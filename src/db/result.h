@@ -30,6 +30,26 @@ constexpr int32_t kVarChar = 200;
 constexpr int32_t kVarWChar = 202;
 }  // namespace adtype
 
+// What a column holds, as each backend classifies its own types.
+enum class ValueKind { kNone, kText, kWideText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
+
+// The type code callers see for a kind; a kind the backend could not tell
+// reads as text.
+inline int32_t AdTypeOf(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::kBool: return adtype::kBoolean;
+    case ValueKind::kInt16: return adtype::kSmallInt;
+    case ValueKind::kInt32: return adtype::kInteger;
+    case ValueKind::kDouble: return adtype::kDouble;
+    case ValueKind::kNumeric: return adtype::kNumeric;
+    case ValueKind::kDate: return adtype::kDBTimeStamp;
+    case ValueKind::kWideText: return adtype::kVarWChar;
+    case ValueKind::kNone:
+    case ValueKind::kText: break;
+  }
+  return adtype::kVarChar;
+}
+
 struct Column {
   std::string name;
   int32_t type = adtype::kVarChar;

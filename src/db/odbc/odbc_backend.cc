@@ -55,7 +55,7 @@ std::string Narrow(const SQLWCHAR* w, size_t n) {
 
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
-enum class Kind { kText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
+using Kind = ValueKind;
 
 Kind KindOf(SQLSMALLINT type) {
   switch (type) {
@@ -84,23 +84,11 @@ Kind KindOf(SQLSMALLINT type) {
 }
 
 int32_t AdType(Kind k, SQLSMALLINT type) {
-  switch (k) {
-    case Kind::kBool:
-      return adtype::kBoolean;
-    case Kind::kInt16:
-      return adtype::kSmallInt;
-    case Kind::kInt32:
-      return adtype::kInteger;
-    case Kind::kDouble:
-      return type == SQL_REAL ? adtype::kSingle : adtype::kDouble;
-    case Kind::kNumeric:
-      return adtype::kNumeric;
-    case Kind::kDate:
-      return adtype::kDBTimeStamp;
-    case Kind::kText:
-      break;
+  if (k == Kind::kDouble && type == SQL_REAL) return adtype::kSingle;
+  if (k == Kind::kText && (type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR)) {
+    return adtype::kVarWChar;
   }
-  return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR ? adtype::kVarWChar : adtype::kVarChar;
+  return AdTypeOf(k);
 }
 
 // One bound parameter's storage; must not move while the statement runs.
@@ -462,6 +450,8 @@ class OdbcBackend : public Backend {
         }
         return Status::OK();
       }
+      case Kind::kNone:
+      case Kind::kWideText:
       case Kind::kText: {
         WString text;
         SQLWCHAR buf[512];

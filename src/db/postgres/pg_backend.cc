@@ -18,26 +18,10 @@ namespace {
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700,
               kDate = 1082, kTimestamp = 1114;
 
-enum class Kind { kText, kBool, kInt16, kInt32, kDouble, kNumeric, kDate };
+using Kind = ValueKind;
 
 int32_t AdType(Kind k, Oid oid) {
-  switch (k) {
-    case Kind::kBool:
-      return adtype::kBoolean;
-    case Kind::kInt16:
-      return adtype::kSmallInt;
-    case Kind::kInt32:
-      return adtype::kInteger;
-    case Kind::kDouble:
-      return oid == kFloat4 ? adtype::kSingle : adtype::kDouble;
-    case Kind::kNumeric:
-      return adtype::kNumeric;
-    case Kind::kDate:
-      return adtype::kDBTimeStamp;
-    case Kind::kText:
-      break;
-  }
-  return adtype::kVarChar;
+  return k == Kind::kDouble && oid == kFloat4 ? adtype::kSingle : AdTypeOf(k);
 }
 
 Kind KindOf(Oid oid) {
@@ -84,7 +68,9 @@ Variant CellValue(const char* text, int len, Kind kind) {
       if (ParseDateText(std::string_view(text, static_cast<size_t>(len)), &d)) return Variant(d);
       break;
     }
+    case Kind::kNone:
     case Kind::kText:
+    case Kind::kWideText:
       break;
   }
   return Variant(std::string(text, static_cast<size_t>(len)));

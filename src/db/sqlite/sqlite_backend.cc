@@ -61,7 +61,7 @@ int32_t NativeFor(int extended, const std::string& msg) {
   return extended;
 }
 
-enum class Kind { kNone, kBool, kInt16, kInt32, kDouble, kNumeric, kDate, kText, kWideText };
+using Kind = ValueKind;
 
 Kind KindOfDecl(const char* decl) {
   if (!decl) return Kind::kNone;
@@ -79,27 +79,10 @@ Kind KindOfDecl(const char* decl) {
   return Kind::kText;
 }
 
+// A column without a declared type (an expression) takes the type of what
+// it holds.
 int32_t AdType(Kind k, int storage) {
-  switch (k) {
-    case Kind::kBool:
-      return adtype::kBoolean;
-    case Kind::kInt16:
-      return adtype::kSmallInt;
-    case Kind::kInt32:
-      return adtype::kInteger;
-    case Kind::kDouble:
-      return adtype::kDouble;
-    case Kind::kNumeric:
-      return adtype::kNumeric;
-    case Kind::kDate:
-      return adtype::kDBTimeStamp;
-    case Kind::kText:
-      return adtype::kVarChar;
-    case Kind::kWideText:
-      return adtype::kVarWChar;
-    case Kind::kNone:
-      break;
-  }
+  if (k != Kind::kNone) return AdTypeOf(k);
   if (storage == SQLITE_INTEGER) return adtype::kInteger;
   if (storage == SQLITE_FLOAT) return adtype::kDouble;
   return adtype::kVarChar;
