@@ -46,6 +46,8 @@ bool ParseDateText(std::string_view text, Date* out);
 std::string FormatDateTime(Date d);
 // "YYYY-MM-DD".
 std::string FormatDay(Date d);
+// A day alone as "YYYY-MM-DD", else with its time: how dates travel as text.
+std::string FormatDayOrDateTime(Date d);
 
 class Variant;
 

@@ -3,6 +3,7 @@
 #include "core/thread_state.h"
 #include "platform/env.h"
 #include "platform/text.h"
+#include "platform/workstation.h"
 
 namespace tarn::core {
 
@@ -33,11 +34,7 @@ std::string GetLoginServer(std::string_view key, std::string_view sub_id) {
 std::string TarnConfigKey(Edition) { return Thread().reg_base + "Tarn\\"; }
 
 std::string WorkstationSerial(Edition edition) {
-  const std::string& computer = Thread().computer_name;
-  std::string guid = GetRegValue(VersionKey(edition) + "GUID\\", "");
-  if (guid.empty()) guid = "Auto-Windows-" + computer;
-  const std::optional<uint32_t> session = Env::Current().SessionId();
-  return guid + computer + "@" + std::to_string(session.value_or(0));
+  return FormatWorkstationSerial(GetRegValue(VersionKey(edition) + "GUID\\", ""), Thread().computer_name);
 }
 
 }  // namespace tarn::core

@@ -11,16 +11,10 @@ constexpr char kBadFormat[] = "Format of the initialization string is not valid.
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 }  // namespace
 
 std::string ConnectionString::Canonical(std::string_view key) {
-  std::string k = AsciiLower(Trim(key));
+  std::string k = AsciiLower(TrimSpace(key));
   if (k == "server" || k == "address" || k == "addr" || k == "network address") return "data source";
   if (k == "database") return "initial catalog";
   if (k == "uid" || k == "user" || k == "user name") return "user id";
@@ -52,7 +46,7 @@ Status ConnectionString::Parse(std::string_view text, ConnectionString* out) {
       key += c;
       ++i;
     }
-    std::string_view trimmed_key = Trim(key);
+    std::string_view trimmed_key = TrimSpace(key);
     if (!found_eq) {
       if (!trimmed_key.empty()) return Status::InvalidArgument(kBadFormat);
       ++i;  // an empty item: ";;" or a trailing ';'
@@ -84,7 +78,7 @@ Status ConnectionString::Parse(std::string_view text, ConnectionString* out) {
     } else {
       size_t end = text.find(';', i);
       if (end == std::string_view::npos) end = n;
-      value = std::string(Trim(text.substr(i, end - i)));
+      value = std::string(TrimSpace(text.substr(i, end - i)));
       i = end;
     }
     if (i < n) ++i;  // the ';'
@@ -122,7 +116,7 @@ std::string ConnectionString::Masked() const {
     out += key + "=";
     if (Canonical(key) == "password") {
       out += "****";
-    } else if (value.find_first_of(";'\"") != std::string::npos || Trim(value) != value) {
+    } else if (value.find_first_of(";'\"") != std::string::npos || TrimSpace(value) != value) {
       std::string quoted = "\"";
       for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
       out += quoted + "\"";
@@ -135,7 +129,7 @@ std::string ConnectionString::Masked() const {
 
 std::string OdbcQuote(std::string_view value) {
   if (value.size() >= 2 && value.front() == '{' && value.back() == '}') return std::string(value);  // braced already
-  if (value.find_first_of(";{}=") == std::string_view::npos && Trim(value) == value) {
+  if (value.find_first_of(";{}=") == std::string_view::npos && TrimSpace(value) == value) {
     return std::string(value);
   }
   std::string out = "{";

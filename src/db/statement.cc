@@ -1,14 +1,13 @@
 #include "db/statement.h"
 
 #include <charconv>
-#include <cctype>
+
+#include "platform/text.h"
 
 namespace tarn::db {
 
 Statement& Statement::BindNumber(std::string_view text) {
-  std::string_view s = text;
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  const std::string_view s = TrimSpace(text);
   double value = 0;
   auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
   if (s.empty() || ec != std::errc() || ptr != s.data() + s.size()) {

@@ -7,23 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace tarn::db {
-
-inline std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // A malformed byte decodes to a value above the code point range, one per
 // byte value, so that it still compares as itself.

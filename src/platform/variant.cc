@@ -176,6 +176,10 @@ std::string FormatDay(Date d) {
   return buf;
 }
 
+std::string FormatDayOrDateTime(Date d) {
+  return d.serial == std::trunc(d.serial) ? FormatDay(d) : FormatDateTime(d);
+}
+
 std::string FormatNumber(double v) {
   if (v == 0) return "0";
   char buf[64];
@@ -230,10 +234,8 @@ std::string Variant::ToString() const {
       return std::to_string(std::get<int32_t>(v_));
     case Type::kDouble:
       return FormatNumber(std::get<double>(v_));
-    case Type::kDate: {
-      Date d = std::get<Date>(v_);
-      return d.serial == std::trunc(d.serial) ? FormatDay(d) : FormatDateTime(d);
-    }
+    case Type::kDate:
+      return FormatDayOrDateTime(std::get<Date>(v_));
     case Type::kBool:
       return std::get<bool>(v_) ? "True" : "False";
     case Type::kString:

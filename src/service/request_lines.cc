@@ -1,7 +1,6 @@
 #include "service/request_lines.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/text.h"
 
 namespace tarn::service {
 
@@ -28,8 +27,7 @@ std::string ListLine(const std::string& identity, const std::string& sub) {
 std::string HostInfoLine(const std::string& identity) { return "HostInfo," + identity + ",,0,0" + ",9801"; }
 
 std::string MapSubIdForEdition(const std::string& sub_id, bool is_group) {
-  std::string code = sub_id;
-  std::transform(code.begin(), code.end(), code.begin(), [](unsigned char c) { return std::toupper(c); });
+  const std::string code = AsciiUpper(sub_id);
   if (is_group) {
     if (code == "PS") return "PG";
     if (code == "BM") return "BG";

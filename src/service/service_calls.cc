@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/text.h"
 #include "service/handshake.h"
 #include "service/libraries.h"
 #include "service/request_lines.h"
@@ -11,12 +12,6 @@ namespace tarn::service {
 namespace {
 
 bool Contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
-
-std::string TrimBlanks(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return std::string();
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
 
 // One exchange: false when the call failed, else the plain reply.
 bool Exchange(const std::string& host, const std::string& request, std::string* plain) {
@@ -39,7 +34,7 @@ bool Passes(const std::string& host, const std::string& request) {
 }  // namespace
 
 std::string DecodeReply(const std::string& reply_buffer) {
-  std::string plain = Sundry()->UnlockInfo(TrimBlanks(reply_buffer), ReplyHandshake());
+  std::string plain = Sundry()->UnlockInfo(std::string(TrimBlanks(reply_buffer)), ReplyHandshake());
   return plain.substr(0, plain.find('\0'));
 }
 

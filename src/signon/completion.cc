@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "core/login_state.h"
 #include "core/thread_state.h"
+#include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/env.h"
 #include "resources/error_state.h"
@@ -18,16 +19,12 @@
 namespace tarn::signon {
 namespace {
 
-void Check(const Status& s) {
-  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");  // E_FAIL, as a provider reports
-}
-
 // Opens `statement` and answers its first row's first column; `found` says
 // whether there was a row. Statements go through one recordset that is
 // closed before the next query, as the sign-on always did.
 Variant First(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Statement& statement, bool* found) {
   if (rs.State() == db::ObjectState::kOpen) rs.Close();
-  Check(rs.Open(statement, conn, db::CursorType::kUnspecified, db::LockType::kUnspecified));
+  db::RaiseIfFailed(rs.Open(statement, conn, db::CursorType::kUnspecified, db::LockType::kUnspecified));
   *found = !rs.Eof();
   return *found ? rs.Value(size_t{0}) : Variant();
 }
@@ -100,7 +97,7 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
   db::ConnectionPtr conn;
   try {
     conn = db::Connection::Create();
-    Check(conn->Open(s.SysConnString, "", ""));
+    db::RaiseIfFailed(conn->Open(s.SysConnString, "", ""));
     auto rs = db::Recordset::Create();
     const bool admin = AsciiUpper(s.cUserId) == "ADMIN";
 

@@ -1,6 +1,7 @@
 // Our database kit: a connection of the data layer on the string it is
 // handed.
 #include "db/connection.h"
+#include "db/raise.h"
 #include "platform/object_registry.h"
 #include "suite/database_kit.h"
 #include "suite/defaults.h"
@@ -14,10 +15,8 @@ class DataLayerKit final : public DatabaseKit {
   void opendatabase(const std::string& connection_string) override {
     connection_ = db::Connection::Create();
     Status s = connection_->Open(connection_string, "", "");
-    if (!s.ok()) {
-      connection_.reset();
-      throw ComError(-2147467259, s.message(), "valedbkit");
-    }
+    if (!s.ok()) connection_.reset();
+    db::RaiseIfFailed(s, "valedbkit");
   }
   void oClose() override {
     if (connection_) connection_->Close();

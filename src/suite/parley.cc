@@ -58,7 +58,7 @@ class SystemParley final : public Parley {
     if (IsThisMachine(host)) {
       if (config.service_address.empty()) {
         std::string line;
-        Status s = EmbeddedExchange(std::string_view(frame).substr(0, frame.size() - 1), &line);
+        Status s = EmbeddedExchange(config, std::string_view(frame).substr(0, frame.size() - 1), &line);
         if (!s.ok()) {
           *out = s.message();
           return kRpcNoService;

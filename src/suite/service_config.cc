@@ -53,9 +53,7 @@ bool ParseSeatLimits(std::string_view text, SeatLimits* out, std::string* error)
       *error = "seat limit '" + std::string(item) + "' is not SUB=N";
       return false;
     }
-    std::string code(sub);
-    for (char& c : code) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    (*out)[code] = static_cast<int>(*n);
+    (*out)[AsciiUpper(sub)] = static_cast<int>(*n);
   }
   return true;
 }

@@ -85,10 +85,8 @@ std::string ParamText(const Variant& v) {
       std::snprintf(buf, sizeof buf, "%.17g", v.ToDouble());  // exact: log ids are matched with '='
       return buf;
     }
-    case Variant::Type::kDate: {
-      Date d = v.ToDate();
-      return d.serial == static_cast<double>(static_cast<int64_t>(d.serial)) ? FormatDay(d) : FormatDateTime(d);
-    }
+    case Variant::Type::kDate:
+      return FormatDayOrDateTime(v.ToDate());
     default:
       return v.ToString();
   }

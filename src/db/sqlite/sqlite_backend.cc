@@ -140,9 +140,7 @@ Variant CellValue(sqlite3_stmt* st, int i, Kind kind) {
 
 // Dates travel as text in the form the columns hold, so that text
 // comparisons order them: a day alone as YYYY-MM-DD, else with the time.
-std::string DateText(Date d) {
-  return d.serial == static_cast<double>(static_cast<int64_t>(d.serial)) ? FormatDay(d) : FormatDateTime(d);
-}
+std::string DateText(Date d) { return FormatDayOrDateTime(d); }
 
 class SqliteStatement : public PreparedStatement {
  public:

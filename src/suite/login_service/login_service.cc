@@ -9,7 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "db/connection_string.h"
+#include "db/raise.h"
 #include "platform/env.h"
+#include "platform/workstation.h"
 #include "suite/closed_libs.h"
 #include "suite/lingua/catalog.h"
 #include "suite/lingua/format.h"
@@ -28,14 +30,12 @@ using Json = nlohmann::json;
 // Runs a query and hands back its rows; a failure is an error of the call.
 db::ResultSet Query(const db::ConnectionPtr& conn, const db::Statement& statement) {
   db::ResultSet rows;
-  Status s = conn->Query(statement, &rows);
-  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
+  db::RaiseIfFailed(conn->Query(statement, &rows));
   return rows;
 }
 
 void Exec(const db::ConnectionPtr& conn, const db::Statement& statement) {
-  Status s = conn->Execute(statement);
-  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
+  db::RaiseIfFailed(conn->Execute(statement));
 }
 
 std::string Quote(std::string_view s) {
@@ -62,15 +62,13 @@ std::string XmlEscape(std::string_view s) {
 }
 
 // The identity a module reports to the management service when its caller
-// gives none: the registered GUID (or "Auto-Windows-" and the computer
-// name), the computer name, "@" and the logon session.
+// gives none, read as the component reads it.
 std::string DefaultWorkstationSerial() {
   Env& env = Env::Current();
-  const std::string computer = env.ComputerName();
   const std::string base = env.Is64Bit() ? "Software\\Wow6432Node\\ValeSoft\\WF\\" : "Software\\ValeSoft\\WF\\";
   std::string guid = env.Registry().GetString(base + "V8.610\\GUID\\", "").value_or("");
-  if (guid.empty() || guid.size() >= 128) guid = "Auto-Windows-" + computer;
-  return guid + computer + "@" + std::to_string(env.SessionId().value_or(0));
+  if (guid.size() >= 128) guid.clear();  // too long for the component to read
+  return FormatWorkstationSerial(guid, env.ComputerName());
 }
 
 class ErrorRecord final : public LoginErrorRecord {
@@ -196,23 +194,24 @@ bool LoginService::Refuse(const std::string& res_id, std::vector<Variant> args) 
   return false;
 }
 
-db::ConnectionPtr LoginService::OpenSystemDatabase() {
+db::ConnectionPtr LoginService::SystemDatabase() {
+  if (conn_ && conn_->State() == db::ObjectState::kOpen) return conn_;
   const std::string system_database = Setting("SystemDatabase");
   if (system_database.empty()) {
     throw ComError(errnum::kInvalidCall,
                    "No system database is configured (SystemDatabase below " + std::string(kSettingsKey) + ")");
   }
   db::ConnectionPtr conn = db::Connection::Create();
-  Status s = conn->Open(system_database, "", "");
-  if (!s.ok()) throw ComError(-2147467259, s.message(), "Provider");
-  return conn;
+  db::RaiseIfFailed(conn->Open(system_database, "", ""));
+  conn_ = conn;
+  return conn_;
 }
 
 bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string& password, std::string& server,
                          std::string& date_text, std::string& acc_id, std::string& serial) {
   session_.reset();
   try {
-    db::ConnectionPtr conn = OpenSystemDatabase();
+    db::ConnectionPtr conn = SystemDatabase();
     db::ResultSet user = Query(
         conn, db::Statement("SELECT cUser_Name, cPasswordHash, bDisabled FROM UA_User WHERE cUser_Id = ?").Bind(user_id));
     if (user.rows() == 0) return Refuse("Tarn.AA.LoginService.UnknownUser", {Variant(user_id)});
@@ -316,7 +315,7 @@ std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id
     return nullptr;
   }
   try {
-    db::ConnectionPtr conn = OpenSystemDatabase();
+    db::ConnectionPtr conn = SystemDatabase();
     db::ResultSet sub =
         Query(conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(AsciiUpper(sub_id)));
     if (sub.rows() == 0) {
@@ -354,7 +353,7 @@ std::string LoginService::GetTaskID(const std::string& sub_id) {
   const std::string serial = d["WorkStationSerial"].ToString();
   const std::string station = Env::Current().ComputerName();
   const std::string app_server = d["AppServer"].ToString();
-  db::ConnectionPtr conn = OpenSystemDatabase();
+  db::ConnectionPtr conn = SystemDatabase();
   task_id_ = NewTaskId(conn);
   Exec(conn, db::Statement("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
                            "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
@@ -414,7 +413,7 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
   if (!data) return "1=2";
   const std::string user = data->Get("UserId").ToString(), acc = data->Get("AccID").ToString();
   const std::string year = data->Get("iYear").ToString();
-  db::ConnectionPtr conn = OpenSystemDatabase();
+  db::ConnectionPtr conn = SystemDatabase();
 
   // The leaf functions below auth_id (the function itself when it is a leaf).
   std::vector<std::string> leaves;
@@ -468,6 +467,7 @@ void LoginService::SubLogout(const std::string& sub_id) {
 void LoginService::ShutDown() {
   session_.reset();
   task_id_.clear();
+  conn_.reset();
 }
 
 std::string LoginService::GetDefaultConnstring(const std::string&) { return Setting("SystemDatabase"); }

@@ -44,7 +44,8 @@ class LoginService final : public LoginUI {
   // Records a refusal in the current language; returns false.
   bool Refuse(const std::string& res_id, std::vector<Variant> args = {});
   bool RefuseText(const std::string& text);
-  db::ConnectionPtr OpenSystemDatabase();
+  // The system database, opened on first use and kept for the object.
+  db::ConnectionPtr SystemDatabase();
 
   std::string language_;
   std::string error_text_;
@@ -53,6 +54,7 @@ class LoginService final : public LoginUI {
   std::optional<Members> session_;  // the user data of the accepted sign-on
   std::string task_id_;
   std::string sub_name_;
+  db::ConnectionPtr conn_;
 };
 
 void RegisterDefaultLoginService(ObjectRegistry& registry);

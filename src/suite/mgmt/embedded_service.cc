@@ -63,8 +63,7 @@ int64_t WallMillis() { return std::llround(Env::Current().Now().serial * 8640000
 
 }  // namespace
 
-Status EmbeddedExchange(std::string_view frame_line, std::string* reply_line) {
-  const ServiceConfig config = ReadServiceConfig();
+Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line, std::string* reply_line) {
   if (config.system_database.empty()) {
     return Status::Unavailable("no management service: neither ServiceAddress nor SystemDatabase is configured");
   }

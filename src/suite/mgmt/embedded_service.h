@@ -14,12 +14,12 @@
 
 namespace tarn::suite {
 
-// Serves one request frame; fails when no system database is configured or
-// it cannot be used.
-Status EmbeddedExchange(std::string_view frame_line, std::string* reply_line);
+// Serves one request frame under the settings the caller read; fails when no
+// system database is configured or it cannot be used.
+Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line, std::string* reply_line);
 
-// Where the embedded service writes what it released (default: standard
-// error). Null restores the default.
+// Where the embedded service writes what it released (default: nowhere, or
+// standard error with TARN_SERVICE_LOG=stderr). Null restores the default.
 void SetEmbeddedServiceLog(ServiceLog log);
 
 // Closes this thread's connection to the system database.

@@ -1,7 +1,8 @@
 #include "suite/mgmt/request.h"
 
 #include <array>
-#include <cctype>
+
+#include "platform/text.h"
 
 namespace tarn::suite {
 namespace {
@@ -63,7 +64,7 @@ bool ParseServiceRequest(std::string_view line, ServiceRequest* out, std::string
   out->verb = verb->verb;
   out->identity = std::string(f[1]);
   out->sub = std::string(f[2]);
-  for (char& c : out->sub) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  out->sub = AsciiUpper(out->sub);
   out->flag = std::string(f[3]);
   out->task = std::string(f[4]);
   return true;
