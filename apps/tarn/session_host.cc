@@ -19,20 +19,6 @@ Json ErrorJson(int32_t number, const std::string& description) {
   return Json{{"number", number}, {"description", description}};
 }
 
-bool IsValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k) {
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 0x2) return false;
-    }
-    i += n;
-  }
-  return true;
-}
-
 // Splits the argument text into JSON value tokens separated by blanks.
 // Returns false with `bad` set to the offending text when a string or
 // bracket is not closed.

@@ -8,7 +8,7 @@
 
 #include "db/backend.h"
 #include "db/connection_string.h"
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db {
 

@@ -2,14 +2,13 @@
 
 #include <cctype>
 
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db {
 namespace {
 
 constexpr char kBadFormat[] = "Format of the initialization string is not valid.";
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 }  // namespace
 

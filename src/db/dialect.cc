@@ -3,7 +3,7 @@
 #include <cctype>
 #include <optional>
 
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db {
 namespace {

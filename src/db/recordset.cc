@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "db/dialect.h"
-#include "db/text.h"
+#include "platform/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn::db {

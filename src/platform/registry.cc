@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace tarn {
 namespace {
 
@@ -19,56 +21,14 @@ constexpr size_t kMaxWarnings = 100;
 // Bigger than any export of the few keys we read; beyond it we stop reading.
 constexpr size_t kMaxFileBytes = 64u << 20;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(s[i]) != LowerAscii(prefix[i])) return false;
-  }
-  return true;
-}
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 // What may follow a value on its line: nothing, or a comment.
 bool OnlyCommentLeft(std::string_view rest) {
-  rest = Trim(rest);
+  rest = TrimSpace(rest);
   return rest.empty() || rest.front() == ';';
-}
-
-void AppendUtf8(std::string* out, uint32_t cp) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD and an odd last byte is
@@ -87,13 +47,13 @@ std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
     if (u >= 0xD800 && u <= 0xDBFF && i + 2 < n) {
       uint32_t low = unit(i + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), &out);
         i += 2;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-    AppendUtf8(&out, u);
+    AppendUtf8(u, &out);
   }
   return out;
 }
@@ -130,12 +90,12 @@ size_t ReadQuoted(std::string_view s, std::string* out) {
 // "hex:" or "hex(N):" followed by comma-separated bytes; the trailing
 // backslash of a continued line is removed by the caller.
 bool IsHexBytes(std::string_view list) {
-  list = Trim(list);
+  list = TrimSpace(list);
   if (list.empty()) return true;
   size_t start = 0;
   while (true) {
     size_t comma = list.find(',', start);
-    std::string_view byte = Trim(list.substr(start, comma == std::string_view::npos ? list.npos : comma - start));
+    std::string_view byte = TrimSpace(list.substr(start, comma == std::string_view::npos ? list.npos : comma - start));
     if (byte.empty() || byte.size() > 2 || !IsHexDigit(byte[0]) || (byte.size() == 2 && !IsHexDigit(byte[1]))) {
       // A continued line ends in a comma before the backslash.
       return byte.empty() && comma == std::string_view::npos && start > 0;
@@ -198,7 +158,7 @@ class RegistryStore::Parser {
     bool header_seen = false;
     while (reader.Next(&line)) {
       line_ = reader.number();
-      std::string_view t = Trim(line);
+      std::string_view t = TrimSpace(line);
       if (!header_seen) {
         if (t.empty()) continue;
         header_seen = true;
@@ -235,7 +195,7 @@ class RegistryStore::Parser {
       state_ = State::kIgnored;
       return;
     }
-    std::string_view path = Trim(t.substr(1, close - 1));
+    std::string_view path = TrimSpace(t.substr(1, close - 1));
     if (!path.empty() && path.front() == '-') {  // deletion of a key: nothing to load
       state_ = State::kIgnored;
       return;
@@ -263,12 +223,12 @@ class RegistryStore::Parser {
         return Continued::kNo;
       }
     }
-    std::string_view rest = Trim(t.substr(pos));
+    std::string_view rest = TrimSpace(t.substr(pos));
     if (rest.empty() || rest.front() != '=') {
       Warn("missing '=' after value name; line skipped");
       return Continued::kNo;
     }
-    std::string_view data = Trim(rest.substr(1));
+    std::string_view data = TrimSpace(rest.substr(1));
     bool continued = !data.empty() && data.back() == '\\' && data.front() != '"';
     Continued result = continued ? Continued::kYes : Continued::kNo;
 
@@ -284,7 +244,7 @@ class RegistryStore::Parser {
         return result;
       }
     } else if (StartsWithNoCase(data, "dword:")) {
-      std::string_view digits = Trim(data.substr(6));
+      std::string_view digits = TrimSpace(data.substr(6));
       if (digits.empty() || digits.size() > 8 ||
           digits.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
         Warn("malformed dword value; line skipped");
@@ -303,7 +263,7 @@ class RegistryStore::Parser {
     } else if (data == "-") {
       if (state_ == State::kMachine) {
         auto it = keys_->find(key_);
-        if (it != keys_->end()) it->second.erase(LowerAscii(name));
+        if (it != keys_->end()) it->second.erase(AsciiLower(name));
       } else if (state_ == State::kNone) {
         Warn("value outside any key section; line skipped");
       }
@@ -320,7 +280,7 @@ class RegistryStore::Parser {
       case State::kIgnored:
         break;
       case State::kMachine:
-        (*keys_)[key_][LowerAscii(name)] = std::move(value);
+        (*keys_)[key_][AsciiLower(name)] = std::move(value);
         break;
     }
     return result;
@@ -332,7 +292,7 @@ class RegistryStore::Parser {
     std::string_view line;
     while (reader.Next(&line)) {
       line_ = reader.number();
-      std::string_view t = Trim(line);
+      std::string_view t = TrimSpace(line);
       bool more = !t.empty() && t.back() == '\\';
       if (more) t.remove_suffix(1);
       if (!IsHexBytes(t)) Warn("malformed continuation of hex value; line skipped");
@@ -347,7 +307,7 @@ class RegistryStore::Parser {
   static std::string StripBackslashes(std::string_view path) {
     while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
     while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-    return LowerAscii(path);
+    return AsciiLower(path);
   }
 
   std::map<std::string, std::map<std::string, Value>>* keys_;
@@ -414,18 +374,18 @@ std::string RegistryStore::NormalizeKey(std::string_view key) {
     key.remove_prefix(19);
   } else if (StartsWithNoCase(key, "HKLM\\")) {
     key.remove_prefix(5);
-  } else if (LowerAscii(key) == "hkey_local_machine" || LowerAscii(key) == "hklm") {
+  } else if (AsciiLower(key) == "hkey_local_machine" || AsciiLower(key) == "hklm") {
     key = {};
   }
   while (!key.empty() && key.front() == '\\') key.remove_prefix(1);
   while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-  return LowerAscii(key);
+  return AsciiLower(key);
 }
 
 std::optional<std::string> RegistryStore::GetString(std::string_view key, std::string_view value_name) const {
   auto k = keys_.find(NormalizeKey(key));
   if (k == keys_.end()) return std::nullopt;
-  auto v = k->second.find(LowerAscii(value_name));
+  auto v = k->second.find(AsciiLower(value_name));
   if (v == k->second.end() || !v->second.is_string) return std::nullopt;
   return v->second.text;
 }
@@ -440,7 +400,7 @@ bool RegistryStore::HasKey(std::string_view key) const {
 }
 
 void RegistryStore::SetString(std::string_view key, std::string_view value_name, std::string value) {
-  keys_[NormalizeKey(key)][LowerAscii(value_name)] = Value{true, std::move(value)};
+  keys_[NormalizeKey(key)][AsciiLower(value_name)] = Value{true, std::move(value)};
 }
 
 }  // namespace tarn

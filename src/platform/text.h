@@ -1,5 +1,5 @@
 // Text helpers shared by every layer: ASCII case folding (names, codes and
-// keys of the suite are ASCII) and trimming.
+// keys of the suite are ASCII), trimming, and UTF-8 code points.
 #ifndef TARN_PLATFORM_TEXT_H_
 #define TARN_PLATFORM_TEXT_H_
 
@@ -31,6 +31,10 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+inline bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
 // Blanks only, as the suite's own trimming does.
 inline std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -38,12 +42,68 @@ inline std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+inline bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
 // Blanks, tabs and line ends.
 inline std::string_view TrimSpace(std::string_view s) {
-  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
-  while (!s.empty() && space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && space(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// A malformed byte decodes to a value above the code point range, one per
+// byte value, so that it still compares as itself.
+inline constexpr char32_t kMalformedUtf8 = 0x110000;
+
+// The code point at s[*i], moving *i past it.
+inline char32_t DecodeUtf8(std::string_view s, size_t* i) {
+  const auto b0 = static_cast<unsigned char>(s[*i]);
+  if (b0 < 0x80) {
+    ++*i;
+    return b0;
+  }
+  const size_t len = b0 >= 0xF8 ? 0 : b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
+  if (len == 0 || *i + len > s.size()) {
+    ++*i;
+    return kMalformedUtf8 + b0;
+  }
+  char32_t c = b0 & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[*i + k]);
+    if ((b & 0xC0) != 0x80) {
+      ++*i;
+      return kMalformedUtf8 + b0;
+    }
+    c = (c << 6) | (b & 0x3F);
+  }
+  *i += len;
+  return c;
+}
+
+inline void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | (c >> 6));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += static_cast<char>(0xE0 | (c >> 12));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (c >> 18));
+    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Whether every byte of `s` belongs to a well-formed sequence.
+inline bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    if (DecodeUtf8(s, &i) >= kMalformedUtf8) return false;
+  }
+  return true;
 }
 
 }  // namespace tarn

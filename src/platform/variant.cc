@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn {
@@ -15,35 +17,23 @@ namespace {
 [[noreturn]] void Overflow() { throw ComError(errnum::kOverflow, "Overflow"); }
 [[noreturn]] void InvalidNull() { throw ComError(errnum::kInvalidNull, "Invalid use of Null"); }
 
-// Days from 1970-01-01 for a proleptic Gregorian date (H. Hinnant).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+namespace chrono = std::chrono;
+
+// 1899-12-30, day 0 of the serial day numbers.
+constexpr chrono::sys_days kSerialEpoch = chrono::year{1899} / chrono::December / 30;
+
+int64_t SerialDayFromCivil(int y, int m, int d) {
+  const chrono::sys_days day = chrono::year{y} / chrono::month{static_cast<unsigned>(m)} /
+                               chrono::day{static_cast<unsigned>(d)};
+  return (day - kSerialEpoch).count();
 }
 
-void CivilFromDays(int64_t z, int* y, int* m, int* d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *y = static_cast<int>(yy + (*m <= 2));
+chrono::year_month_day CivilFromSerialDay(int64_t serial_day) {
+  return chrono::year_month_day{kSerialEpoch + chrono::days{serial_day}};
 }
 
-constexpr int64_t kEpochOffset = 25569;  // 1970-01-01 as a serial day
-
-int DaysInMonth(int y, int m) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return 29;
-  return kDays[m - 1];
+bool IsCivilDay(int y, int m, int d) {
+  return (chrono::year{y} / chrono::month{static_cast<unsigned>(m)} / chrono::day{static_cast<unsigned>(d)}).ok();
 }
 
 // Reads 1 to `max` digits.
@@ -75,14 +65,8 @@ bool ParseTime(std::string_view s, size_t* pos, CivilTime* t) {
   return t->hour < 24 && t->minute < 60 && t->second < 60;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
 bool ParseNumberText(std::string_view text, double* out) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimSpace(text);
   if (s.empty()) return false;
   if (s.front() == '+') s.remove_prefix(1);
   auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), *out);
@@ -95,8 +79,7 @@ double RoundBankers(double v) { return std::nearbyint(v); }
 }  // namespace
 
 Date DateFromCivil(const CivilTime& t) {
-  const int64_t days = DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) +
-                       kEpochOffset;
+  const int64_t days = SerialDayFromCivil(t.year, t.month, t.day);
   const double frac = (t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0;
   // Before the epoch the fraction is added to the magnitude: -1.25 is
   // 1899-12-29 06:00.
@@ -112,7 +95,10 @@ CivilTime CivilFromDate(Date d) {
     whole += d.serial < 0 ? -1 : 1;
   }
   CivilTime t;
-  CivilFromDays(static_cast<int64_t>(whole) - kEpochOffset, &t.year, &t.month, &t.day);
+  const chrono::year_month_day ymd = CivilFromSerialDay(static_cast<int64_t>(whole));
+  t.year = static_cast<int>(ymd.year());
+  t.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  t.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
   t.hour = static_cast<int>(seconds / 3600);
   t.minute = static_cast<int>(seconds / 60 % 60);
   t.second = static_cast<int>(seconds % 60);
@@ -120,7 +106,7 @@ CivilTime CivilFromDate(Date d) {
 }
 
 bool ParseDateText(std::string_view text, Date* out) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimSpace(text);
   if (s.empty()) return false;
   CivilTime t;
   size_t pos = 0;
@@ -149,7 +135,7 @@ bool ParseDateText(std::string_view text, Date* out) {
     ++pos;
     if (!ReadInt(s, &pos, 2, &t.day)) return false;
   }
-  if (t.year < 100 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month)) {
+  if (t.year < 100 || t.month < 1 || t.month > 12 || !IsCivilDay(t.year, t.month, t.day)) {
     return false;
   }
   if (pos < s.size()) {
@@ -267,7 +253,7 @@ double Variant::ToDouble() const {
       double d;
       const std::string& s = std::get<std::string>(v_);
       if (ParseNumberText(s, &d)) return d;
-      std::string_view t = Trim(s);
+      std::string_view t = TrimSpace(s);
       if (t.size() == 4 && strncasecmp(t.data(), "true", 4) == 0) return -1;
       if (t.size() == 5 && strncasecmp(t.data(), "false", 5) == 0) return 0;
       TypeMismatch();

@@ -16,7 +16,7 @@
 
 #include "db/backend.h"
 #include "db/postgres/pg_catalog.h"
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db {
 namespace {

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "db/backend.h"
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db::pg {
 // Names reach here only through IsValidCatalogName (letters, digits, '_').

@@ -13,7 +13,7 @@
 
 #include "db/backend.h"
 #include "db/sqlite/unicase.h"
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db {
 namespace {

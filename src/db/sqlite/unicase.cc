@@ -4,7 +4,7 @@
 #include <sqlite3.h>
 #include <wctype.h>
 
-#include "db/text.h"
+#include "platform/text.h"
 
 namespace tarn::db::sqlite {
 namespace {
