@@ -15,7 +15,7 @@
 
 #include "db/connection.h"
 #include "db/recordset.h"
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ class Fixture {
     dir_ = mkdtemp(tmpl);
     auto conn = tarn::db::Connection::Create();
     if (!conn->Open("Provider=SQLite;Data Source=" + dir_, "", "").ok() ||
-        !tarn::db::CreateSystemDatabase(*conn).ok() || !conn->BeginTrans().ok()) {
+        !tarn::suite::CreateSystemDatabase(*conn).ok() || !conn->BeginTrans().ok()) {
       std::abort();
     }
     for (int i = 0; i < rows; ++i) {

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 #include "suite/reply_codec.h"
 #include "suite/wire.h"
 
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
   const std::string dir = tmpl;
   {
     auto conn = tarn::db::Connection::Create();
-    if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() || !tarn::db::CreateSystemDatabase(*conn).ok()) {
+    if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() || !tarn::suite::CreateSystemDatabase(*conn).ok()) {
       std::fprintf(stderr, "cannot create the system database in %s\n", dir.c_str());
       return 2;
     }

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "db/connection.h"
-#include "db/demo_data.h"
-#include "db/schema.h"
+#include "suite/sysdb/demo_data.h"
+#include "suite/sysdb/schema.h"
 #include "platform/env.h"
 #include "suite/defaults.h"
 #include "suite/login_service/login_service.h"
@@ -55,7 +55,7 @@ struct Fixture {
     const std::string system = "Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem";
     auto conn = tarn::db::Connection::Create();
     if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() ||
-        !tarn::db::CreateSystemDatabase(*conn).ok() || !tarn::db::LoadDemoData(*conn).ok() ||
+        !tarn::suite::CreateSystemDatabase(*conn).ok() || !tarn::suite::LoadDemoData(*conn).ok() ||
         !tarn::suite::CreateTokenKey(dir + "/token.key").ok()) {
       std::abort();
     }

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "db/connection.h"
-#include "db/demo_data.h"
+#include "suite/sysdb/demo_data.h"
 #include "db/recordset.h"
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 #include "support/scratch_server.h"
 #include "tarn/com_error.h"
 
@@ -26,8 +26,8 @@ class BackendTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     if (!server_) GTEST_SKIP() << skip;
     auto init = Connection::Create();
     ASSERT_TRUE(init->Open(server_->server(), "", "").ok()) << Describe(*init);
-    ASSERT_TRUE(CreateSystemDatabase(*init).ok()) << Describe(*init);
-    ASSERT_TRUE(LoadDemoData(*init).ok()) << Describe(*init);
+    ASSERT_TRUE(suite::CreateSystemDatabase(*init).ok()) << Describe(*init);
+    ASSERT_TRUE(suite::LoadDemoData(*init).ok()) << Describe(*init);
     conn_ = Connect();
   }
 

@@ -7,7 +7,7 @@
 
 #include "db/connection.h"
 #include "db/connection_string.h"
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 #include "support/scratch_server.h"
 
 namespace tarn::db {
@@ -98,7 +98,7 @@ TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {
   // With no catalog the server's scratch database answers, and the system
   // database can be created from there, once.
   ASSERT_TRUE(OpenWith(server->server(), &c).ok());
-  ASSERT_TRUE(CreateSystemDatabase(*c).ok());
+  ASSERT_TRUE(suite::CreateSystemDatabase(*c).ok());
   s = c->Execute(Statement("CREATE DATABASE valesystem"));
   EXPECT_EQ(c->Errors().front().native_error, 1801);
   s = OpenWith(server->With("ValeSystem;Initial Catalog=../../etc/passwd"), &c);

@@ -5,7 +5,7 @@
 
 #include "platform/env.h"
 #include "platform/object_registry.h"
-#include "suite/lingua.h"
+#include "boundary/suite.h"
 #include "suite/lingua/catalog.h"
 #include "suite/lingua/format.h"
 #include "suite/lingua/language.h"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "boundary/registry_keys.h"
 #include "core/config.h"
 #include "core/login_state.h"
 #include "platform/object_registry.h"
@@ -69,9 +70,9 @@ TEST_F(LoginObjectTest, RegistryReadsTrimAndRefuseOverlongValues) {
   env_.registry.SetString(key, "", "  C:\\Tarn\\  ");
   EXPECT_EQ(clsLogin().GetIstallPath(), "C:\\Tarn\\");
   env_.registry.SetString(key, "", std::string(127, 'x'));
-  EXPECT_EQ(core::GetRegValue(key, ""), std::string(127, 'x'));
+  EXPECT_EQ(suite::GetRegValue(key, ""), std::string(127, 'x'));
   env_.registry.SetString(key, "", std::string(128, 'x'));  // no room for the NUL
-  EXPECT_EQ(core::GetRegValue(key, ""), "");
+  EXPECT_EQ(suite::GetRegValue(key, ""), "");
 }
 
 TEST_F(LoginObjectTest, LoginServerPrefersTheSubsystemThenTheCommonValueThenTheComputer) {
@@ -118,7 +119,7 @@ TEST_F(LoginObjectTest, ObjectsOfOneThreadShareTheLastError) {
   EXPECT_EQ(second.LogState(), 0);
   EXPECT_EQ(second.ShareString(), "");
   EXPECT_EQ(second.GetLastErrorResID(), nullptr);
-  EXPECT_EQ(core::Thread().last_res_id, "Tarn.AA.TarnLogin.FailCallLogin");
+  EXPECT_EQ(resources::ThreadLastError().last_res_id, "Tarn.AA.TarnLogin.FailCallLogin");
 }
 
 TEST_F(LoginObjectTest, ThreadsDoNotSeeEachOthersErrors) {
@@ -133,11 +134,11 @@ TEST_F(LoginObjectTest, ThreadsDoNotSeeEachOthersErrors) {
 TEST_F(LoginObjectTest, MessagesFollowTheCurrentLanguage) {
   env_.vars["TARN_LANG"] = "zh-cn";
   resources::RecordError(10, "Tarn.AA.TarnLogin.NotHoldAuth");
-  const std::string chinese = core::Thread().share_string;
-  core::Thread().res_service.reset();
+  const std::string chinese = resources::ThreadLastError().share_string;
+  resources::DropSharedObjects();
   env_.vars["TARN_LANG"] = "en-us";
   resources::RecordError(10, "Tarn.AA.TarnLogin.NotHoldAuth");
-  const std::string english = core::Thread().share_string;
+  const std::string english = resources::ThreadLastError().share_string;
   EXPECT_FALSE(english.empty());
   EXPECT_NE(chinese, english);
   // Chinese text is outside ASCII; the English one is not.
@@ -150,10 +151,10 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
   auto ui = std::make_shared<FakeLoginUI>();
   {
     clsLogin login;
-    login.state().SystemConnection = connection;
-    login.state().LoginUI = ui;
-    login.state().TaskId = "45123.5";
-    login.state().cSub_Id = "GL";
+    core::StateOf(login).SystemConnection = connection;
+    core::StateOf(login).LoginUI = ui;
+    core::StateOf(login).TaskId = "45123.5";
+    core::StateOf(login).cSub_Id = "GL";
     login.ShutDown();
     ASSERT_EQ(connection->executed.size(), 2u);
     EXPECT_NE(connection->executed[0].sql.find("DELETE FROM ValeSystem..UA_task"), std::string::npos);
@@ -161,7 +162,7 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
     EXPECT_NE(connection->executed[1].sql.find("UPDATE UA_log"), std::string::npos);
     EXPECT_EQ(connection->executed[1].values[0].ToDouble(), 45123.5);
     EXPECT_EQ(connection->state, db::ObjectState::kClosed);
-    EXPECT_EQ(login.state().SystemConnection, nullptr);
+    EXPECT_EQ(core::StateOf(login).SystemConnection, nullptr);
     EXPECT_EQ(login.TaskId(), "45123.5");  // still a value holder
   }
   EXPECT_EQ(connection->executed.size(), 2u);
@@ -174,9 +175,9 @@ TEST_F(LoginObjectTest, ReleaseIgnoresBrokenPiecesAndSkipsTokenBuiltLogout) {
   connection->fail_execute = true;
   auto ui = std::make_shared<FakeLoginUI>();
   clsLogin login;
-  login.state().SystemConnection = connection;
-  login.state().LoginUI = ui;
-  login.state().TokenBuilt = true;
+  core::StateOf(login).SystemConnection = connection;
+  core::StateOf(login).LoginUI = ui;
+  core::StateOf(login).TokenBuilt = true;
   login.ShutDown();
   EXPECT_EQ(connection->executed.size(), 2u);
   EXPECT_TRUE(ui->calls.empty());
@@ -187,10 +188,10 @@ TEST_F(LoginObjectTest, ShutDownOfAnObjectThatNeverSignedOnRunsNoSql) {
   auto connection = std::make_shared<FakeConnection>();
   connection->state = db::ObjectState::kClosed;
   clsLogin login;
-  login.state().SystemConnection = connection;
+  core::StateOf(login).SystemConnection = connection;
   login.ShutDown();
   EXPECT_TRUE(connection->executed.empty());
-  EXPECT_EQ(login.state().SystemConnection, nullptr);
+  EXPECT_EQ(core::StateOf(login).SystemConnection, nullptr);
 }
 
 TEST_F(LoginObjectTest, ReleaseDropsTheSharedResourceObjects) {
@@ -199,7 +200,7 @@ TEST_F(LoginObjectTest, ReleaseDropsTheSharedResourceObjects) {
   ASSERT_NE(before, nullptr);
   EXPECT_EQ(login.ResSvr(), before);
   login.ShutDown();
-  EXPECT_EQ(core::Thread().res_service, nullptr);
+  EXPECT_FALSE(resources::HasSharedResService());
   EXPECT_NE(login.ResSvr(), before);  // made again on next use
 }
 

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/object_registry.h"
-#include "service/request_lines.h"
+#include "boundary/service_protocol.h"
 #include "service/service_calls.h"
 #include "service/stored_text.h"
-#include "suite/closed_libs.h"
-#include "suite/handshake.h"
+#include "boundary/suite.h"
+#include "boundary/handshake.h"
 #include "suite/reply_codec.h"
 #include "support/fake_env.h"
 #include "support/fake_parley.h"
@@ -125,7 +125,7 @@ TEST_F(ServiceCommandsTest, HostInfoReadsTheRawReplyUpToNulAndComma) {
 }
 
 TEST_F(ServiceCommandsTest, SubsystemCodesMapByEdition) {
-  using service::MapSubIdForEdition;
+  using suite::MapSubIdForEdition;
   EXPECT_EQ(MapSubIdForEdition("PS", true), "PG");
   EXPECT_EQ(MapSubIdForEdition("bm", true), "BG");
   EXPECT_EQ(MapSubIdForEdition("Da", true), "DG");

@@ -11,7 +11,7 @@
 #include "service/service_calls.h"
 #include "suite/mgmt/admit.h"
 #include "suite/mgmt/embedded_service.h"
-#include "suite/mgmt/request.h"
+#include "boundary/service_protocol.h"
 #include "suite/mgmt/serve_line.h"
 #include "suite/mgmt/service_logic.h"
 #include "suite/reply_codec.h"

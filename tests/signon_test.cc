@@ -13,6 +13,7 @@
 #include "support/demo_database.h"
 #include "support/fake_env.h"
 #include "tarn/com_error.h"
+#include "resources/error_state.h"
 #include "tarn/login.h"
 
 namespace tarn {
@@ -83,8 +84,8 @@ TEST_F(SignOnTest, LoginThroughTheInterfaceFillsTheObjectAndWritesTheLoginTask) 
   EXPECT_FALSE(login.IsAdmin());
   EXPECT_EQ(login.ValeDbPath(), "\\ZT001\\2024\\");
   EXPECT_EQ(login.ValeZtPath(), "\\ZT001\\2024");
-  EXPECT_FALSE(login.state().TokenBuilt);
-  EXPECT_NE(login.state().HeartbeatTimer, nullptr);
+  EXPECT_FALSE(core::StateOf(login).TokenBuilt);
+  EXPECT_NE(core::StateOf(login).HeartbeatTimer, nullptr);
   ASSERT_FALSE(login.TaskId().empty());
   EXPECT_EQ(Count("UA_task"), tasks + 1);
 
@@ -116,7 +117,7 @@ TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
   clsLogin login;
   ASSERT_TRUE(login.ConstructLogin(Token({{"UserId", Variant("BOB")}, {"operDate", Variant("2024-06-30")}})))
       << login.ShareString();
-  EXPECT_TRUE(login.state().TokenBuilt);
+  EXPECT_TRUE(core::StateOf(login).TokenBuilt);
   EXPECT_EQ(login.cUserId(), "BOB");
   EXPECT_EQ(login.cEmployeeId(), "E7");
   EXPECT_EQ(login.cSerial().ToString(), "SERIAL-1");
@@ -126,7 +127,7 @@ TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
   EXPECT_EQ(sub, "GL");
   EXPECT_EQ(login.cUserName(), "Bob Li");
   EXPECT_EQ(login.iMonth(), 6);
-  EXPECT_TRUE(login.state().TokenBuilt);  // a token-built object stays so
+  EXPECT_TRUE(core::StateOf(login).TokenBuilt);  // a token-built object stays so
   // No task id from an interface: the date and time as a day number.
   EXPECT_EQ(Variant(login.TaskId()).ToDouble(), env_.now.serial);
 }
@@ -137,7 +138,7 @@ TEST_F(SignOnTest, SubsystemCodesAreCheckedBeforeAnythingElse) {
   std::string sub = "G";
   EXPECT_FALSE(login.Login(sub));
   EXPECT_EQ(other.LogState(), 1);
-  EXPECT_EQ(core::Thread().last_res_id, "Tarn.AA.TarnLogin.InvalidateSubID");
+  EXPECT_EQ(resources::ThreadLastError().last_res_id, "Tarn.AA.TarnLogin.InvalidateSubID");
   sub = "GLAPX";
   login.ClearError();
   EXPECT_TRUE(login.Login(sub));
@@ -149,8 +150,8 @@ TEST_F(SignOnTest, SubsystemCodesAreCheckedBeforeAnythingElse) {
   for (std::string code : {"SC", "OA", "", "S"}) {
     EXPECT_TRUE(console.Login(code)) << code;
   }
-  EXPECT_EQ(console.state().SystemConnection, nullptr);
-  EXPECT_NE(console.state().HeartbeatTimer, nullptr);
+  EXPECT_EQ(core::StateOf(console).SystemConnection, nullptr);
+  EXPECT_NE(core::StateOf(console).HeartbeatTimer, nullptr);
 }
 
 TEST_F(SignOnTest, CompletionReportsMissingAndMalformedConnectionData) {
@@ -166,7 +167,7 @@ TEST_F(SignOnTest, CompletionReportsMissingAndMalformedConnectionData) {
     ASSERT_TRUE(broken.ConstructLogin(Token({{"ConnString", Variant(bad)}})));
     EXPECT_FALSE(broken.Login(sub)) << bad;
     EXPECT_EQ(broken.LogState(), 901) << bad;
-    EXPECT_EQ(broken.state().SystemConnection, nullptr);
+    EXPECT_EQ(core::StateOf(broken).SystemConnection, nullptr);
   }
 }
 
@@ -224,7 +225,7 @@ TEST_F(SignOnTest, AdministratorsGetTheirOwnRules) {
   std::string sub = "GL";
   clsLogin admin;
   ASSERT_TRUE(admin.ConstructLogin(Token({{"UserId", Variant("ADMIN")}})));
-  admin.state().cAccName = "kept";
+  core::StateOf(admin).cAccName = "kept";
   ASSERT_TRUE(admin.Login(sub)) << admin.ShareString();
   EXPECT_EQ(admin.iMonth(), 0);
   EXPECT_FALSE(admin.IsAdmin());
@@ -269,7 +270,7 @@ TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
     EXPECT_FALSE(login.ConstructLogin(bad)) << bad;
     EXPECT_FALSE(login.ShareString().empty());
     EXPECT_EQ(login.cUserId(), "");
-    EXPECT_FALSE(login.state().TokenBuilt);
+    EXPECT_FALSE(core::StateOf(login).TokenBuilt);
   }
   env_.now.serial += 0.6;
   EXPECT_FALSE(login.ConstructLogin(expired_token));
@@ -280,7 +281,7 @@ TEST_F(SignOnTest, ADateThatIsNoDateFailsConstructLoginKeepingWhatWasFilled) {
   clsLogin login;
   EXPECT_FALSE(login.ConstructLogin(Token({{"operDate", Variant("not a date")}})));
   EXPECT_EQ(login.cUserId(), "ALICE");
-  EXPECT_FALSE(login.state().TokenBuilt);
+  EXPECT_FALSE(core::StateOf(login).TokenBuilt);
   EXPECT_EQ(login.LogState(), 0);
 }
 
@@ -294,7 +295,7 @@ TEST_F(SignOnTest, TheDatabaseKitIsOpenedOnceOnTheSystemDatabase) {
   ASSERT_NE(kit, nullptr);
   EXPECT_EQ(login.ValeSystemDb(), kit);
   login.ShutDown();
-  EXPECT_EQ(login.state().DatabaseKit, nullptr);
+  EXPECT_EQ(core::StateOf(login).DatabaseKit, nullptr);
 }
 
 TEST(ConnectionDataTest, ServerAndPasswordComeOutOfTheAccountString) {

@@ -15,8 +15,8 @@
 #include "commands.h"
 #include "db/connection.h"
 #include "db/connection_string.h"
-#include "db/demo_data.h"
-#include "db/schema.h"
+#include "suite/sysdb/demo_data.h"
+#include "suite/sysdb/schema.h"
 #include "db_init.h"
 
 namespace tarn::app {
@@ -113,11 +113,11 @@ int Init(const Options& o) {
   auto conn = db::Connection::Create();
   Status s = conn->Open(target.connection_string, "", "");
   if (!s.ok()) return Report("init", *conn, s);
-  s = db::CreateSystemDatabase(*conn);
+  s = suite::CreateSystemDatabase(*conn);
   if (!s.ok()) return Report("init", *conn, s);
-  std::printf("created %s on %s\n", db::kSystemCatalog, Masked(target.connection_string).c_str());
+  std::printf("created %s on %s\n", suite::kSystemCatalog, Masked(target.connection_string).c_str());
   if (o.demo) {
-    s = db::LoadDemoData(*conn);
+    s = suite::LoadDemoData(*conn);
     if (!s.ok()) return Report("init", *conn, s);
     std::printf("loaded the demo company: account sets 001 and 002, years 2023 to 2025\n");
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "suite/defaults.h"
 
 namespace {
 
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   tarn::app::Args args(argv + 2, argv + argc);
   const std::string command = argv[1];
+  // The session registers the stand-ins of the edition it hosts.
   if (command == "session") return tarn::app::RunSession(args);
+  tarn::suite::RegisterStandIns(tarn::Edition::kFull);
   if (command == "db") return tarn::app::RunDb(args);
   if (command == "demo") return tarn::app::RunDemo(args);
   if (command == "service") return tarn::app::RunService(args);

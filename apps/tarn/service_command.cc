@@ -8,7 +8,7 @@
 #include <string>
 
 #include "commands.h"
-#include "service_server.h"
+#include "suite/mgmt/daemon.h"
 #include "suite/service_config.h"
 
 namespace tarn::app {
@@ -39,7 +39,7 @@ bool IsLoopback(const std::string& host) { return host == "127.0.0.1" || host.rf
 }  // namespace
 
 int RunService(const Args& args) {
-  ServerOptions o;
+  suite::DaemonOptions o;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool has_value = i + 1 < args.size();
@@ -83,7 +83,7 @@ int RunService(const Args& args) {
     std::fprintf(stderr, "tarn service: warning: listening on %s, reachable from other machines\n",
                  o.listen_host.c_str());
   }
-  return RunServiceDaemon(o, stdout, stderr);
+  return suite::RunServiceDaemon(o, stdout, stderr);
 }
 
 }  // namespace tarn::app

@@ -1,4 +1,8 @@
 // tarn session: one login-object host on standard input and output.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -6,23 +10,62 @@
 #include "commands.h"
 #include "platform/env.h"
 #include "session_host.h"
+#include "suite/defaults.h"
+#include "tarn/pump.h"
 
 namespace tarn::app {
 namespace {
 
-// Reads one line, keeping at most `limit` + 1 bytes of it so that a huge
-// line costs no memory; false at end of input.
-bool ReadLine(std::FILE* in, std::string* line, size_t limit) {
-  line->clear();
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(in)) != EOF) {
-    any = true;
-    if (c == '\n') return true;
-    if (line->size() <= limit) line->push_back(static_cast<char>(c));
+// Standard input as lines, while the thread's timers run: between lines the
+// reader waits on both the input and the timer descriptor, so that a
+// session nobody types into still sends its heartbeat every minute.
+class LineReader {
+ public:
+  explicit LineReader(size_t limit) : limit_(limit) {}
+
+  // One line, at most `limit` + 1 bytes of it kept so that a huge line
+  // costs no memory; false at end of input.
+  bool Next(std::string* line) {
+    line->clear();
+    bool any = false;
+    for (;;) {
+      while (pos_ < end_) {
+        const char c = buffer_[pos_++];
+        any = true;
+        if (c == '\n') return true;
+        if (line->size() <= limit_) line->push_back(c);
+      }
+      if (eof_) return any;
+      Fill();
+    }
   }
-  return any;
-}
+
+ private:
+  void Fill() {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {TimerFileDescriptor(), POLLIN, 0}};
+    const nfds_t n = fds[1].fd >= 0 ? 2 : 1;
+    if (poll(fds, n, -1) < 0) {
+      if (errno != EINTR) eof_ = true;
+      return;
+    }
+    if (n == 2 && (fds[1].revents & POLLIN)) PumpMessages();
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      const ssize_t got = read(STDIN_FILENO, buffer_, sizeof buffer_);
+      if (got < 0 && errno == EINTR) return;
+      if (got <= 0) {
+        eof_ = true;
+        return;
+      }
+      pos_ = 0;
+      end_ = static_cast<size_t>(got);
+    }
+  }
+
+  size_t limit_;
+  char buffer_[4096];
+  size_t pos_ = 0, end_ = 0;
+  bool eof_ = false;
+};
 
 }  // namespace
 
@@ -45,9 +88,11 @@ int RunSession(const Args& args) {
     }
   }
   ReportRegistryWarnings();
+  suite::RegisterStandIns(edition);
   SessionHost host(edition);
+  LineReader reader(SessionHost::kMaxLine);
   std::string line;
-  while (!host.quit() && ReadLine(stdin, &line, SessionHost::kMaxLine)) {
+  while (!host.quit() && reader.Next(&line)) {
     if (auto answer = host.Execute(line)) {
       std::fwrite(answer->data(), 1, answer->size(), stdout);
       std::fputc('\n', stdout);

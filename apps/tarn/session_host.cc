@@ -3,11 +3,11 @@
 #include <cctype>
 #include <exception>
 
-#include "core/thread_state.h"
 #include "json_values.h"
 #include "platform/text.h"
-#include "platform/timer_queue.h"
+#include "resources/error_state.h"
 #include "tarn/com_error.h"
+#include "tarn/pump.h"
 #include "typelib/login_type.h"
 
 namespace tarn::app {
@@ -76,7 +76,7 @@ std::optional<std::string> SessionHost::Execute(const std::string& raw) {
   line = std::string(TrimSpace(line));
   if (line.empty() || line[0] == '#') return std::nullopt;
   std::string answer = line[0] == ':' ? Meta(line) : Call(line);
-  TimerQueue::ForThread().RunDue();
+  PumpMessages();
   return answer;
 }
 
@@ -115,7 +115,7 @@ std::string SessionHost::Meta(const std::string& line) {
       out["error"] = ErrorJson(errnum::kObjectRequired, "no current object");
     }
   } else if (command == "pump") {
-    out["fired"] = TimerQueue::ForThread().RunDue();
+    out["fired"] = PumpMessages();
   } else if (command == "advance") {
     long long seconds = 0;
     if (!parse_count(&seconds) || seconds < 0 || seconds > 100LL * 365 * 86400) {
@@ -123,7 +123,7 @@ std::string SessionHost::Meta(const std::string& line) {
     } else {
       env_.Advance(seconds * 1000);
       out["seconds"] = seconds;
-      out["fired"] = TimerQueue::ForThread().RunDue();
+      out["fired"] = PumpMessages();
     }
   } else if (command == "quit") {
     quit_ = true;
@@ -196,8 +196,8 @@ std::string SessionHost::Call(const std::string& line) {
   out["byref"] = std::move(byref);
   // The thread's error state, read without a login object so that it shows
   // also after the current object was released.
-  out["LogState"] = core::Thread().log_state;
-  out["ShareString"] = core::Thread().share_string;
+  out["LogState"] = resources::ThreadLastError().log_state;
+  out["ShareString"] = resources::ThreadLastError().share_string;
   return Dump(out);
 }
 

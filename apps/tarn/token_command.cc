@@ -4,8 +4,7 @@
 
 #include "commands.h"
 #include "platform/object_registry.h"
-#include "suite/defaults.h"
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 #include "tarn/com_error.h"
 
 namespace tarn::app {
@@ -29,7 +28,6 @@ int RunToken(const Args& args) {
     return 2;
   }
   try {
-    suite::RegisterDefaults();
     auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
     std::string server, serial;
     std::string date_text = year.empty() ? date : date + "@" + year;

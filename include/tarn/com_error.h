@@ -9,9 +9,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "tarn/export.h"
+
 namespace tarn {
 
-class ComError : public std::runtime_error {
+class TARN_EXPORT ComError : public std::runtime_error {
  public:
   ComError(int32_t number, std::string description, std::string source = "TarnLogin")
       : std::runtime_error(description), number_(number), description_(std::move(description)),

@@ -6,11 +6,12 @@
 
 #include <string>
 
+#include "tarn/export.h"
 #include "tarn/variant.h"
 
 namespace tarn {
 
-class clsErrorRes : public Object {
+class TARN_EXPORT clsErrorRes : public Object {
  public:
   std::string TypeName() const override { return "clsErrorRes"; }
 

@@ -5,9 +5,11 @@
 // Member names are the suite's interface names. Operations return false (or
 // a status) on failure and leave the reason in the thread's last-error state
 // (LogState, ShareString, GetLastErrorResID); the few that raise an error to
-// the caller throw tarn::ComError.
+// the caller throw tarn::ComError. "Records" below names what a member
+// writes into that state; a member that records nothing leaves it as it was.
 //
-// A login object is used by the thread that created it. All login objects of
+// A login object is used by the thread that created it, and that thread
+// runs its heartbeat through the pump of tarn/pump.h. All login objects of
 // one thread share one last-error state.
 #ifndef TARN_LOGIN_H_
 #define TARN_LOGIN_H_
@@ -18,17 +20,37 @@
 
 #include "tarn/edition.h"
 #include "tarn/error_res.h"
+#include "tarn/export.h"
 #include "tarn/variant.h"
 
 namespace tarn {
 
+class clsLogin;
+
 namespace core {
 struct LoginState;
-}
+LoginState& StateOf(clsLogin& login);
+}  // namespace core
 
-class clsLogin : public Object {
+// The eight values of a sign-on, for C++ callers. Login(LoginParams&)
+// writes back what the sign-on changed, as the by-reference form does.
+struct LoginParams {
+  std::string sub_id;    // two-letter subsystem code; longer codes are cut to two
+  std::string acc_id;    // account set
+  std::string year_id;   // fiscal year, "2024"
+  std::string user_id;
+  std::string password;
+  std::string date;      // operating date as text, "2024-03-15"; empty: now
+  std::string server;    // application server; empty: from the registry
+  std::string serial;    // workstation serial; empty: this station's
+};
+
+class TARN_EXPORT clsLogin : public Object {
  public:
-  explicit clsLogin(Edition edition = Edition::kFull);
+  // The edition of the library that the host loaded: full from
+  // libtarnlogin.so, extended from libtarnlogin-ext.so.
+  clsLogin();
+  explicit clsLogin(Edition edition);
   // Runs the release sequence (again, after ShutDown).
   ~clsLogin() override;
   clsLogin(const clsLogin&) = delete;
@@ -37,15 +59,31 @@ class clsLogin : public Object {
   std::string TypeName() const override { return "clsLogin"; }
   Edition edition() const;
 
-  // Properties, in the order of the class interface.
+  // Properties and operations, in the order of the class interface.
+
+  // Stores the station name of a web-based caller. Records nothing.
   void set_cWebClient(const std::string& vData);
+  // The application server, as text. Records nothing.
   Variant cServer() const;
-  void set_cServer(const Variant& value);  // "" keeps the server
+  // "" keeps the server; any other value becomes its text. Raises 13 for a
+  // value without text (an object, an array).
+  void set_cServer(const Variant& value);
+  // Relays a command word (EXIT, CHANGEYEAR, LIST, LOGOUT) to the
+  // management service, or answers CONNECTSTRING in cCmd. Returns Empty;
+  // records nothing. Raises 5 for a LOGOUT with fewer than three commas, 429
+  // when the login interface or the sundry library cannot be created, and
+  // whatever the login interface raises for CONNECTSTRING.
   Variant RemoteExec(std::string& cCmd);
+  // Always 0.
   int32_t LanguageID() const;
   std::string cUserPassWord() const;
+  // The database kit opened on the system database, made on the first call
+  // and kept. Records nothing. Raises 91 before sign-on, 429 when the kit
+  // cannot be created, and the kit's own error when it cannot open.
   ObjectPtr ValeSystemDb();
+  // The thread's last error code; 0 for none.
   int32_t LogState() const;
+  // The thread's last error text, in the current language.
   std::string ShareString() const;
   std::string SysPassword() const;
   std::string cSubName() const;
@@ -62,20 +100,44 @@ class clsLogin : public Object {
   std::string ValeZtPath() const;
   bool IsAdmin() const;
   std::string TaskId() const;
+  // LogState 0 and ShareString "" for every object of the thread.
   void ClearError();
+  // Not built yet: raises 445.
   int32_t GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd);
+  // Not built yet: raises 445.
   int32_t GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod);
+  // Signs on: through the login interface, or only the completion step on
+  // an object built by ConstructLogin. True when signed on. Records 1 (bad
+  // subsystem code), 887 (no account connection string) or 901 (a database
+  // error of the completion, unless a text was pending) with their texts;
+  // a refusal of the login interface or missing account set or user
+  // records only the text (and, extended edition, 8888). Raises 13 for a
+  // date text that is no date, and 429 when the login interface cannot be
+  // created.
   bool Login(std::string& pSubId, std::string& pAccId, std::string& pYearId, std::string& pUserId,
              std::string& pPassword, std::string& pDate, std::string& cSrv, std::string& cSerial);
-  // Only pSubId: the form a token-built object uses.
+  // Only pSubId, the other seven empty: the form a token-built object uses.
   bool Login(std::string& pSubId);
+  // The eight values as one struct (written back as the form above does).
+  bool Login(LoginParams& params);
+  // Not built yet: raises 445.
   bool TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear = 0);
+  // Not built yet: raises 445.
   bool ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue);
+  // Not built yet: raises 445.
   bool GetAccInfo(int32_t nIndex, Variant& vValue);
+  // Runs the release sequence now: deletes the login task, closes its log
+  // entry, the connection, the kit and the heartbeat, and signs out of the
+  // login interface. Ignores every error; records nothing; never raises.
+  // The object stays usable as a value holder.
   void ShutDown();
+  // The install path from the registry; "" when not set.
   std::string GetIstallPath() const;
+  // The workstation serial, as text.
   Variant cSerial() const;
-  void set_cSerial(const Variant& value);  // Null is ignored, "" empties it
+  // Null is ignored; any other value (the empty string too) replaces the
+  // serial. Raises 13 for a value without text.
+  void set_cSerial(const Variant& value);
   std::string AuthString() const;
   void set_AuthString(const std::string& vNewValue);
   Variant cServerSerial() const;
@@ -83,24 +145,30 @@ class clsLogin : public Object {
   bool IsGroupVer() const;
   std::string cSub_Id() const;
   void set_TaskId(std::string& pTaskId);
+  // Builds the identity from a token of the login interface. True when it
+  // did; on false ShareString holds the reason (LogState is not changed).
+  // Never raises.
   bool ConstructLogin(const std::string& UserToken);
+  // The SQL condition of the sub-functions below pAuth_id that the user
+  // holds: "1=1" for an administrator, "1=2" without a login interface.
+  // Records nothing; raises what the login interface raises.
   std::string GetEndSubAuthID(std::string& pAuth_id);
-  // Nothing (nullptr) while LogState is 0.
+  // The thread's error record (resource id and arguments of the last
+  // error); nullptr while LogState is 0. One record per thread, refilled by
+  // each call. Never raises.
   std::shared_ptr<clsErrorRes> GetLastErrorResID();
   std::string DataSource() const;
   std::string cEmployeeId() const;
   std::string LanguageRegion() const;
+  // The message package's services, made on first use and shared by the
+  // thread. Raise 429 when the package cannot be created.
   ObjectPtr ResSvr();
   ObjectPtr ResFormat();
   ObjectPtr ResLocalSvr();
   ObjectPtr ResLayoutSvr();
 
-  // The internal state, for the component's own layers.
-  core::LoginState& state() { return *state_; }
-  const core::LoginState& state() const { return *state_; }
-
  private:
-  void ReleaseSequence();
+  friend core::LoginState& core::StateOf(clsLogin& login);
 
   std::unique_ptr<core::LoginState> state_;
 };

@@ -8,7 +8,7 @@
 
 namespace tarn {
 
-class Status {
+class [[nodiscard]] Status {
  public:
   enum class Code { kOk, kNotFound, kInvalidArgument, kIOError, kDatabase, kUnavailable };
 

@@ -12,11 +12,13 @@
 #include <variant>
 #include <vector>
 
+#include "tarn/export.h"
+
 namespace tarn {
 
 // Base of every object handed out by reference: outside components, error
 // records, recordsets. Shared ownership stands in for reference counting.
-class Object {
+class TARN_EXPORT Object {
  public:
   virtual ~Object() = default;
   // A short name for diagnostics and for rendering ("clsErrorRes", ...).
@@ -37,23 +39,23 @@ struct CivilTime {
   int hour = 0, minute = 0, second = 0;
 };
 
-Date DateFromCivil(const CivilTime& t);
-CivilTime CivilFromDate(Date d);
+TARN_EXPORT Date DateFromCivil(const CivilTime& t);
+TARN_EXPORT CivilTime CivilFromDate(Date d);
 // "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]", "YYYY/MM/DD ...", "YYYYMMDD",
 // "HH:MM[:SS]" (a time alone lies on the epoch day). false when not a date.
-bool ParseDateText(std::string_view text, Date* out);
+TARN_EXPORT bool ParseDateText(std::string_view text, Date* out);
 // "YYYY-MM-DD HH:MM:SS".
-std::string FormatDateTime(Date d);
+TARN_EXPORT std::string FormatDateTime(Date d);
 // "YYYY-MM-DD".
-std::string FormatDay(Date d);
+TARN_EXPORT std::string FormatDay(Date d);
 // A day alone as "YYYY-MM-DD", else with its time: how dates travel as text.
-std::string FormatDayOrDateTime(Date d);
+TARN_EXPORT std::string FormatDayOrDateTime(Date d);
 
 class Variant;
 
 // A one-dimensional array with its lower bound (callers of the suite index
 // most argument arrays from 1).
-struct Array {
+struct TARN_EXPORT Array {
   int lower_bound = 0;
   std::vector<Variant> items;
 
@@ -65,7 +67,7 @@ struct Null {
   friend bool operator==(Null, Null) { return true; }
 };
 
-class Variant {
+class TARN_EXPORT Variant {
  public:
   enum class Type { kEmpty, kNull, kInt16, kInt32, kDouble, kDate, kBool, kString, kObject, kArray };
 
@@ -115,10 +117,10 @@ class Variant {
 
 // Decimal text of a double as an automation client writes it: up to 15
 // significant digits, no exponent for ordinary magnitudes, no trailing zeros.
-std::string FormatNumber(double v);
+TARN_EXPORT std::string FormatNumber(double v);
 
 // Shorthand for the one-based argument arrays of messages.
-Array ArgsFrom(std::vector<Variant> items, int lower_bound = 1);
+TARN_EXPORT Array ArgsFrom(std::vector<Variant> items, int lower_bound = 1);
 
 }  // namespace tarn
 

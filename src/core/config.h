@@ -1,5 +1,6 @@
-// Configuration read from the registry: values, the install path, the
-// application server of a subsystem and the workstation serial.
+// Configuration read from the registry: the install path, the application
+// server of a subsystem and the workstation serial, below this thread's
+// registry root (core/thread_state.h).
 #ifndef TARN_CORE_CONFIG_H_
 #define TARN_CORE_CONFIG_H_
 
@@ -10,12 +11,9 @@
 
 namespace tarn::core {
 
-// Values that do not fit into this many bytes, NUL included, do not read.
-inline constexpr size_t kRegValueBytes = 128;
-
-// A string value under HKEY_LOCAL_MACHINE, trimmed; "" when the key or value
-// is missing, not a string, or too long to read.
-std::string GetRegValue(std::string_view key, std::string_view value_name);
+// "<root><version>\" and "<root><version>\Login\" for the edition.
+std::string VersionKey(Edition edition);
+std::string LoginRegKey(Edition edition);
 
 std::string GetIstallPath(Edition edition);
 
@@ -24,10 +22,7 @@ std::string GetIstallPath(Edition edition);
 // the common value only.
 std::string GetLoginServer(std::string_view key, std::string_view sub_id);
 
-// The key of our stand-in components' settings: see suite/settings.h.
-std::string TarnConfigKey(Edition edition);
-
-// GUID (or "Auto-Windows-" & computer name) & computer name & "@" & session.
+// The workstation serial of this thread's computer in the edition.
 std::string WorkstationSerial(Edition edition);
 
 }  // namespace tarn::core

@@ -4,12 +4,17 @@
 
 #include "core/config.h"
 #include "core/login_state.h"
+#include "core/release_sequence.h"
 #include "core/thread_state.h"
 #include "platform/env.h"
 #include "resources/error_state.h"
 #include "resources/res_service.h"
 
 namespace tarn {
+
+namespace core {
+LoginState& StateOf(clsLogin& login) { return *login.state_; }
+}  // namespace core
 
 clsLogin::clsLogin(Edition edition) : state_(std::make_unique<core::LoginState>(edition)) {
   core::Thread();  // the start-up routine runs before the first object is used
@@ -20,7 +25,7 @@ clsLogin::clsLogin(Edition edition) : state_(std::make_unique<core::LoginState>(
   s.cDbServerSerial = s.cSerial;
 }
 
-clsLogin::~clsLogin() { ReleaseSequence(); }
+clsLogin::~clsLogin() { core::RunReleaseSequence(*state_); }
 
 Edition clsLogin::edition() const { return state_->edition; }
 
@@ -32,8 +37,8 @@ void clsLogin::set_cServer(const Variant& value) {
 }
 int32_t clsLogin::LanguageID() const { return 0; }
 std::string clsLogin::cUserPassWord() const { return state_->cUserPassWord; }
-int32_t clsLogin::LogState() const { return core::Thread().log_state; }
-std::string clsLogin::ShareString() const { return core::Thread().share_string; }
+int32_t clsLogin::LogState() const { return resources::ThreadLastError().log_state; }
+std::string clsLogin::ShareString() const { return resources::ThreadLastError().share_string; }
 std::string clsLogin::SysPassword() const { return state_->SysPassword; }
 std::string clsLogin::cSubName() const { return state_->cSubName; }
 std::string clsLogin::cAcc_Id() const { return state_->cAcc_Id; }
@@ -73,67 +78,8 @@ ObjectPtr clsLogin::ResLayoutSvr() { return resources::SharedResService().GetRes
 
 void clsLogin::ClearError() { resources::ClearLastError(); }
 
-std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() {
-  core::ThreadState& t = core::Thread();
-  if (t.log_state == 0) return nullptr;
-  if (!t.error_record) t.error_record = std::make_shared<clsErrorRes>();
-  t.error_record->set_ResId(t.last_res_id);
-  t.error_record->set_ResArg(t.last_res_arg);
-  return t.error_record;
-}
+std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() { return resources::LastErrorRecord(); }
 
-void clsLogin::ShutDown() { ReleaseSequence(); }
-
-// Every step ignores errors and the sequence always runs to its end: a
-// module that is going away must not be stopped by a broken connection.
-void clsLogin::ReleaseSequence() {
-  core::LoginState& s = *state_;
-  const bool extended = s.edition == Edition::kExtended;
-  if (s.SystemConnection) {
-    try {
-      if (s.SystemConnection->State() != db::ObjectState::kClosed) {
-        s.SystemConnection->Execute(
-            db::Statement(extended ? "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id=N'reg'"
-                                   : "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'")
-                .Bind(s.TaskId));
-        s.SystemConnection->Execute(
-            db::Statement(extended
-                              ? "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND cAuth_Id=N'reg'"
-                              : "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND cAuth_Id='reg'")
-                .BindNumber(s.TaskId));
-        s.SystemConnection->Close();
-      }
-    } catch (...) {
-    }
-    s.SystemConnection.reset();
-  }
-  if (s.DatabaseKit) {
-    try {
-      s.DatabaseKit->oClose();
-    } catch (...) {
-    }
-    s.DatabaseKit.reset();
-  }
-  if (s.HeartbeatTimer) {
-    try {
-      s.HeartbeatTimer->Unload();
-    } catch (...) {
-    }
-    s.HeartbeatTimer.reset();
-  }
-  if (!s.TokenBuilt && s.LoginUI) {
-    try {
-      s.LoginUI->SubLogout(s.cSub_Id);
-    } catch (...) {
-    }
-    try {
-      s.LoginUI->ShutDown();
-    } catch (...) {
-    }
-  }
-  core::ThreadState& t = core::Thread();
-  t.res_service.reset();
-  t.error_record.reset();
-}
+void clsLogin::ShutDown() { core::RunReleaseSequence(*state_); }
 
 }  // namespace tarn

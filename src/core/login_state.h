@@ -10,17 +10,33 @@
 #include <string>
 
 #include "db/connection.h"
-#include "suite/database_kit.h"
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 #include "tarn/edition.h"
 #include "tarn/variant.h"
 
 namespace tarn::core {
 
-// The heartbeat form as the login object owns it: unloading stops its timer.
+// What the sign-on hands the heartbeat form (service/frm_timer.h).
+struct HeartbeatSettings {
+  db::ConnectionPtr conSystem;  // kept, not used by the heartbeat
+  std::string cSerial;
+  std::string cServer;  // where the heartbeats go
+  std::string cSubId;
+  std::string cTaskId;
+  bool bIsCompanyVer = false;
+  std::string cWebClient;  // kept, not used by the heartbeat
+};
+
+// The heartbeat form as the login object owns it: the sign-on initialises
+// and loads it (service::StartHeartbeat), the release unloads it.
 class HeartbeatForm {
  public:
   virtual ~HeartbeatForm() = default;
+  // Stores the values; starts nothing.
+  virtual void Init(HeartbeatSettings settings) = 0;
+  // Starts the timer on this thread: the first beat comes one interval on.
+  virtual void Load() = 0;
+  // Stops the timer.
   virtual void Unload() = 0;
 };
 

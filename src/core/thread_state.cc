@@ -2,11 +2,11 @@
 
 #include <optional>
 
+#include "boundary/registry_keys.h"
+#include "boundary/suite.h"
 #include "platform/env.h"
 #include "platform/object_registry.h"
-#include "resources/res_service.h"
-#include "suite/closed_libs.h"
-#include "suite/defaults.h"
+#include "resources/error_state.h"
 
 namespace tarn::core {
 namespace {
@@ -14,9 +14,7 @@ namespace {
 thread_local std::optional<ThreadState> thread_state;
 
 void StartUp(ThreadState& s) {
-  suite::RegisterDefaults();
-  Env& env = Env::Current();
-  s.computer_name = env.ComputerName();
+  s.computer_name = Env::Current().ComputerName();
   bool is64 = false;
   try {
     auto sundry = ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
@@ -24,7 +22,7 @@ void StartUp(ThreadState& s) {
   } catch (const ComError&) {
     // Without the library the machine counts as 32-bit: the plain keys.
   }
-  s.reg_base = is64 ? "Software\\Wow6432Node\\ValeSoft\\WF\\" : "Software\\ValeSoft\\WF\\";
+  s.reg_base = suite::RegistryRoot(is64);
   // The 9x-family start of a local management service has no counterpart
   // here: the service runs on its own or embedded in the process.
 }
@@ -39,10 +37,9 @@ ThreadState& Thread() {
   return *thread_state;
 }
 
-std::string VersionKey(Edition edition) { return Thread().reg_base + VersionText(edition) + "\\"; }
-
-std::string LoginRegKey(Edition edition) { return VersionKey(edition) + "Login\\"; }
-
-void ResetThreadForTesting() { thread_state.reset(); }
+void ResetThreadForTesting() {
+  thread_state.reset();
+  resources::ResetThreadForTesting();
+}
 
 }  // namespace tarn::core

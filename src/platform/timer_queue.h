@@ -1,6 +1,7 @@
 // The thread's timers. A timer fires on the thread that created it, when
 // that thread pumps the queue (RunDue), as a window timer fires from a
 // message loop: callbacks never run concurrently with the thread's calls.
+// The host's view of it is tarn/pump.h.
 #ifndef TARN_PLATFORM_TIMER_QUEUE_H_
 #define TARN_PLATFORM_TIMER_QUEUE_H_
 
@@ -13,6 +14,11 @@ namespace tarn {
 class TimerQueue {
  public:
   using Callback = std::function<void()>;
+
+  TimerQueue() = default;
+  ~TimerQueue();
+  TimerQueue(const TimerQueue&) = delete;
+  TimerQueue& operator=(const TimerQueue&) = delete;
 
   // This thread's queue.
   static TimerQueue& ForThread();
@@ -31,14 +37,22 @@ class TimerQueue {
   // there is none: what a host waits for in its loop.
   int64_t MillisUntilNext() const;
 
+  // A timerfd armed for the next due timer, made on first use; -1 when the
+  // system gives none.
+  int Descriptor();
+
  private:
   struct Timer {
     int64_t interval_ms;
     int64_t due_ms;
     Callback callback;
   };
+  // Sets the descriptor (when there is one) to the next due timer.
+  void Rearm();
+
   std::map<uint64_t, Timer> timers_;
   uint64_t next_id_ = 1;
+  int fd_ = -1;
 };
 
 }  // namespace tarn

@@ -1,6 +1,6 @@
 #include "resources/res_service.h"
 
-#include "core/thread_state.h"
+#include "resources/error_state.h"
 #include "platform/object_registry.h"
 
 namespace tarn::resources {
@@ -53,14 +53,14 @@ std::string clsResService::GetResString(const std::string& res_id) {
   auto service = GetResSvr();
   if (!service) throw ComError(errnum::kObjectRequired, "Object variable not set");
   std::string text = service->GetString(res_id);
-  core::Thread().last_res_id = res_id;
+  ThreadLastError().last_res_id = res_id;
   return text;
 }
 
 std::string clsResService::GetResFormatString(const std::string& res_id, const Array& args) {
   auto formatter = GetResFormat();
   std::string text = formatter->GetString(res_id, args);
-  core::Thread().last_res_id = res_id;
+  ThreadLastError().last_res_id = res_id;
   return text;
 }
 
@@ -74,12 +74,6 @@ Variant ToDBCurrentLanguage(const std::string& language_id) {
   if (language_id == "zh-cn") return Variant("Simplified Chinese");
   if (language_id == "zh-tw") return Variant("Traditional Chinese");
   return Variant("English");
-}
-
-clsResService& SharedResService() {
-  auto& slot = core::Thread().res_service;
-  if (!slot) slot = std::make_shared<clsResService>();
-  return *slot;
 }
 
 }  // namespace tarn::resources

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "suite/lingua.h"
+#include "boundary/suite.h"
 #include "tarn/edition.h"
 #include "tarn/variant.h"
 
@@ -45,6 +45,8 @@ Variant ToDBCurrentLanguage(const std::string& language_id);
 
 // The thread's shared wrapper, created (not initialised) on first use.
 clsResService& SharedResService();
+// Whether this thread holds one now (tests of the release).
+bool HasSharedResService();
 
 }  // namespace tarn::resources
 

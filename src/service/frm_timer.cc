@@ -4,7 +4,7 @@
 
 #include "platform/timer_queue.h"
 #include "resources/error_state.h"
-#include "service/request_lines.h"
+#include "boundary/service_protocol.h"
 #include "service/service_calls.h"
 
 namespace tarn::service {
@@ -28,6 +28,12 @@ void frmTimer::Init(std::string cSerial, std::string cServer, std::string cSubId
   cWebClient_ = std::move(cWebClient);
 }
 
+void frmTimer::Init(core::HeartbeatSettings h) {
+  conSystem_ = std::move(h.conSystem);
+  Init(std::move(h.cSerial), std::move(h.cServer), std::move(h.cSubId), std::move(h.cTaskId), h.bIsCompanyVer,
+       std::move(h.cWebClient));
+}
+
 void frmTimer::Load() {
   Unload();
   queue_ = &TimerQueue::ForThread();
@@ -41,7 +47,7 @@ void frmTimer::Unload() {
 }
 
 void frmTimer::Tick() {
-  const std::string code = MapSubIdForEdition(cSubId_, bIsCompanyVer_);
+  const std::string code = suite::MapSubIdForEdition(cSubId_, bIsCompanyVer_);
   // No retry and no stop: the next minute tries again, and a success does
   // not clear the error; the caller does.
   if (SvcConnect(cServer_, cSerial_, code, cTaskId_)) return;
@@ -55,5 +61,18 @@ void frmTimer::Tick() {
 }
 
 std::shared_ptr<frmTimer> NewHeartbeat() { return std::make_shared<frmTimer>(); }
+
+void StartHeartbeat(core::LoginState& s, const std::string& web_client) {
+  if (s.HeartbeatTimer) {
+    s.HeartbeatTimer->Unload();
+  } else {
+    s.HeartbeatTimer = NewHeartbeat();
+  }
+  // The extended edition's form takes no system connection.
+  db::ConnectionPtr connection = s.edition == Edition::kFull ? s.SystemConnection : nullptr;
+  s.HeartbeatTimer->Init(
+      {std::move(connection), s.cSerial, s.RightServer, s.cSub_Id, s.TaskId, s.IsGroupVer, web_client});
+  s.HeartbeatTimer->Load();
+}
 
 }  // namespace tarn::service

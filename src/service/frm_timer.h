@@ -39,9 +39,13 @@ class frmTimer final : public core::HeartbeatForm {
   void Init(std::string cSerial, std::string cServer, std::string cSubId, std::string cTaskId, bool bIsCompanyVer,
             std::string cWebClient = "");
 
+  // Both forms in one: the settings' connection is null for the extended
+  // edition's form.
+  void Init(core::HeartbeatSettings settings) override;
+
   // Starts the timer on this thread's queue (again, if it ran): the first
   // heartbeat comes one interval later.
-  void Load();
+  void Load() override;
   // Stops the timer.
   void Unload() override;
   // One heartbeat (what the timer runs).
@@ -71,6 +75,11 @@ class frmTimer final : public core::HeartbeatForm {
 
 // What the sign-on creates when the login object holds no timer yet.
 std::shared_ptr<frmTimer> NewHeartbeat();
+
+// The end of a sign-on: unloads the object's timer form, or creates one
+// when it has none, initialises it from the object (RightServer as the
+// host; `web_client` as the web-client text) and loads it.
+void StartHeartbeat(core::LoginState& s, const std::string& web_client);
 
 }  // namespace tarn::service
 

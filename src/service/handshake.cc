@@ -1,7 +1,7 @@
 #include "service/handshake.h"
 
 #include "service/libraries.h"
-#include "suite/handshake.h"
+#include "boundary/handshake.h"
 
 namespace tarn::service {
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 
 namespace tarn::service {
 

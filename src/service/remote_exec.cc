@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cctype>
 
+#include "boundary/registry_keys.h"
 #include "core/config.h"
 #include "core/login_state.h"
 #include "core/thread_state.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
 #include "service/handshake.h"
-#include "service/request_lines.h"
+#include "boundary/service_protocol.h"
 #include "service/service_calls.h"
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
 
@@ -41,9 +42,9 @@ void ParseLogout(const std::string& cmd, std::string* sub, std::string* task) {
 }  // namespace
 
 Variant clsLogin::RemoteExec(std::string& cCmd) {
-  core::LoginState& s = state();
+  core::LoginState& s = *state_;
   if (s.cServer.empty()) {
-    s.cServer = core::GetRegValue(core::LoginRegKey(s.edition), "Server");
+    s.cServer = suite::GetRegValue(core::LoginRegKey(s.edition), "Server");
     if (s.cServer.empty()) s.cServer = core::Thread().computer_name;
   }
   const std::string& host = s.cServer;
@@ -51,7 +52,7 @@ Variant clsLogin::RemoteExec(std::string& cCmd) {
 
   // The first word found anywhere in the text wins, in this order.
   if (upper.find("EXIT") != std::string::npos) {
-    service::SvcExit(host, s.cSerial, service::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer));
+    service::SvcExit(host, s.cSerial, suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer));
   } else if (upper.find("CHANGEYEAR") != std::string::npos) {
     service::SvcChangeYear(host, s.cSerial, s.cSub_Id);
   } else if (upper.find("LIST") != std::string::npos) {

@@ -5,7 +5,7 @@
 #include "platform/text.h"
 #include "service/handshake.h"
 #include "service/libraries.h"
-#include "service/request_lines.h"
+#include "boundary/service_protocol.h"
 #include "tarn/com_error.h"
 
 namespace tarn::service {
@@ -33,21 +33,18 @@ bool Passes(const std::string& host, const std::string& request) {
 
 }  // namespace
 
-std::string DecodeReply(const std::string& reply_buffer) {
-  std::string plain = Sundry()->UnlockInfo(std::string(TrimBlanks(reply_buffer)), ReplyHandshake());
-  return plain.substr(0, plain.find('\0'));
-}
+std::string DecodeReply(const std::string& reply_buffer) { return suite::DecodeReplyBuffer(*Sundry(), reply_buffer); }
 
 bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub,
                 const std::string& task) {
-  return Passes(host, ConnectLine(identity, sub, task, false));
+  return Passes(host, suite::ConnectLine(identity, sub, task, false));
 }
 
 int16_t SvcConnectEx(const std::string& host, const std::string& identity, const std::string& sub,
                      const std::string& task) {
   try {
     std::string plain;
-    if (!Exchange(host, ConnectLine(identity, sub, task, true), &plain)) return -1;
+    if (!Exchange(host, suite::ConnectLine(identity, sub, task, true), &plain)) return -1;
     if (Contains(plain, "pass")) return 0;
     if (Contains(plain, "relogin")) return 1;
   } catch (const std::exception&) {
@@ -59,28 +56,28 @@ std::string SvcLogout(const std::string& host, const std::string& identity, cons
                       const std::string& task) {
   try {
     std::string buffer;  // not prepared: the reply is not read
-    return Parley()->RPCCall(host, LogoutLine(identity, sub, task), buffer) == 0 ? "True" : "False";
+    return Parley()->RPCCall(host, suite::LogoutLine(identity, sub, task), buffer) == 0 ? "True" : "False";
   } catch (const std::exception&) {
     return "False";
   }
 }
 
 bool SvcExit(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, ExitLine(identity, sub));
+  return Passes(host, suite::ExitLine(identity, sub));
 }
 
 bool SvcChangeYear(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, ChangeYearLine(identity, sub));
+  return Passes(host, suite::ChangeYearLine(identity, sub));
 }
 
 bool SvcList(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, ListLine(identity, sub));
+  return Passes(host, suite::ListLine(identity, sub));
 }
 
 std::string SvcHostInfo(const std::string& host, const std::string& identity) {
   std::string result;
   std::string buffer(suite::kBufferChars, ' ');
-  if (Parley()->RPCCall(host, HostInfoLine(identity), buffer) == 0) {
+  if (Parley()->RPCCall(host, suite::HostInfoLine(identity), buffer) == 0) {
     const size_t nul = buffer.find('\0');
     if (nul == std::string::npos) throw ComError(errnum::kInvalidCall, "Invalid procedure call or argument");
     result = buffer.substr(0, nul);

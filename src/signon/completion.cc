@@ -39,30 +39,23 @@ Variant Required(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Sta
 // An error while the database part runs: reported as 901 unless an error
 // text is already pending; the connection opened for the sign-on is dropped.
 void Fail(const db::ConnectionPtr& conn, const std::string& description) {
-  if (core::Thread().share_string.empty()) {
+  if (resources::ThreadLastError().share_string.empty()) {
     resources::RecordRawError(901, resources::ResText("Tarn.AA.TarnLogin.UnknownLoginError") + description);
   }
   if (conn) conn->Close();
 }
 
+// The web-based modules hand their station name to the heartbeat.
 void StartHeartbeat(core::LoginState& s) {
-  if (s.HeartbeatTimer) {
-    s.HeartbeatTimer->Unload();
-  } else {
-    s.HeartbeatTimer = service::NewHeartbeat();
-  }
-  auto timer = std::static_pointer_cast<service::frmTimer>(s.HeartbeatTimer);
   const std::string sub = AsciiUpper(s.cSub_Id);
   const bool web = sub == "PO" || sub == "SO" || sub == "CO" || sub == "WH";
-  timer->Init(s.SystemConnection, s.cSerial, s.RightServer, s.cSub_Id, s.TaskId, s.IsGroupVer,
-              web ? s.cWebClient : std::string());
-  timer->Load();
+  service::StartHeartbeat(s, web ? s.cWebClient : std::string());
 }
 
 }  // namespace
 
 bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_login_data) {
-  core::LoginState& s = login.state();
+  core::LoginState& s = core::StateOf(login);
   const bool extended = s.edition == Edition::kExtended;
 
   // SC and OA, and every piece of that text (the empty code too), need

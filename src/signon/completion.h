@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 #include "tarn/login.h"
 
 namespace tarn::signon {

@@ -16,6 +16,10 @@ bool clsLogin::Login(std::string& pSubId) {
   return Login(pSubId, acc, year, user, password, date, server, serial);
 }
 
+bool clsLogin::Login(LoginParams& p) {
+  return Login(p.sub_id, p.acc_id, p.year_id, p.user_id, p.password, p.date, p.server, p.serial);
+}
+
 bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYearId, std::string& pUserId,
                      std::string& pPassword, std::string& pDate, std::string& cSrv, std::string& cSerial) {
   core::LoginState& s = *state_;

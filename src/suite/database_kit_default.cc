@@ -3,7 +3,7 @@
 #include "db/connection.h"
 #include "db/raise.h"
 #include "platform/object_registry.h"
-#include "suite/database_kit.h"
+#include "boundary/suite.h"
 #include "suite/defaults.h"
 #include "tarn/com_error.h"
 

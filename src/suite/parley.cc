@@ -5,7 +5,7 @@
 
 #include "platform/env.h"
 #include "platform/text.h"
-#include "suite/handshake.h"
+#include "boundary/handshake.h"
 #include "suite/mgmt/embedded_service.h"
 #include "suite/rpc_client.h"
 #include "suite/service_config.h"

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "platform/object_registry.h"
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 
 namespace tarn::suite {
 

@@ -1,5 +1,5 @@
 // How the management service's replies travel: locked to the handshake of
-// the calling thread (suite/handshake.h), so that only the caller that
+// the calling thread (boundary/handshake.h), so that only the caller that
 // formed the handshake reads them in plain text. The lock is a keyed XOR
 // with a check, written as hexadecimal: it keeps replies printable and
 // free of blanks and NULs; it is not encryption.

@@ -2,13 +2,15 @@
 
 #include <charconv>
 
+#include "boundary/registry_keys.h"
 #include "platform/env.h"
 
 namespace tarn::suite {
 
 std::string Setting(std::string_view name, std::string_view fallback) {
   const RegistryStore& registry = Env::Current().Registry();
-  for (std::string_view key : {"Software\\Wow6432Node\\ValeSoft\\WF\\Tarn\\", "Software\\ValeSoft\\WF\\Tarn\\"}) {
+  for (bool is_64bit : {true, false}) {
+    const std::string key = RegistryRoot(is_64bit) + "Tarn\\";
     if (auto value = registry.GetString(key, name); value && !value->empty()) return *value;
   }
   return std::string(fallback);

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 #include "suite/hex.h"
 
 namespace tarn::suite {

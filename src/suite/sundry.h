@@ -3,7 +3,7 @@
 #define TARN_SUITE_SUNDRY_H_
 
 #include "platform/object_registry.h"
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 
 namespace tarn::suite {
 

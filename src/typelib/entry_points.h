@@ -1,13 +1,14 @@
-// The exported entry points of the login library: which edition it is, and
-// the class factory that hosts load it through.
+// The exported entry points of each edition of the login library (the
+// entry files in editions/): which edition the library is.
 #ifndef TARN_TYPELIB_ENTRY_POINTS_H_
 #define TARN_TYPELIB_ENTRY_POINTS_H_
 
 #include "tarn/edition.h"
+#include "tarn/export.h"
 
 extern "C" {
-// Defined once per edition of the shared library.
-tarn::Edition TarnLibraryEdition();
+// The edition whose objects and member table this library serves.
+TARN_EXPORT tarn::Edition TarnLibraryEdition();
 }
 
 #endif  // TARN_TYPELIB_ENTRY_POINTS_H_

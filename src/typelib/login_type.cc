@@ -110,12 +110,17 @@ std::vector<Member> FullMembers() {
   };
 }
 
+// The members that only the extended edition has, after the full ones.
+std::vector<Member> ExtendedMembers() {
+  std::vector<Member> members = FullMembers();
+  return members;
+}
+
 }  // namespace
 
 const TypeInfo& LoginType(Edition edition) {
   static const TypeInfo full("_clsLogin", FullMembers());
-  // The extended edition's own members are appended as they are built.
-  static const TypeInfo extended("_clsLogin", FullMembers());
+  static const TypeInfo extended("_clsLogin", ExtendedMembers());
   return edition == Edition::kFull ? full : extended;
 }
 

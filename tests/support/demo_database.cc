@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "db/connection.h"
-#include "db/demo_data.h"
-#include "db/schema.h"
+#include "suite/sysdb/demo_data.h"
+#include "suite/sysdb/schema.h"
 #include "suite/login_service/password.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
@@ -28,8 +28,8 @@ DemoDatabase Create() {
   db.key_file = db.dir + "/token.key";
   auto conn = db::Connection::Create();
   Status s = conn->Open("Provider=SQLite;Data Source=" + db.dir, "", "");
-  if (s.ok()) s = db::CreateSystemDatabase(*conn);
-  if (s.ok()) s = db::LoadDemoData(*conn);
+  if (s.ok()) s = suite::CreateSystemDatabase(*conn);
+  if (s.ok()) s = suite::LoadDemoData(*conn);
   for (const char* user : {"ALICE", "BOB", "DEMO", "ADMIN"}) {
     std::string password = user, hash;
     for (char& c : password) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 #include "tarn/com_error.h"
 
 namespace tarn::testing {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/object_registry.h"
-#include "suite/closed_libs.h"
-#include "suite/handshake.h"
+#include "boundary/suite.h"
+#include "boundary/handshake.h"
 #include "suite/parley.h"
 #include "suite/reply_codec.h"
 #include "suite/stored_text_codec.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "db/connection.h"
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 
 namespace tarn::testing {
 
@@ -20,7 +20,7 @@ class SystemDb {
     if (mkdtemp(tmpl)) dir_ = tmpl;
     auto init = db::Connection::Create();
     ok_ = !dir_.empty() && init->Open("Provider=SQLite;Data Source=" + dir_, "", "").ok() &&
-          db::CreateSystemDatabase(*init).ok();
+          suite::CreateSystemDatabase(*init).ok();
     init->Close();
     conn_ = db::Connection::Create();
     ok_ = ok_ && conn_->Open(connection_string(), "", "").ok();

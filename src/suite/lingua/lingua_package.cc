@@ -1,6 +1,6 @@
 #include "suite/lingua/lingua_package.h"
 
-#include "suite/lingua.h"
+#include "boundary/suite.h"
 #include "suite/lingua/services.h"
 
 namespace tarn::suite {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "suite/lingua.h"
+#include "boundary/suite.h"
 
 namespace tarn::suite {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
 
 namespace tarn::suite {
 

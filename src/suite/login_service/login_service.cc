@@ -8,11 +8,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "boundary/registry_keys.h"
+#include "boundary/service_protocol.h"
 #include "db/connection_string.h"
 #include "db/raise.h"
 #include "platform/env.h"
-#include "platform/workstation.h"
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 #include "suite/lingua/catalog.h"
 #include "suite/lingua/format.h"
 #include "suite/lingua/language.h"
@@ -59,16 +60,6 @@ std::string XmlEscape(std::string_view s) {
     }
   }
   return out;
-}
-
-// The identity a module reports to the management service when its caller
-// gives none, read as the component reads it.
-std::string DefaultWorkstationSerial() {
-  Env& env = Env::Current();
-  const std::string base = env.Is64Bit() ? "Software\\Wow6432Node\\ValeSoft\\WF\\" : "Software\\ValeSoft\\WF\\";
-  std::string guid = env.Registry().GetString(base + "V8.610\\GUID\\", "").value_or("");
-  if (guid.size() >= 128) guid.clear();  // too long for the component to read
-  return FormatWorkstationSerial(guid, env.ComputerName());
 }
 
 class ErrorRecord final : public LoginErrorRecord {
@@ -279,7 +270,12 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
       }
     }
 
-    if (serial.empty()) serial = DefaultWorkstationSerial();
+    // The identity a module reports to the management service when its
+    // caller gives none, read as the component reads it.
+    if (serial.empty()) {
+      Env& env = Env::Current();
+      serial = WorkstationSerial(RegistryRoot(env.Is64Bit()), edition_, env.ComputerName());
+    }
     const std::string system_database = Setting("SystemDatabase");
     db::ConnectionString cs;
     db::ConnectionString::Parse(system_database, &cs);
@@ -384,7 +380,7 @@ std::string LoginService::GetTaskID(const std::string& sub_id) {
   }
   // Admit the task, so that the module's heartbeat is known from its first
   // beat; a service that is down admits it at the module's first request.
-  AdmitTask(d["RightServer"].ToString(), serial, sub == "SG" ? "SF" : sub, task_id_);  // the service's code outside the group edition
+  AdmitTask(d["RightServer"].ToString(), serial, MapSubIdForEdition(sub, d["IsCompanyVer"].ToBool()), task_id_);
   return task_id_;
 }
 
@@ -456,10 +452,12 @@ void LoginService::SubLogout(const std::string& sub_id) {
   try {
     auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
     std::string reply;
-    parley->RPCCall((*session_)["RightServer"].ToString(),
-                    "Logout," + (*session_)["WorkStationSerial"].ToString() + "," + AsciiUpper(sub_id) + ",0," + task_id_ +
-                        ",9801",
-                    reply);
+    const Members& d = *session_;
+    // Not read: the log-out is a notification.
+    (void)parley->RPCCall(d.at("RightServer").ToString(),
+                          LogoutLine(d.at("WorkStationSerial").ToString(),
+                                     MapSubIdForEdition(AsciiUpper(sub_id), d.at("IsCompanyVer").ToBool()), task_id_),
+                          reply);
   } catch (const ComError&) {
   }
 }
@@ -494,8 +492,8 @@ std::shared_ptr<ContextData> LoginService::GetSubLoginInfo(const std::string& su
       Members{{"SubId", Variant(AsciiUpper(sub_id))}, {"SubName", Variant(sub_name_)}, {"TaskId", Variant(task_id_)}});
 }
 
-void RegisterDefaultLoginService(ObjectRegistry& registry) {
-  registry.RegisterDefault(kLoginUiProgId, [] { return std::make_shared<LoginService>(); });
+void RegisterDefaultLoginService(ObjectRegistry& registry, Edition edition) {
+  registry.RegisterDefault(kLoginUiProgId, [edition] { return std::make_shared<LoginService>(edition); });
   registry.RegisterDefault(kUserDataProgId, [] { return std::make_shared<UserDataObject>(Members{}); });
   registry.RegisterDefault(kProductContextProgId, [] { return std::make_shared<ProductContextObject>(Members{}); });
 }

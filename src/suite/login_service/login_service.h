@@ -12,12 +12,16 @@
 #include "db/connection.h"
 #include "platform/object_registry.h"
 #include "suite/login_service/context_data.h"
-#include "suite/login_ui.h"
+#include "boundary/suite.h"
+#include "tarn/edition.h"
 
 namespace tarn::suite {
 
 class LoginService final : public LoginUI {
  public:
+  // `edition`: whose registry keys name this station's serial.
+  explicit LoginService(Edition edition = Edition::kFull) : edition_(edition) {}
+
   void SetLanguageID(const std::string& locale) override;
   bool Login(std::string& sub_id, std::string& user_id, std::string& password, std::string& server,
              std::string& date_text, std::string& acc_id, std::string& serial) override;
@@ -47,6 +51,7 @@ class LoginService final : public LoginUI {
   // The system database, opened on first use and kept for the object.
   db::ConnectionPtr SystemDatabase();
 
+  Edition edition_;
   std::string language_;
   std::string error_text_;
   std::string error_res_id_;
@@ -57,7 +62,7 @@ class LoginService final : public LoginUI {
   db::ConnectionPtr conn_;
 };
 
-void RegisterDefaultLoginService(ObjectRegistry& registry);
+void RegisterDefaultLoginService(ObjectRegistry& registry, Edition edition);
 
 // The connection string handed to modules as the account connection: the
 // system database's, without its catalog, with the data source not last so

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "db/connection.h"
-#include "suite/mgmt/request.h"
+#include "boundary/service_protocol.h"
 #include "suite/mgmt/task_store.h"
 #include "suite/service_config.h"
 #include "tarn/status.h"

@@ -1,19 +1,19 @@
 // A small company to sign on to: two account sets with three years of
 // periods, users with direct, group-only and administrator rights, the
 // subsystems, a function tree, and an exclusion rule of every kind.
-#ifndef TARN_DB_DEMO_DATA_H_
-#define TARN_DB_DEMO_DATA_H_
+#ifndef TARN_SUITE_SYSDB_DEMO_DATA_H_
+#define TARN_SUITE_SYSDB_DEMO_DATA_H_
 
 #include "db/connection.h"
 #include "tarn/status.h"
 
-namespace tarn::db {
+namespace tarn::suite {
 
 // Fills the system database made by CreateSystemDatabase and creates the
 // account databases of the demo's account sets and years. Leaves the
 // connection in ValeSystem.
-Status LoadDemoData(Connection& conn);
+Status LoadDemoData(db::Connection& conn);
 
-}  // namespace tarn::db
+}  // namespace tarn::suite
 
-#endif  // TARN_DB_DEMO_DATA_H_
+#endif  // TARN_SUITE_SYSDB_DEMO_DATA_H_

@@ -1,4 +1,4 @@
-#include "suite/handshake.h"
+#include "boundary/handshake.h"
 
 #include "platform/env.h"
 

@@ -1,14 +1,57 @@
-#include "suite/mgmt/request.h"
+#include "boundary/service_protocol.h"
 
 #include <array>
 
+#include "boundary/handshake.h"
 #include "platform/text.h"
 
 namespace tarn::suite {
+
+std::string ConnectLine(const std::string& identity, const std::string& sub, const std::string& task, bool admit) {
+  return "Connect," + identity + "," + sub + (admit ? ",-1," : ",0,") + task + "," + std::string(kRequestTrailer);
+}
+
+std::string LogoutLine(const std::string& identity, const std::string& sub, const std::string& task) {
+  return "Logout," + identity + "," + sub + ",0," + task + "," + std::string(kRequestTrailer);
+}
+
+std::string ExitLine(const std::string& identity, const std::string& sub) {
+  return "Exit," + identity + "," + sub + ",0,0," + std::string(kRequestTrailer);
+}
+
+std::string ChangeYearLine(const std::string& identity, const std::string& sub) {
+  return "ChangeYear," + identity + "," + sub + ",0,0," + std::string(kRequestTrailer);
+}
+
+std::string ListLine(const std::string& identity, const std::string& sub) {
+  return "List," + identity + "," + sub + ",0,0," + std::string(kRequestTrailer);
+}
+
+std::string HostInfoLine(const std::string& identity) {
+  return "HostInfo," + identity + ",,0,0," + std::string(kRequestTrailer);
+}
+
+std::string MapSubIdForEdition(const std::string& sub_id, bool is_group) {
+  const std::string code = AsciiUpper(sub_id);
+  if (is_group) {
+    if (code == "PS") return "PG";
+    if (code == "BM") return "BG";
+    if (code == "DA") return "DG";
+  } else if (code == "SG") {
+    return "SF";
+  }
+  return sub_id;
+}
+
+std::string DecodeReplyBuffer(Sundry& sundry, const std::string& reply_buffer) {
+  std::string plain =
+      sundry.UnlockInfo(std::string(TrimBlanks(reply_buffer)), ReplyHandshake(sundry, CurrentProcessTriple()));
+  return plain.substr(0, plain.find('\0'));
+}
+
 namespace {
 
 constexpr size_t kFields = 6;
-constexpr std::string_view kTrailer = "9801";
 
 struct VerbName {
   std::string_view name;
@@ -37,7 +80,7 @@ bool ParseServiceRequest(std::string_view line, ServiceRequest* out, std::string
     *reason = "malformed request: expected six comma-separated fields";
     return false;
   }
-  if (f[5] != kTrailer) {
+  if (f[5] != kRequestTrailer) {
     *reason = "malformed request: the last field must be 9801";
     return false;
   }

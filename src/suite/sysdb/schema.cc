@@ -1,9 +1,14 @@
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 
 #include <string_view>
 #include <vector>
 
-namespace tarn::db {
+namespace tarn::suite {
+
+using db::Connection;
+using db::Flavor;
+using db::Statement;
+
 namespace {
 
 // Text compares case-insensitively everywhere, as under SQL Server's usual
@@ -182,4 +187,4 @@ Status CreateAccountDatabase(Connection& conn, const std::string& account, int y
   return Run(conn, "CREATE DATABASE " + AccountDatabaseName(account, year));
 }
 
-}  // namespace tarn::db
+}  // namespace tarn::suite

@@ -1,11 +1,16 @@
-#include "db/demo_data.h"
+#include "suite/sysdb/demo_data.h"
 
 #include <initializer_list>
 #include <vector>
 
-#include "db/schema.h"
+#include "suite/sysdb/schema.h"
 
-namespace tarn::db {
+namespace tarn::suite {
+
+using db::Connection;
+using db::Flavor;
+using db::Statement;
+
 namespace {
 
 using Row = std::vector<Variant>;
@@ -278,4 +283,4 @@ Status LoadDemoData(Connection& conn) {
   return conn.CommitTrans();
 }
 
-}  // namespace tarn::db
+}  // namespace tarn::suite

@@ -4,12 +4,12 @@
 // way: the login component and the RPC library for service replies, the
 // login component and the login user interface for the default connection
 // string. They tie a result to the calling thread; they are not secrets.
-#ifndef TARN_SUITE_HANDSHAKE_H_
-#define TARN_SUITE_HANDSHAKE_H_
+#ifndef TARN_BOUNDARY_HANDSHAKE_H_
+#define TARN_BOUNDARY_HANDSHAKE_H_
 
 #include <cstdint>
 
-#include "suite/closed_libs.h"
+#include "boundary/suite.h"
 
 namespace tarn::suite {
 
@@ -30,4 +30,4 @@ int32_t ConnectStringHandshake(Sundry& sundry, const ProcessTriple& p);
 
 }  // namespace tarn::suite
 
-#endif  // TARN_SUITE_HANDSHAKE_H_
+#endif  // TARN_BOUNDARY_HANDSHAKE_H_

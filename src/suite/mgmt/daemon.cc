@@ -1,4 +1,4 @@
-#include "service_server.h"
+#include "suite/mgmt/daemon.h"
 
 #include <array>
 #include <chrono>
@@ -16,7 +16,7 @@
 #include "suite/mgmt/task_store.h"
 #include "suite/wire.h"
 
-namespace tarn::app {
+namespace tarn::suite {
 namespace {
 
 using asio::ip::tcp;
@@ -78,7 +78,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
 class Server {
  public:
-  Server(asio::io_context& io, const ServerOptions& o, suite::ServiceLogic& logic, const Log& log)
+  Server(asio::io_context& io, const DaemonOptions& o, suite::ServiceLogic& logic, const Log& log)
       : options_(o),
         logic_(logic),
         log_(log),
@@ -119,7 +119,7 @@ class Server {
   }
 
   suite::ServiceLogic& logic() { return logic_; }
-  const ServerOptions& options() const { return options_; }
+  const DaemonOptions& options() const { return options_; }
   const Log& log() const { return log_; }
   void Add(Session* s) { sessions_.insert(s); }
   void Remove(Session* s) { sessions_.erase(s); }
@@ -170,7 +170,7 @@ class Server {
     for (Session* s : open) s->Close();
   }
 
-  const ServerOptions& options_;
+  const DaemonOptions& options_;
   suite::ServiceLogic& logic_;
   const Log& log_;
   tcp::acceptor acceptor_;
@@ -290,7 +290,7 @@ void Session::Answer(std::string_view line) {
 
 }  // namespace
 
-int RunServiceDaemon(const ServerOptions& options, std::FILE* out, std::FILE* log_file) {
+int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* log_file) {
   const Log log(log_file);
   auto conn = db::Connection::Create();
   Status s = conn->Open(options.connect, "", "");
@@ -328,4 +328,4 @@ int RunServiceDaemon(const ServerOptions& options, std::FILE* out, std::FILE* lo
   return 0;
 }
 
-}  // namespace tarn::app
+}  // namespace tarn::suite
