@@ -503,7 +503,10 @@ TEST_P(BackendTest, CloneOfStaticRecordsetOutlivesTheOriginal) {
   rs->Close();
   EXPECT_EQ(clone->RecordCount(), 2);
   std::vector<std::string> names;
-  for (; !clone->Eof(); clone->MoveNext()) names.push_back(clone->Value("CGROUP_NAME").ToString());
+  while (!clone->Eof()) {
+    names.push_back(clone->Value("CGROUP_NAME").ToString());
+    ASSERT_TRUE(clone->MoveNext().ok());
+  }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"Accountants", "Managers"}));
   // Forward-only recordsets are not cloned.
@@ -574,7 +577,7 @@ TEST_P(BackendTest, DemoCalendarIsContiguous) {
   std::vector<std::string> holes;
   std::string last_key;
   double last_end = 0;
-  for (; !rs->Eof(); rs->MoveNext()) {
+  while (!rs->Eof()) {
     const std::string key = rs->Value("cAcc_Id").ToString();
     const double begin = rs->Value("dBegin").ToDate().serial, end = rs->Value("dEnd").ToDate().serial;
     EXPECT_LE(begin, end);
@@ -583,6 +586,7 @@ TEST_P(BackendTest, DemoCalendarIsContiguous) {
     }
     last_key = key;
     last_end = end;
+    ASSERT_TRUE(rs->MoveNext().ok());
   }
   EXPECT_EQ(holes, (std::vector<std::string>{"002 2025/7"}));
 }

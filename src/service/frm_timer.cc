@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/timer_queue.h"
+#include "resources/error_codes.h"
 #include "resources/error_state.h"
 #include "boundary/service_protocol.h"
 #include "service/service_calls.h"
@@ -52,11 +53,11 @@ void frmTimer::Tick() {
   // not clear the error; the caller does.
   if (SvcConnect(cServer_, cSerial_, code, cTaskId_)) return;
   try {
-    resources::RecordError(kErrorConnectApp, kErrorConnectAppRes);
+    resources::RecordError(resources::kServiceLost, resources::res::kErrorConnectApp);
   } catch (const std::exception&) {
     // Without the message package the code alone is recorded: a timer
     // callback must not throw into the host's message loop.
-    resources::SetLogState(kErrorConnectApp);
+    resources::SetLogState(resources::kServiceLost);
   }
 }
 

@@ -21,8 +21,6 @@ namespace tarn::service {
 
 // The interval of the heartbeat.
 inline constexpr int64_t kHeartbeatMillis = 60000;
-inline constexpr int32_t kErrorConnectApp = 102;
-inline constexpr char kErrorConnectAppRes[] = "Tarn.AA.TarnLogin.ErrorConnectApp";
 
 class frmTimer final : public core::HeartbeatForm {
  public:

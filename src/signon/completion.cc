@@ -10,6 +10,7 @@
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/env.h"
+#include "resources/error_codes.h"
 #include "resources/error_state.h"
 #include "service/service_calls.h"
 #include "service/frm_timer.h"
@@ -40,7 +41,8 @@ Variant Required(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Sta
 // text is already pending; the connection opened for the sign-on is dropped.
 void Fail(const db::ConnectionPtr& conn, const std::string& description) {
   if (resources::ThreadLastError().share_string.empty()) {
-    resources::RecordRawError(901, resources::ResText("Tarn.AA.TarnLogin.UnknownLoginError") + description);
+    resources::RecordRawError(resources::kUnknownLoginError,
+                             resources::ResText(resources::res::kUnknownLoginError) + description);
   }
   if (conn) conn->Close();
 }
@@ -66,11 +68,11 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
   }
   if (a.sub_id.size() > 2) a.sub_id = a.sub_id.substr(0, 2);
   if (a.sub_id.size() != 2) {
-    resources::RecordError(1, "Tarn.AA.TarnLogin.InvalidateSubID");
+    resources::RecordError(resources::kBadSubsystemCode, resources::res::kInvalidateSubID);
     return false;
   }
   if (s.ValeDbName.empty()) {
-    resources::RecordError(887, "Tarn.AA.TarnLogin.InvalidateToken");
+    resources::RecordError(resources::kNoAccountConnection, resources::res::kInvalidateToken);
     return false;
   }
   s.cSub_Id = AsciiUpper(a.sub_id);

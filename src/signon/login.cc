@@ -3,6 +3,7 @@
 #include "core/login_state.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
+#include "resources/error_codes.h"
 #include "resources/error_state.h"
 #include "resources/res_service.h"
 #include "signon/completion.h"
@@ -27,7 +28,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     return signon::CompleteLogin(*this, {pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv, cSerial});
   }
   if (pAccId.empty() || pUserId.empty()) {
-    resources::SetShareString(resources::ResText("Tarn.AA.TarnLogin.NotCompleteLogin"));
+    resources::SetShareString(resources::ResText(resources::res::kNotCompleteLogin));
     return false;
   }
 
@@ -41,13 +42,13 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   ui.SetLanguageID(resources::SharedResService().GetCurrentLanguage());
   const bool extended = s.edition == Edition::kExtended;
   if (!ui.Login(pSubId, pUserId, pPassword, cSrv, pDate, pAccId, cSerial)) {
-    if (extended) resources::SetLogState(8888);
+    if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
     return false;
   }
   s.ProductContext = ui.SubLogin(pSubId);
   if (!s.ProductContext) {
-    if (extended) resources::SetLogState(8888);
+    if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
     return false;
   }

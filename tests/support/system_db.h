@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "db/connection.h"
 #include "suite/sysdb/schema.h"
 
@@ -46,18 +48,18 @@ class SystemDb {
   }
   void AddTask(const std::string& task, const std::string& station, const std::string& user, const std::string& auth,
                double log_id) {
-    conn_->Execute(db::Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
+    EXPECT_TRUE(conn_->Execute(db::Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
                                  "cSub_id,cAppServer) VALUES('001',2024,?,?,?,?,?,'GL','APP')")
                        .Bind(user)
                        .Bind(auth)
                        .Bind(station)
                        .Bind(task)
-                       .Bind(log_id));
-    conn_->Execute(db::Statement("INSERT INTO UA_log VALUES('001','GL',?,?,?,GETDATE(),NULL,?,'2024',0)")
+                       .Bind(log_id)).ok());
+    EXPECT_TRUE(conn_->Execute(db::Statement("INSERT INTO UA_log VALUES('001','GL',?,?,?,GETDATE(),NULL,?,'2024',0)")
                        .Bind(user)
                        .Bind(auth)
                        .Bind(station)
-                       .Bind(log_id));
+                       .Bind(log_id)).ok());
   }
   int64_t Count(const char* sql, const std::string& bound) {
     db::ResultSet rs;

@@ -278,7 +278,8 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
     }
     const std::string system_database = Setting("SystemDatabase");
     db::ConnectionString cs;
-    db::ConnectionString::Parse(system_database, &cs);
+    // A string that does not parse names no data source: DataSource stays "".
+    (void)db::ConnectionString::Parse(system_database, &cs);
     data["UserId"] = Variant(user_id);
     data["EmployeeId"] = Variant(user_id);
     data["Password"] = Variant(password);

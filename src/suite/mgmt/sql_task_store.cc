@@ -68,7 +68,7 @@ class SqlTaskStore final : public TaskStore {
     }
     if (!s.ok()) {
       *admitted = false;
-      conn_->RollbackTrans();
+      (void)conn_->RollbackTrans();  // the failure that ends the transaction is the one to report
       return s;
     }
     s = conn_->CommitTrans();

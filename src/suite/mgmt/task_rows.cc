@@ -33,7 +33,7 @@ Status ReleaseTaskRows(db::Connection& conn, const std::string& task_id, Release
   if (s.ok() && !log_ids.empty()) s = conn.Execute(db::Statement(kCloseLog).BindList(log_ids), &out->log_rows);
   if (s.ok()) s = conn.Execute(db::Statement(kDelete).Bind(task_id), &out->task_rows);
   if (!s.ok()) {
-    conn.RollbackTrans();
+    (void)conn.RollbackTrans();  // the failure that ends the transaction is the one to report
     return s;
   }
   return conn.CommitTrans();

@@ -276,7 +276,7 @@ Status LoadDemoData(Connection& conn) {
   for (auto step : {Accounts, Periods, AccountSubsystems, UsersAndGroups, Subsystems, Functions, Rules, Holdings}) {
     s = step(conn);
     if (!s.ok()) {
-      conn.RollbackTrans();
+      (void)conn.RollbackTrans();  // the failure that ends the transaction is the one to report
       return s;
     }
   }

@@ -178,7 +178,7 @@ Status CreateSystemDatabase(Connection& conn) {
   }
   if (f == Flavor::kSqlite) {
     if (s.ok()) return conn.CommitTrans();
-    conn.RollbackTrans();
+    (void)conn.RollbackTrans();  // the failure that ends the transaction is the one to report
   }
   return s;
 }

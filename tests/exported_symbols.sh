@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Each edition of the login library exports the interface of include/tarn
+# and its C entry points, and nothing of its internals or of the libraries
+# it is built from.
+#   tests/exported_symbols.sh LIBRARY...
+set -euo pipefail
+
+public='^((vtable|typeinfo|typeinfo name) for )?tarn::(clsLogin|clsErrorRes|Object|Variant|Array|ComError|LoginParams|DateFromCivil|CivilFromDate|ParseDateText|FormatDateTime|FormatDay|FormatDayOrDateTime|FormatNumber|ArgsFrom|PumpMessages|MillisUntilNextTimer|TimerFileDescriptor)\b'
+entry_points='^(TarnLibraryEdition|DllRegisterServer|DllUnregisterServer|DllGetClassObject|DllCanUnloadNow)$'
+linker='^(_init|_fini|__bss_start|_edata|_end)$'
+
+status=0
+for lib in "$@"; do
+  symbols=$(nm -D --defined-only -C "$lib" | sed -E 's/^[0-9a-fA-F]* +[A-Za-z] +//')
+  internal=$(grep -vE "$public|$entry_points|$linker" <<<"$symbols" || true)
+  if [ -n "$internal" ]; then
+    echo "$lib exports what is not its interface:"
+    echo "$internal" | head -n 40
+    status=1
+  fi
+  # An empty table would pass the check above: the interface must be there.
+  for needed in 'tarn::clsLogin::Login(tarn::LoginParams&)' 'tarn::PumpMessages()' 'TarnLibraryEdition' \
+                'typeinfo for tarn::ComError' 'typeinfo for tarn::clsErrorRes'; do
+    grep -qxF -- "$needed" <<<"$symbols" || { echo "$lib does not export $needed"; status=1; }
+  done
+  echo "$lib: $(wc -l <<<"$symbols") exported symbols"
+done
+exit $status

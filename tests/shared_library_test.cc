@@ -1,0 +1,81 @@
+// Hosts that link one edition of the shared library and include only the
+// public headers (examples/hello_login.cc): they sign on to the demo, run
+// their loop on the public pump until the heartbeat has gone out, and read
+// their own edition's registry keys.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct Child {
+  FILE* pipe = nullptr;
+  std::string out;
+  int status = -1;
+};
+
+void Start(Child* run, const std::string& command) { run->pipe = popen((command + " 2>&1").c_str(), "r"); }
+
+void Finish(Child* run) {
+  ASSERT_NE(run->pipe, nullptr);
+  char buf[4096];
+  while (std::fgets(buf, sizeof buf, run->pipe)) run->out += buf;
+  const int status = pclose(run->pipe);
+  run->status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const std::string kBin = TARN_BIN_DIR;
+
+TEST(SharedLibraryTest, AHostWithoutSignOnSeesTheRefusal) {
+  Child run;
+  Start(&run, "TARN_REGISTRY=/nonexistent TARN_LANG=en-us TARN_COMPUTERNAME=PC01 " + kBin + "/hello_login");
+  Finish(&run);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("serial   Auto-Windows-PC01PC01@"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("login    false: "), std::string::npos) << run.out;
+}
+
+// The heartbeat comes one minute after the sign-on, in real time: both
+// editions wait for it side by side.
+TEST(SharedLibraryTest, HostsOfBothEditionsSignOnAndBeatThroughThePublicPump) {
+  std::string dir = ::testing::TempDir() + "tarn-host-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  Child init;
+  Start(&init, kBin + "/tarn db init --data " + dir + " --demo");
+  Finish(&init);
+  ASSERT_EQ(init.status, 0) << init.out;
+  // Each edition reads below its own version text.
+  std::ofstream(dir + "/registry.reg", std::ios::app)
+      << "\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.610\\GUID]\n@=\"{FULL-GUID}\"\n"
+      << "\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.700\\GUID]\n@=\"{EXT-GUID}\"\n"
+      << "\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.700\\Install\\CurrentInstPath]\n"
+      << "@=\"/opt/tarn-ext\"\n";
+  const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_LANG=en-us ";
+
+  Child full, ext;
+  Start(&full, "echo alice | " + env + "TARN_COMPUTERNAME=PC01 " + kBin + "/hello_login GL 001 2024 ALICE 2024-03-15");
+  Start(&ext, "echo bob | " + env + "TARN_COMPUTERNAME=PC02 " + kBin + "/hello_login_ext GL 001 2024 BOB 2024-03-15");
+  Finish(&full);
+  Finish(&ext);
+
+  EXPECT_EQ(full.status, 0) << full.out;
+  EXPECT_NE(full.out.find("edition  full"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("serial   {FULL-GUID}PC01@"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("install  \n"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("login    true"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("Tarn Demo Trading, period 3, user Alice Chen"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("heartbeat 1, LogState 0"), std::string::npos) << full.out;
+
+  EXPECT_EQ(ext.status, 0) << ext.out;
+  EXPECT_NE(ext.out.find("edition  extended"), std::string::npos) << ext.out;
+  EXPECT_NE(ext.out.find("serial   {EXT-GUID}PC02@"), std::string::npos) << ext.out;
+  EXPECT_NE(ext.out.find("install  /opt/tarn-ext\n"), std::string::npos) << ext.out;
+  EXPECT_NE(ext.out.find("login    true"), std::string::npos) << ext.out;
+  EXPECT_NE(ext.out.find("heartbeat 1, LogState 0"), std::string::npos) << ext.out;
+}
+
+}  // namespace
