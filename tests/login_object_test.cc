@@ -170,7 +170,60 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
   EXPECT_EQ(ui->calls, (std::vector<std::string>{"SubLogout(GL)", "ShutDown", "SubLogout(GL)", "ShutDown"}));
 }
 
-TEST_F(LoginObjectTest, ReleaseIgnoresBrokenPiecesAndSkipsTokenBuiltLogout) {
+// Pieces that raise: every step of the release still runs, and nothing
+// reaches the caller.
+class RaisingKit : public suite::DatabaseKit {
+ public:
+  int closes = 0;
+  void opendatabase(const std::string&) override {}
+  void oClose() override {
+    ++closes;
+    throw ComError(errnum::kObjectRequired, "kit gone");
+  }
+};
+
+class RaisingTimer : public core::HeartbeatForm {
+ public:
+  int unloads = 0;
+  void Init(core::HeartbeatSettings) override {}
+  void Load() override {}
+  void Unload() override {
+    ++unloads;
+    throw ComError(errnum::kObjectRequired, "form gone");
+  }
+};
+
+TEST_F(LoginObjectTest, ReleaseRunsEveryStepPastPiecesThatRaise) {
+  auto connection = std::make_shared<FakeConnection>();
+  connection->throw_on_execute = true;
+  connection->throw_on_close = true;
+  auto kit = std::make_shared<RaisingKit>();
+  auto timer = std::make_shared<RaisingTimer>();
+  auto ui = std::make_shared<FakeLoginUI>();
+  ui->throw_on_logout = true;
+  clsLogin login;
+  core::LoginState& s = core::StateOf(login);
+  s.SystemConnection = connection;
+  s.DatabaseKit = kit;
+  s.HeartbeatTimer = timer;
+  s.LoginUI = ui;
+  s.cSub_Id = "GL";
+  ASSERT_NE(login.ResSvr(), nullptr);
+
+  EXPECT_NO_THROW(login.ShutDown());
+  EXPECT_EQ(connection->executed.size(), 2u);  // the log entry is closed after a failed delete
+  EXPECT_EQ(connection->closes, 1);
+  EXPECT_EQ(kit->closes, 1);
+  EXPECT_EQ(timer->unloads, 1);
+  EXPECT_EQ(ui->calls, (std::vector<std::string>{"SubLogout(GL)", "ShutDown"}));
+  EXPECT_EQ(s.SystemConnection, nullptr);
+  EXPECT_EQ(s.DatabaseKit, nullptr);
+  EXPECT_EQ(s.HeartbeatTimer, nullptr);
+  EXPECT_FALSE(resources::HasSharedResService());
+  EXPECT_EQ(login.LogState(), 0);
+}
+
+TEST_F(LoginObjectTest, ReleaseGoesOnAfterFailedStatementsAndSkipsTokenBuiltLogout) {
   auto connection = std::make_shared<FakeConnection>();
   connection->fail_execute = true;
   auto ui = std::make_shared<FakeLoginUI>();
@@ -180,6 +233,7 @@ TEST_F(LoginObjectTest, ReleaseIgnoresBrokenPiecesAndSkipsTokenBuiltLogout) {
   core::StateOf(login).TokenBuilt = true;
   login.ShutDown();
   EXPECT_EQ(connection->executed.size(), 2u);
+  EXPECT_EQ(connection->state, db::ObjectState::kClosed);
   EXPECT_TRUE(ui->calls.empty());
   EXPECT_EQ(login.LogState(), 0);
 }

@@ -24,7 +24,7 @@ using testing::FakeParleyScope;
 
 class ServiceCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override { core::Thread(); }  // registers the default libraries
+  void SetUp() override { core::Thread(); }  // start-up values before the first command
 
   FakeEnv env_;
   FakeEnvScope scope_{env_};

@@ -130,6 +130,17 @@ TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
   EXPECT_TRUE(core::StateOf(login).TokenBuilt);  // a token-built object stays so
   // No task id from an interface: the date and time as a day number.
   EXPECT_EQ(Variant(login.TaskId()).ToDouble(), env_.now.serial);
+
+  // The struct form writes back as the by-reference one does.
+  clsLogin again;
+  ASSERT_TRUE(again.ConstructLogin(Token()));
+  LoginParams params;
+  params.sub_id = "glx";
+  params.serial = "SERIAL-2";
+  ASSERT_TRUE(again.Login(params)) << again.ShareString();
+  EXPECT_EQ(params.sub_id, "gl");
+  EXPECT_EQ(again.cSub_Id(), "GL");
+  EXPECT_EQ(again.cSerial().ToString(), "SERIAL-2");
 }
 
 TEST_F(SignOnTest, SubsystemCodesAreCheckedBeforeAnythingElse) {

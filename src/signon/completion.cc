@@ -6,7 +6,6 @@
 
 #include "core/config.h"
 #include "core/login_state.h"
-#include "core/thread_state.h"
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/env.h"

@@ -1,5 +1,7 @@
 // Building the login object's identity from a token of the login interface,
 // and the sub-function filter the interface answers for the signed-on user.
+#include <exception>
+
 #include "core/login_state.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
@@ -53,6 +55,9 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
     return true;
   } catch (const ComError& e) {
     resources::SetShareString(e.description());
+    return false;
+  } catch (const std::exception& e) {
+    resources::SetShareString(e.what());
     return false;
   }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "tarn/com_error.h"
 
 namespace tarn::testing {
 
@@ -17,7 +18,10 @@ class FakeConnection : public db::Connection {
   };
   std::vector<Executed> executed;
   db::ObjectState state = db::ObjectState::kOpen;
-  bool fail_execute = false;
+  bool fail_execute = false;   // statements return a failed status
+  bool throw_on_execute = false;  // statements raise, as a broken driver might
+  bool throw_on_close = false;
+  int closes = 0;
   std::vector<db::DbError> errors;
 
   Status Open(const std::string&, const std::string&, const std::string&) override {
@@ -27,6 +31,7 @@ class FakeConnection : public db::Connection {
   Status Execute(const db::Statement& statement, int64_t* rows) override {
     executed.push_back({std::string(statement.sql()), statement.values()});
     if (rows) *rows = 0;
+    if (throw_on_execute) throw ComError(-2147467259, "the connection is broken");
     if (fail_execute) return Status::Database("broken connection");
     return Status::OK();
   }
@@ -43,7 +48,11 @@ class FakeConnection : public db::Connection {
   std::string ConnectionString() const override { return "Provider=Fake"; }
   const std::vector<db::DbError>& Errors() const override { return errors; }
   void ClearErrors() override { errors.clear(); }
-  void Close() override { state = db::ObjectState::kClosed; }
+  void Close() override {
+    ++closes;
+    if (throw_on_close) throw ComError(-2147467259, "the connection is broken");
+    state = db::ObjectState::kClosed;
+  }
 };
 
 }  // namespace tarn::testing

@@ -35,6 +35,7 @@ class FakeLoginUI : public suite::LoginUI {
   std::string task_id = "";
   std::string err_descript = "refused";
   std::map<std::string, std::shared_ptr<FakeUserData>> tokens;
+  bool throw_on_logout = false;  // SubLogout records its call, then raises
 
   void SetLanguageID(const std::string& locale) override { calls.push_back("LanguageID=" + locale); }
   bool Login(std::string& sub, std::string& user, std::string& password, std::string& server, std::string& date,
@@ -63,7 +64,10 @@ class FakeLoginUI : public suite::LoginUI {
     calls.push_back("GetEndSubAuthsWithAuthID(" + auth + ")");
     return "cAuth_Id like '" + auth + "%'";
   }
-  void SubLogout(const std::string& sub) override { calls.push_back("SubLogout(" + sub + ")"); }
+  void SubLogout(const std::string& sub) override {
+    calls.push_back("SubLogout(" + sub + ")");
+    if (throw_on_logout) throw ComError(errnum::kCannotCreate, "the interface is gone");
+  }
   void ShutDown() override { calls.push_back("ShutDown"); }
   std::string GetDefaultConnstring(const std::string& host) override {
     calls.push_back("GetDefaultConnstring");
