@@ -71,14 +71,14 @@ int TimerQueue::Descriptor() {
 // Env runs ahead (a test, :advance) is honoured at the next rearm.
 void TimerQueue::Rearm() {
   if (fd_ < 0) return;
-  itimerspec spec{};
+  itimerspec when{};
   const int64_t wait_ms = MillisUntilNext();
   if (wait_ms >= 0) {
-    spec.it_value.tv_sec = static_cast<time_t>(wait_ms / 1000);
-    spec.it_value.tv_nsec = static_cast<long>(wait_ms % 1000) * 1000000L;
-    if (wait_ms == 0) spec.it_value.tv_nsec = 1;  // zero would disarm: due now
+    when.it_value.tv_sec = static_cast<time_t>(wait_ms / 1000);
+    when.it_value.tv_nsec = static_cast<long>(wait_ms % 1000) * 1000000L;
+    if (wait_ms == 0) when.it_value.tv_nsec = 1;  // zero would disarm: due now
   }
-  timerfd_settime(fd_, 0, &spec, nullptr);
+  timerfd_settime(fd_, 0, &when, nullptr);
 }
 
 int PumpMessages() { return TimerQueue::ForThread().RunDue(); }
