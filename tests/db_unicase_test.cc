@@ -2,6 +2,7 @@
 // for SQL Server's usual collation, beyond ASCII.
 #include <gtest/gtest.h>
 
+#include "db/sqlite/date_collation.h"
 #include "db/sqlite/unicase.h"
 
 namespace tarn::db::sqlite {
@@ -15,11 +16,25 @@ TEST(UnicaseTest, CompareFoldsCaseAndOrdersByFoldedText) {
   EXPECT_LT(CompareNoCase("alice", "BOB"), 0);
   EXPECT_GT(CompareNoCase("bob", "ALICE"), 0);
   EXPECT_LT(CompareNoCase("AB", "abc"), 0);
-  EXPECT_NE(CompareNoCase("a", "a "), 0);
+  // Trailing blanks do not count, as on SQL Server; leading ones do.
+  EXPECT_EQ(CompareNoCase("001", "001  "), 0);
+  EXPECT_NE(CompareNoCase("001", " 001"), 0);
+  EXPECT_LT(CompareNoCase("a ", "ab"), 0);
   // Malformed bytes compare as themselves, consistently.
   EXPECT_EQ(CompareNoCase("a\xff", "A\xff"), 0);
   EXPECT_NE(CompareNoCase("a\xff", "a\xfe"), 0);
   EXPECT_EQ(CompareNoCase("x\xe4", "x\xe4"), 0);  // truncated sequence
+}
+
+TEST(UnicaseTest, DatesCompareAsMomentsWhateverTheirForm) {
+  EXPECT_EQ(CompareDates("2026-01-01", "2026-01-01 00:00:00"), 0);
+  EXPECT_LT(CompareDates("2026-01-01", "2026-01-01 00:00:01"), 0);
+  EXPECT_GT(CompareDates("2026-01-02", "2026-01-01 23:59:59"), 0);
+  EXPECT_EQ(CompareDates("2026/01/01", "20260101"), 0);
+  // Not dates: after every date, bytewise among themselves.
+  EXPECT_LT(CompareDates("9999-12-31", "abc"), 0);
+  EXPECT_LT(CompareDates("abc", "abd"), 0);
+  EXPECT_EQ(CompareDates("", ""), 0);
 }
 
 TEST(UnicaseTest, LikeMatchesCodePointsCaseInsensitively) {

@@ -78,6 +78,11 @@ const std::map<std::string, int>& ExpectedArgumentCounts() {
       {"Tarn.AA.LoginService.BadToken", 0},
       {"Tarn.AA.LoginService.TokenExpired", 0},
       {"Tarn.AA.LoginService.UnknownSubsystem", 1},
+      {"Tarn.AA.LoginService.BadDate", 1},
+      {"Tarn.AA.LoginService.ServiceRefused", 1},
+      {"Tarn.AA.LoginService.ServiceUnreachable", 2},
+      {"Tarn.AA.LoginService.SignOnNotRecorded", 1},
+      {"Tarn.AA.LoginService.TokenRevoked", 1},
   };
   return counts;
 }

@@ -207,10 +207,12 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
 TEST_F(EmbeddedServiceTest, ATaskAdmittedAtSignOnPassesItsFirstRegistration) {
   ASSERT_TRUE(db_.ok());
   clsLogin login;
-  EXPECT_TRUE(suite::AdmitTask("", "ID5", "GL", "T5"));
+  EXPECT_EQ(suite::AdmitTask("", "ID5", "GL", "T5").outcome, suite::Admission::kAdmitted);
   EXPECT_EQ(service::SvcConnectEx("", "ID5", "GL", "T5"), 0);
   env_.registry.SetString(suite::kSettingsKey, "Seats", "AP=0");
-  EXPECT_FALSE(suite::AdmitTask("", "ID5", "AP", "T6"));
+  const suite::Admission refused = suite::AdmitTask("", "ID5", "AP", "T6");
+  EXPECT_EQ(refused.outcome, suite::Admission::kRefused);
+  EXPECT_NE(refused.reason.find("seat"), std::string::npos) << refused.reason;
 }
 
 TEST_F(EmbeddedServiceTest, WithoutASystemDatabaseCallsFail) {

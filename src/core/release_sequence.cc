@@ -33,6 +33,11 @@ db::Statement CloseLoginLog(const LoginState& s) {
 }  // namespace
 
 void RunReleaseSequence(LoginState& s) {
+  ReleaseSignOn(s);
+  resources::DropSharedObjects();
+}
+
+void ReleaseSignOn(LoginState& s) {
   if (s.SystemConnection) {
     db::Connection& conn = *s.SystemConnection;
     Ignoring([&] {
@@ -56,7 +61,6 @@ void RunReleaseSequence(LoginState& s) {
     Ignoring([&] { s.LoginUI->SubLogout(s.cSub_Id); });
     Ignoring([&] { s.LoginUI->ShutDown(); });
   }
-  resources::DropSharedObjects();
 }
 
 }  // namespace tarn::core

@@ -14,6 +14,11 @@ namespace tarn::core {
 // objects. May run twice: the second run finds nothing left to write.
 void RunReleaseSequence(LoginState& s);
 
+// The sign-on's part of the release, without dropping the thread's shared
+// objects: what a second sign-on on the same object runs first, so that
+// nothing of the first one stays behind.
+void ReleaseSignOn(LoginState& s);
+
 }  // namespace tarn::core
 
 #endif  // TARN_CORE_RELEASE_SEQUENCE_H_

@@ -8,6 +8,7 @@
 
 #include "db/backend.h"
 #include "db/connection_string.h"
+#include "db/fault.h"
 #include "platform/text.h"
 
 namespace tarn::db {
@@ -99,6 +100,9 @@ class ConnectionImpl : public Connection {
       return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
     if (!statement.bind_error().empty()) {
       return Record(Fail(&scratch_, kErrCommand, statement.bind_error(), kNativeSyntax, "42000"));
+    }
+    if (std::optional<DbError> fault = CheckFault(statement.sql())) {
+      return Record(Fail(&scratch_, fault->number, fault->description, fault->native_error, fault->sql_state));
     }
     const std::vector<Variant>& values = statement.values();
     bool has_list = false;

@@ -1,6 +1,7 @@
 // Login: through the login interface, or only the completion step for an
 // object built from a token; and the database kit on the system database.
 #include "core/login_state.h"
+#include "core/release_sequence.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
 #include "resources/error_codes.h"
@@ -32,7 +33,14 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     return false;
   }
 
-  // Sign-on through the login interface.
+  // Sign-on through the login interface. An object that is signed on
+  // already signs its first sign-on out before the new one: its login task,
+  // log entry, connection, heartbeat and interface would otherwise stay.
+  if (s.SystemConnection || s.HeartbeatTimer || (s.LoginUI && !s.TokenBuilt)) {
+    core::ReleaseSignOn(s);
+    s.LoginUI.reset();
+    s.TaskId.clear();
+  }
   s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
   suite::LoginUI& ui = *s.LoginUI;
   if (AsciiUpper(pUserId) == "ASUSER" && !pYearId.empty()) {

@@ -6,12 +6,15 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <charconv>
+#include <climits>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 
 #include "db/backend.h"
+#include "db/sqlite/date_collation.h"
 #include "db/sqlite/unicase.h"
 #include "platform/text.h"
 
@@ -169,11 +172,13 @@ class SqliteBackend : public Backend {
       return Fail(errors, kErrOpen, "Data Source directory '" + dir_ + "' does not exist or is not a directory", 0);
     }
     if (cs.Has("Busy Timeout")) {
-      char* end = nullptr;
-      std::string v = cs.Get("Busy Timeout");
-      long ms = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || ms < 0)
-        return Fail(errors, kErrOpen, "Busy Timeout must be a number of milliseconds");
+      const std::string v = cs.Get("Busy Timeout");
+      long long ms = -1;
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), ms);
+      // SQLite takes an int: a larger number must not wrap to "no waiting".
+      if (v.empty() || ec != std::errc() || end != v.data() + v.size() || ms < 0 || ms > INT_MAX) {
+        return Fail(errors, kErrOpen, "Busy Timeout must be a number of milliseconds from 0 to 2147483647");
+      }
       busy_millis_ = static_cast<int>(ms);
     }
     std::string catalog = cs.Get("Initial Catalog");
@@ -381,6 +386,7 @@ class SqliteBackend : public Backend {
     sqlite3_busy_timeout(db, busy_millis_);
     if (key == kSystemCatalog) sqlite3_db_config(db, SQLITE_DBCONFIG_MAINDBNAME, kSystemSchemaName);
     rc = sqlite::RegisterUnicase(db);
+    if (rc == SQLITE_OK) rc = sqlite::RegisterDateCollation(db);
     if (rc == SQLITE_OK && key != kMaster) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     }

@@ -107,6 +107,9 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 int CompareNoCase(std::string_view a, std::string_view b) {
+  // Trailing blanks do not count, as SQL Server pads the shorter text.
+  while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
+  while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
     const auto ca = static_cast<unsigned char>(a[i]);

@@ -1,7 +1,8 @@
 // Case-insensitive text for SQLite, as SQL Server's usual collations compare
 // (SQLite's own NOCASE and LIKE fold ASCII only). Folding uses the C library's
 // Unicode tables, so accented Latin, Greek and Cyrillic letters match their
-// other case; scripts without case (CJK) compare as they are.
+// other case; scripts without case (CJK) compare as they are. Trailing
+// blanks are ignored, as SQL Server's padded comparison ignores them.
 #ifndef TARN_DB_SQLITE_UNICASE_H_
 #define TARN_DB_SQLITE_UNICASE_H_
 

@@ -161,6 +161,29 @@ constexpr CatalogEntry kEntries[] = {
      "enable it.",
      "子系统 {1} 不存在或未启用。请检查子系统代码，或联系系统管理员启用。",
      "子系統 {1} 不存在或未啟用。請檢查子系統代碼，或聯絡系統管理員啟用。"},
+    {"Tarn.AA.LoginService.BadDate",
+     "'{1}' is not a date. Enter the operating date as year-month-day, for example 2024-03-15.",
+     "“{1}”不是日期。请按“年-月-日”输入操作日期，例如 2024-03-15。",
+     "「{1}」不是日期。請按「年-月-日」輸入操作日期，例如 2024-03-15。"},
+    {"Tarn.AA.LoginService.ServiceRefused",
+     "The management service refused the sign-on: {1}. Try again when a seat is free, or ask your system "
+     "administrator.",
+     "管理服务拒绝了本次登录：{1}。请在有空闲站点时重试，或联系系统管理员。",
+     "管理服務拒絕了本次登入：{1}。請在有空閒站點時重試，或聯絡系統管理員。"},
+    {"Tarn.AA.LoginService.ServiceUnreachable",
+     "The management service on {1} cannot be reached ({2}). Check that it is running, then sign on again.",
+     "无法访问 {1} 上的管理服务（{2}）。请检查该服务是否正在运行，然后重新登录。",
+     "無法存取 {1} 上的管理服務（{2}）。請檢查該服務是否正在執行，然後重新登入。"},
+    {"Tarn.AA.LoginService.SignOnNotRecorded",
+     "The sign-on could not be recorded in the system database ({1}). Nothing was kept; try again, or ask your "
+     "system administrator.",
+     "无法在系统数据库中记录本次登录（{1}）。未保留任何内容；请重试，或联系系统管理员。",
+     "無法在系統資料庫中記錄本次登入（{1}）。未保留任何內容；請重試，或聯絡系統管理員。"},
+    {"Tarn.AA.LoginService.TokenRevoked",
+     "The sign-on token of user {1} is no longer valid: the user was removed, disabled or given a new password "
+     "since it was issued. Please sign on again.",
+     "用户 {1} 的登录令牌已失效：该用户在令牌签发后已被删除、停用或更改了密码。请重新登录。",
+     "使用者 {1} 的登入權杖已失效：該使用者在權杖簽發後已被刪除、停用或變更了密碼。請重新登入。"},
 };
 
 }  // namespace

@@ -35,10 +35,6 @@ db::ResultSet Query(const db::ConnectionPtr& conn, const db::Statement& statemen
   return rows;
 }
 
-void Exec(const db::ConnectionPtr& conn, const db::Statement& statement) {
-  db::RaiseIfFailed(conn->Execute(statement));
-}
-
 std::string Quote(std::string_view s) {
   std::string out = "'";
   for (char c : s) {
@@ -96,6 +92,15 @@ Members FromJson(const Json& j) {
   return members;
 }
 
+// The mark of the user's hash as the system database holds it now; "" for
+// a user who is gone or disabled. Raises when the database cannot be read.
+std::string CurrentPasswordMark(const db::ConnectionPtr& conn, const std::string& user_id) {
+  db::ResultSet user =
+      Query(conn, db::Statement("SELECT cPasswordHash, bDisabled FROM UA_User WHERE cUser_Id = ?").Bind(user_id));
+  if (user.rows() == 0 || (!user.at(0, 1).IsNull() && user.at(0, 1).ToBool())) return std::string();
+  return PasswordMark(user.at(0, 0).ToStringOrEmpty());
+}
+
 // A task id no other station holds: numeric text, so that it can stand as
 // the login task's log id (a double: at most 15 digits).
 std::string NewTaskId(const db::ConnectionPtr& conn) {
@@ -129,11 +134,10 @@ std::set<std::string> HeldRights(const db::ConnectionPtr& conn, const std::strin
 }
 
 // The working day for a sign-on that names a year but no date: today when
-// the year's periods hold it, else the year's last day when the year is
-// over, else its first.
+// the year's live periods hold it, else the year's last live day.
 Date DayInYear(const db::ConnectionPtr& conn, const std::string& acc_id, const std::string& year, Date today) {
   db::ResultSet periods = Query(conn, db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? "
-                                                    "AND (bIsDelete=0 or bIsDelete is null) ORDER BY iId")
+                                                    "AND (bIsDelete=0 or bIsDelete is null) ORDER BY dEnd")
                                           .Bind(acc_id)
                                           .BindNumber(year));
   if (periods.rows() == 0) return today;
@@ -142,8 +146,9 @@ Date DayInYear(const db::ConnectionPtr& conn, const std::string& acc_id, const s
       return today;
     }
   }
-  const Date last = periods.at(periods.rows() - 1, 1).ToDate();
-  return today.serial > last.serial ? last : periods.at(0, 0).ToDate();
+  Date last = periods.at(periods.rows() - 1, 1).ToDate();
+  last.serial = std::floor(last.serial);
+  return last;
 }
 
 }  // namespace
@@ -222,7 +227,7 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
     Date date = Env::Current().Now();
     date.serial = std::floor(date.serial);
     if (!day_text.empty() && !ParseDateText(day_text, &date)) {
-      return Refuse("Tarn.AA.LoginService.NoLivePeriod", {Variant(day_text)});
+      return Refuse("Tarn.AA.LoginService.BadDate", {Variant(day_text)});
     }
     const bool admin = AsciiUpper(user_id) == "ADMIN";
 
@@ -321,6 +326,7 @@ std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id
     }
     sub_name_ = sub.at(0, 0).ToStringOrEmpty();
     (*session_)["cSubId"] = Variant(AsciiUpper(sub_id));
+    if (!OpenTask(AsciiUpper(sub_id))) return nullptr;
     return std::make_shared<ProductContextObject>(
         Members{{"SubId", Variant(AsciiUpper(sub_id))}, {"SubName", Variant(sub_name_)}});
   } catch (const ComError& e) {
@@ -336,54 +342,82 @@ std::string LoginService::IssueToken(const Members& user_data) {
                                              std::string(kSettingsKey));
   }
   Json payload = ToJson(user_data);
+  db::ConnectionPtr conn = db::Connection::Create();
+  db::RaiseIfFailed(conn->Open(Setting("SystemDatabase"), "", ""));
+  payload["mark"] = CurrentPasswordMark(conn, user_data.count("UserId") ? user_data.at("UserId").ToString() : "");
   payload["exp"] = Env::Current().Now().serial + static_cast<double>(SettingInt("TokenHours", 12)) / 24.0;
   return SealToken(key, payload.dump());
 }
 
 std::string LoginService::UserToken() { return session_ ? IssueToken(*session_) : std::string(); }
 
-std::string LoginService::GetTaskID(const std::string& sub_id) {
-  if (!session_) return std::string();
+// The sign-on's task: admitted by the management service first, then its
+// rows written in one transaction. A station that dies at any point leaves
+// either no rows or rows whose task the service's lease releases; a seat
+// the service refuses, or rows that cannot be written, refuse the sign-on
+// with nothing kept.
+bool LoginService::OpenTask(const std::string& sub) {
   Members& d = *session_;
-  const std::string sub = AsciiUpper(sub_id);
   const std::string user = d["UserId"].ToString(), acc = d["AccID"].ToString(), year = d["iYear"].ToString();
   const std::string serial = d["WorkStationSerial"].ToString();
+  const std::string right_server = d["RightServer"].ToString();
+  const std::string service_sub = MapSubIdForEdition(sub, d["IsCompanyVer"].ToBool());
   const std::string station = Env::Current().ComputerName();
   const std::string app_server = d["AppServer"].ToString();
   db::ConnectionPtr conn = SystemDatabase();
-  task_id_ = NewTaskId(conn);
-  Exec(conn, db::Statement("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
-                           "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
-                 .Bind(sub)
-                 .Bind(sub_name_)
-                 .Bind(station)
-                 .Bind(task_id_)
-                 .Bind(app_server));
+  const std::string task_id = NewTaskId(conn);
+
+  const Admission admission = AdmitTask(right_server, serial, service_sub, task_id);
+  if (admission.outcome == Admission::kRefused) {
+    return Refuse("Tarn.AA.LoginService.ServiceRefused", {Variant(admission.reason)});
+  }
+  if (admission.outcome == Admission::kUnreachable) {
+    return Refuse("Tarn.AA.LoginService.ServiceUnreachable",
+                  {Variant(right_server.empty() ? station : right_server), Variant(admission.reason)});
+  }
+
+  Status s = conn->BeginTrans();
+  auto run = [&](const db::Statement& statement) {
+    if (s.ok()) s = conn->Execute(statement);
+  };
+  run(db::Statement("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
+                    "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
+          .Bind(sub)
+          .Bind(sub_name_)
+          .Bind(station)
+          .Bind(task_id)
+          .Bind(app_server));
   // The system administrator, payroll and the console hold no login task.
   if (AsciiUpper(user) != "ADMIN" && std::string_view("PS,SC").find(sub) == std::string_view::npos) {
-    Exec(conn, db::Statement("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
-                             "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
-                   .Bind(acc)
-                   .BindNumber(year)
-                   .Bind(user)
-                   .Bind(station)
-                   .Bind(task_id_)
-                   .BindNumber(task_id_)
-                   .Bind(sub)
-                   .Bind(app_server));
-    Exec(conn, db::Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,'reg',?,GETDATE(),NULL,?,?,0)")
-                   .Bind(acc)
-                   .Bind(sub)
-                   .Bind(user)
-                   .Bind(station)
-                   .BindNumber(task_id_)
-                   .Bind(year));
+    run(db::Statement("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
+                      "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
+            .Bind(acc)
+            .BindNumber(year)
+            .Bind(user)
+            .Bind(station)
+            .Bind(task_id)
+            .BindNumber(task_id)
+            .Bind(sub)
+            .Bind(app_server));
+    run(db::Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,'reg',?,GETDATE(),NULL,?,?,0)")
+            .Bind(acc)
+            .Bind(sub)
+            .Bind(user)
+            .Bind(station)
+            .BindNumber(task_id)
+            .Bind(year));
   }
-  // Admit the task, so that the module's heartbeat is known from its first
-  // beat; a service that is down admits it at the module's first request.
-  AdmitTask(d["RightServer"].ToString(), serial, MapSubIdForEdition(sub, d["IsCompanyVer"].ToBool()), task_id_);
-  return task_id_;
+  if (s.ok()) s = conn->CommitTrans();
+  if (!s.ok()) {
+    (void)conn->RollbackTrans();  // the failure that ends the transaction is the one to report
+    WithdrawTask(right_server, serial, service_sub, task_id);
+    return Refuse("Tarn.AA.LoginService.SignOnNotRecorded", {Variant(s.message())});
+  }
+  task_id_ = task_id;
+  return true;
 }
+
+std::string LoginService::GetTaskID(const std::string&) { return session_ ? task_id_ : std::string(); }
 
 std::shared_ptr<UserData> LoginService::GetLoginInfo_2(const std::string& token) {
   std::string key, payload;
@@ -400,7 +434,21 @@ std::shared_ptr<UserData> LoginService::GetLoginInfo_2(const std::string& token)
     Refuse("Tarn.AA.LoginService.TokenExpired");
     return nullptr;
   }
+  // A token stands for the user as they were when it was issued: removed,
+  // disabled or with a new password, the user's old tokens are void.
+  const std::string user = j.value("UserId", std::string());
+  try {
+    if (!j.contains("mark") || !j["mark"].is_string() || j["mark"].get<std::string>().empty() ||
+        j["mark"].get<std::string>() != CurrentPasswordMark(SystemDatabase(), user)) {
+      Refuse("Tarn.AA.LoginService.TokenRevoked", {Variant(user)});
+      return nullptr;
+    }
+  } catch (const ComError& e) {
+    RefuseText(e.description());
+    return nullptr;
+  }
   j.erase("exp");
+  j.erase("mark");
   return std::make_shared<UserDataObject>(FromJson(j));
 }
 

@@ -48,6 +48,9 @@ class LoginService final : public LoginUI {
   // Records a refusal in the current language; returns false.
   bool Refuse(const std::string& res_id, std::vector<Variant> args = {});
   bool RefuseText(const std::string& text);
+  // Admits the sign-on's task and writes its rows; false with the refusal
+  // recorded when either fails.
+  bool OpenTask(const std::string& sub);
   // The system database, opened on first use and kept for the object.
   db::ConnectionPtr SystemDatabase();
 

@@ -22,4 +22,15 @@ bool VerifyPassword(const std::string& hash, const std::string& password) {
   return crypto_pwhash_str_verify(stored, password.data(), password.size()) == 0;
 }
 
+std::string PasswordMark(const std::string& hash) {
+  if (sodium_init() < 0) return std::string();
+  unsigned char digest[16];
+  static constexpr unsigned char kContext[] = "tarn password mark";
+  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(hash.data()), hash.size(),
+                     kContext, sizeof kContext - 1);
+  char hex[sizeof digest * 2 + 1];
+  sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+  return hex;
+}
+
 }  // namespace tarn::suite

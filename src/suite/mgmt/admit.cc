@@ -8,17 +8,38 @@
 
 namespace tarn::suite {
 
-bool AdmitTask(const std::string& host, const std::string& identity, const std::string& sub,
-               const std::string& task) {
+Admission AdmitTask(const std::string& host, const std::string& identity, const std::string& sub,
+                    const std::string& task) {
+  Admission a;
   try {
     auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
     auto sundry = ObjectRegistry::Global().CreateAs<Sundry>(kSundryLibrary);
     std::string reply(kBufferChars, ' ');
-    if (parley->RPCCall(host, ConnectLine(identity, sub, task, true), reply) != 0) return false;
+    if (parley->RPCCall(host, ConnectLine(identity, sub, task, true), reply) != 0) {
+      // A refused line carries its reason in the buffer, not locked.
+      a.reason = reply.substr(0, reply.find('\0'));
+      return a;
+    }
     const std::string plain = DecodeReplyBuffer(*sundry, reply);
-    return plain.find("pass") != std::string::npos || plain.find("relogin") != std::string::npos;
+    if (plain.find("pass") != std::string::npos || plain.find("relogin") != std::string::npos) {
+      a.outcome = Admission::kAdmitted;
+    } else {
+      a.outcome = Admission::kRefused;
+      a.reason = plain.rfind("refused: ", 0) == 0 ? plain.substr(9) : plain;
+    }
+  } catch (const std::exception& e) {
+    a.reason = e.what();
+  }
+  return a;
+}
+
+void WithdrawTask(const std::string& host, const std::string& identity, const std::string& sub,
+                  const std::string& task) {
+  try {
+    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
+    std::string reply;
+    (void)parley->RPCCall(host, LogoutLine(identity, sub, task), reply);  // a notification: the reply is not read
   } catch (const std::exception&) {
-    return false;
   }
 }
 

@@ -1,7 +1,6 @@
 // For the suite's own sign-on: admit a login's task with the management
-// service when its token is issued, so that the module's first
-// registration finds its task known ("pass") rather than being asked to
-// log in again.
+// service before its rows are written, so that no row exists that no lease
+// knows, and hand the task back when the sign-on cannot be recorded.
 #ifndef TARN_SUITE_MGMT_ADMIT_H_
 #define TARN_SUITE_MGMT_ADMIT_H_
 
@@ -9,12 +8,23 @@
 
 namespace tarn::suite {
 
+struct Admission {
+  enum Outcome { kAdmitted, kRefused, kUnreachable };
+  Outcome outcome = kUnreachable;
+  std::string reason;  // the service's refusal, or why it was not reached
+};
+
 // Sends "Connect,<identity>,<sub>,-1,<task>,9801" to `host` through the
-// RPC library; true when the service admitted the task or knew it
-// already. `sub` is the code the service knows (mapped for the edition).
-// Never throws.
-bool AdmitTask(const std::string& host, const std::string& identity, const std::string& sub,
-               const std::string& task);
+// RPC library: admitted when the service answers "pass" or "relogin".
+// `sub` is the code the service knows (mapped for the edition). Never
+// throws.
+Admission AdmitTask(const std::string& host, const std::string& identity, const std::string& sub,
+                    const std::string& task);
+
+// Ends the task again (a sign-on that was admitted but not recorded).
+// Never throws; the lease ends it anyway when this does not arrive.
+void WithdrawTask(const std::string& host, const std::string& identity, const std::string& sub,
+                  const std::string& task);
 
 }  // namespace tarn::suite
 

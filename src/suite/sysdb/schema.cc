@@ -140,7 +140,7 @@ std::string TypeSql(Flavor f, const Col& c) {
       return f == Flavor::kSqlite ? "FLOAT" : "float";
     case Type::kDateTime:
       if (f == Flavor::kPostgres) return "timestamp(3)";
-      return f == Flavor::kSqlite ? "DATETIME" : "datetime";
+      return f == Flavor::kSqlite ? "DATETIME COLLATE UNODATE" : "datetime";
   }
   return "";
 }

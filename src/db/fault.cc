@@ -1,0 +1,45 @@
+#include "db/fault.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "platform/text.h"
+
+namespace tarn::db {
+namespace {
+
+std::atomic<bool> installed{false};
+std::mutex mu;
+
+FaultHook& Hook() {
+  static FaultHook* hook = new FaultHook;  // used until the process ends
+  return *hook;
+}
+
+}  // namespace
+
+void SetFaultHook(FaultHook hook) {
+  std::lock_guard lock(mu);
+  installed = static_cast<bool>(hook);
+  Hook() = std::move(hook);
+}
+
+std::optional<DbError> CheckFault(std::string_view sql) {
+  if (!installed.load(std::memory_order_relaxed)) return std::nullopt;
+  FaultHook hook;
+  {
+    std::lock_guard lock(mu);
+    hook = Hook();
+  }
+  return hook ? hook(sql) : std::nullopt;
+}
+
+bool IsWrite(std::string_view sql) {
+  sql = TrimSpace(sql);
+  for (std::string_view verb : {"INSERT", "UPDATE", "DELETE"}) {
+    if (StartsWithNoCase(sql, verb)) return true;
+  }
+  return false;
+}
+
+}  // namespace tarn::db

@@ -1,0 +1,43 @@
+// A seam for fault drills: a hook that every connection asks before it
+// runs a statement, which may make the statement fail as the database
+// would (a full disk, a deadlock, a lost connection) or do anything else
+// a drill needs, such as end the process at a chosen write. Nothing is
+// installed unless a test or a drill installs it; then every connection of
+// the process consults it.
+#ifndef TARN_DB_FAULT_H_
+#define TARN_DB_FAULT_H_
+
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "db/connection.h"
+
+namespace tarn::db {
+
+// The SQL template about to run; an error to fail it with, or nullopt to
+// let it run.
+using FaultHook = std::function<std::optional<DbError>(std::string_view sql)>;
+
+// Process-wide; an empty hook removes it.
+void SetFaultHook(FaultHook hook);
+
+// Asked by the connection; nullopt when no hook is installed.
+std::optional<DbError> CheckFault(std::string_view sql);
+
+// Installs a hook for its lifetime (tests).
+class ScopedFaultHook {
+ public:
+  explicit ScopedFaultHook(FaultHook hook) { SetFaultHook(std::move(hook)); }
+  ~ScopedFaultHook() { SetFaultHook(nullptr); }
+  ScopedFaultHook(const ScopedFaultHook&) = delete;
+  ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
+};
+
+// Whether a template writes: what drills count when they stop at the Nth
+// write.
+bool IsWrite(std::string_view sql);
+
+}  // namespace tarn::db
+
+#endif  // TARN_DB_FAULT_H_
