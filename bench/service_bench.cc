@@ -31,6 +31,7 @@
 
 #include "db/connection.h"
 #include "suite/sysdb/schema.h"
+#include "suite/key_file.h"
 #include "suite/reply_codec.h"
 #include "suite/wire.h"
 
@@ -42,10 +43,12 @@ using asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kHandshake = 123456789;
+std::string service_key;  // every request carries its MAC
 
 std::string Heartbeat(int client) {
-  return tarn::suite::RequestFrame(kHandshake, "Connect,BENCH-" + std::to_string(client) + ",GL,0,T-" +
-                                                   std::to_string(client) + ",9801");
+  return tarn::suite::RequestFrame(
+      kHandshake, "Connect,BENCH-" + std::to_string(client) + ",GL,0,T-" + std::to_string(client) + ",9801",
+      service_key);
 }
 
 // The echo: one thread, one line in, the same line out, per connection.
@@ -218,6 +221,11 @@ int main(int argc, char** argv) {
     }
     conn->Close();
   }
+  const std::string key_file = dir + "/service.key";
+  if (!tarn::suite::CreateKeyFile(key_file).ok() || !tarn::suite::LoadKeyFile(key_file, &service_key).ok()) {
+    std::fprintf(stderr, "cannot make a service key in %s\n", dir.c_str());
+    return 2;
+  }
 
   // The service, on a free port.
   int out[2];
@@ -231,7 +239,7 @@ int main(int argc, char** argv) {
                                 "127.0.0.1:0",                      "--connect",      "Provider=SQLite;Data Source=" + dir +
                                                                                           ";Initial Catalog=ValeSystem",
                                 "--max-clients",                    "4096",           "--lease-seconds",
-                                "3600"};
+                                "3600",                             "--key-file",     key_file};
   std::vector<char*> cargv;
   for (std::string& a : args) cargv.push_back(a.data());
   cargv.push_back(nullptr);
@@ -259,7 +267,7 @@ int main(int argc, char** argv) {
     const long rss_empty = RssKiB(pid);
     for (int i = 0; i < known; ++i) {
       const std::string frame = tarn::suite::RequestFrame(
-          kHandshake, "Connect,BENCH-" + std::to_string(i) + ",GL,-1,T-" + std::to_string(i) + ",9801");
+          kHandshake, "Connect,BENCH-" + std::to_string(i) + ",GL,-1,T-" + std::to_string(i) + ",9801", service_key);
       Ask(io, service_port, frame);
     }
     const long rss_known = RssKiB(pid);

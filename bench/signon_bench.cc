@@ -13,6 +13,7 @@
 #include "suite/defaults.h"
 #include "suite/login_service/login_service.h"
 #include "suite/login_service/password.h"
+#include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
 #include "tarn/login.h"
@@ -37,7 +38,9 @@ class BenchEnv : public tarn::Env {
   tarn::Status StartProgram(const std::string& p, const std::vector<std::string>& a) override {
     return base_->StartProgram(p, a);
   }
-  const tarn::RegistryStore& Registry() override { return registry; }
+  std::shared_ptr<const tarn::RegistryStore> Registry() override {
+    return {std::shared_ptr<void>(), &registry};  // not owned: the test changes it in place
+  }
   std::optional<std::string> GetEnvVar(const std::string& n) override { return base_->GetEnvVar(n); }
 
  private:
@@ -56,7 +59,7 @@ struct Fixture {
     auto conn = tarn::db::Connection::Create();
     if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() ||
         !tarn::suite::CreateSystemDatabase(*conn).ok() || !tarn::suite::LoadDemoData(*conn).ok() ||
-        !tarn::suite::CreateTokenKey(dir + "/token.key").ok()) {
+        !tarn::suite::CreateKeyFile(dir + "/token.key").ok()) {
       std::abort();
     }
     env.registry.SetString(tarn::suite::kSettingsKey, "SystemDatabase", system);

@@ -31,7 +31,9 @@ class VarsEnv final : public Env {
   double Random() override { return 0; }
   void Reseed() override {}
   Status StartProgram(const std::string&, const std::vector<std::string>&) override { return Status::OK(); }
-  const RegistryStore& Registry() override { return registry_; }
+  std::shared_ptr<const RegistryStore> Registry() override {
+    return {std::shared_ptr<void>(), &registry_};  // not owned: the test changes it in place
+  }
   std::optional<std::string> GetEnvVar(const std::string& name) override {
     auto it = vars_.find(name);
     if (it == vars_.end()) return std::nullopt;

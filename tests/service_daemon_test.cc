@@ -18,6 +18,7 @@
 #include "service/frm_timer.h"
 #include "service/service_calls.h"
 #include "suite/settings.h"
+#include "suite/wire.h"
 #include "support/fake_env.h"
 #include "support/service_process.h"
 #include "support/system_db.h"
@@ -43,6 +44,7 @@ class LineClient {
   }
   ~LineClient() { close(fd_); }
   bool connected() const { return connected_; }
+  int fd() const { return fd_; }
   void Send(const std::string& text) { ASSERT_EQ(send(fd_, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
   // The next line, "<eof>" when the service closed, "<timeout>" after `ms`.
   std::string ReadLine(int ms = 5000) {
@@ -73,11 +75,16 @@ class ServiceDaemonTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(db_.ok()); }
 
   bool StartService(ServiceProcess& p, std::vector<std::string> args = {}) {
-    args.insert(args.begin(), {"--connect", db_.connection_string()});
+    std::ofstream(db_.dir() + "/connect.txt") << db_.connection_string() << "\n";
+    args.insert(args.begin(), {"--connect-file", db_.dir() + "/connect.txt", "--key-file", db_.key_file()});
     if (!p.Start(args)) return false;
     env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", p.address());
+    env_.registry.SetString(suite::kSettingsKey, "ServiceKeyFile", db_.key_file());
     return true;
   }
+
+  // A request line as our RPC library sends it, signed with the key.
+  std::string Signed(const std::string& request) const { return suite::RequestFrame(1, request, db_.key()); }
 
   // Polls `done` for up to `ms` milliseconds.
   template <class F>
@@ -95,7 +102,7 @@ class ServiceDaemonTest : public ::testing::Test {
   testing::FakeEnvScope scope_{env_};
 };
 
-TEST_F(ServiceDaemonTest, BeatenTaskLivesSilentTaskIsReleasedRestartAsksForRelogin) {
+TEST_F(ServiceDaemonTest, BeatenTaskLivesAndSilentTaskIsReleased) {
   ServiceProcess service;
   ASSERT_TRUE(StartService(service, {"--lease-seconds", "2"}));
   clsLogin login;
@@ -135,15 +142,39 @@ TEST_F(ServiceDaemonTest, BeatenTaskLivesSilentTaskIsReleasedRestartAsksForRelog
   EXPECT_EQ(login.LogState(), 102);
   timer.Unload();
 
-  EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
   EXPECT_EQ(service.Stop(), 0);
+  EXPECT_NE(service.Log().find("stopping on SIGTERM"), std::string::npos);
+}
+
+// The tasks live in the system database: a restarted daemon knows them and
+// their leases, and a station that dies after the restart is still
+// released within the lease.
+TEST_F(ServiceDaemonTest, ARestartedDaemonKnowsEveryTaskAndStillReleasesTheDead) {
+  clsLogin login;
+  db_.AddLogin("45001.5", "ST02", "bob", "AP0101", 2222.5);
+  db_.AddLogin("45002.5", "ST03", "carol", "GL0102", 3333.5);
+  {
+    ServiceProcess service;
+    ASSERT_TRUE(StartService(service, {"--lease-seconds", "3"}));
+    EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
+    EXPECT_EQ(service::SvcConnectEx("", "ID3", "GL", "45002.5"), 1);
+    EXPECT_EQ(service.Stop(), 0);
+  }
   ServiceProcess restarted;
-  ASSERT_TRUE(StartService(restarted));
-  EXPECT_FALSE(service::SvcConnect("", "ID2", "AP", "45001.5"));
-  EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
+  ASSERT_TRUE(StartService(restarted, {"--lease-seconds", "3"}));
+  EXPECT_TRUE(service::SvcConnect("", "ID2", "AP", "45001.5"));  // a heartbeat: known, no relogin
   EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 0);
+  // ID3 is killed now: nothing confirms it any more. ID2 goes on beating.
+  const bool released = Eventually(
+      [&] {
+        (void)service::SvcConnect("", "ID2", "AP", "45001.5");
+        return db_.TaskRows("45002.5") == 0;
+      },
+      10000);
+  EXPECT_TRUE(released) << restarted.Log();
+  EXPECT_EQ(db_.OpenLogRows("carol"), 0);
+  EXPECT_EQ(db_.TaskRows("45001.5"), 2);
   EXPECT_EQ(restarted.Stop(), 0);
-  EXPECT_NE(restarted.Log().find("stopping on SIGTERM"), std::string::npos);
 }
 
 TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
@@ -153,15 +184,17 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
     LineClient c(service.port());
     ASSERT_TRUE(c.connected());
     c.Send("hello\n");
-    EXPECT_EQ(c.ReadLine().rfind("-malformed line", 0), 0u);
-    c.Send("1|Shutdown,ID,GL,0,0,9801\n");
+    EXPECT_EQ(c.ReadLine().rfind("-refused: the request is not signed", 0), 0u);
+    c.Send("1|HostInfo,ID,,0,0,9801\n");  // well formed, but not signed
+    EXPECT_EQ(c.ReadLine().rfind("-refused: the request is not signed", 0), 0u);
+    c.Send(Signed("Shutdown,ID,GL,0,0,9801"));
     EXPECT_EQ(c.ReadLine(), "-unknown command");
     c.Send(std::string(2000, 'x') + "\n");
     EXPECT_EQ(c.ReadLine(), "-line longer than 512 bytes");
     c.Send(std::string("1|Connect,\x01\x02\xff", 13) + "\n");
     EXPECT_EQ(c.ReadLine().rfind("-binary", 0), 0u);
     // Two requests in one packet, then the one after the refusals.
-    c.Send("1|HostInfo,ID,,0,0,9801\n1|HostInfo,ID,,0,0,9801\n");
+    c.Send(Signed("HostInfo,ID,,0,0,9801") + Signed("HostInfo,ID,,0,0,9801"));
     EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
     EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
   }
@@ -170,11 +203,21 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 1);
   EXPECT_EQ(service::SvcConnectEx("", "ID2", "GL", "T2"), -1);
 
-  // Silent clients are timed out; over the limit, a client is told so.
+  // Silent clients are timed out, and so is one that trickles bytes without
+  // ever ending a line; over the limit, a client is told so.
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the closed ones are gone
-  LineClient a(service.port()), b(service.port()), c(service.port());
+  LineClient a(service.port()), b(service.port()), slow(service.port());
   LineClient d(service.port());
   EXPECT_EQ(d.ReadLine(), "-busy: too many clients (at most 3)");
+  const auto start = Clock::now();
+  std::string trickled = "-1|Connect,ID1,GL,0,T1,9801";
+  bool closed = false;
+  for (size_t i = 0; i < trickled.size() && !closed; ++i) {
+    if (send(slow.fd(), &trickled[i], 1, MSG_NOSIGNAL) != 1) closed = true;
+    closed = closed || slow.ReadLine(300) == "<eof>";
+  }
+  EXPECT_TRUE(closed || slow.ReadLine(3000) == "<eof>");
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
   EXPECT_EQ(a.ReadLine(4000), "<eof>");
   EXPECT_EQ(b.ReadLine(4000), "<eof>");
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 0);  // still serving
@@ -221,7 +264,8 @@ TEST_F(ServiceDaemonTest, SessionRemoteExecExitReachesTheService) {
   const std::string dir = db_.dir();
   std::ofstream(dir + "/session.reg") << "Windows Registry Editor Version 5.00\n\n"
                                       << "[HKEY_LOCAL_MACHINE\\Software\\ValeSoft\\WF\\Tarn]\n"
-                                      << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
+                                      << "\"ServiceAddress\"=\"" << service.address() << "\"\n"
+                                      << "\"ServiceKeyFile\"=\"" << db_.key_file() << "\"\n";
   std::ofstream(dir + "/script.txt") << "let cSerial \"SESS@1\"\nRemoteExec \"exit\"\ncServer\n";
   const std::string command = "TARN_COMPUTERNAME=PC01 TARN_REGISTRY=" + dir + "/session.reg " +
                               std::string(TARN_BIN_DIR) + "/tarn session < " + dir + "/script.txt";

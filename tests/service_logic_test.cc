@@ -3,6 +3,7 @@
 // refusal of bad lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "suite/mgmt/service_logic.h"
 #include "suite/reply_codec.h"
 #include "suite/settings.h"
+#include "suite/wire.h"
 #include "support/fake_env.h"
 #include "support/system_db.h"
 #include "tarn/login.h"
@@ -57,12 +59,16 @@ class ServiceLogicTest : public ::testing::Test {
 };
 
 TEST_F(ServiceLogicTest, AdmissionAnswersReloginThenPass) {
-  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "unknown task");  // a heartbeat admits nothing
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "relogin: unknown task");  // a heartbeat admits nothing
   EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "relogin");
   EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "pass");
   EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "pass");
-  // Tasks belong to their identity.
-  EXPECT_EQ(Send("Connect,ID2,GL,0,T1,9801"), "unknown task");
+  // Tasks belong to the identity that registered them: another can neither
+  // beat for one, take it over, nor end it.
+  EXPECT_EQ(Send("Connect,ID2,GL,0,T1,9801"), "relogin: unknown task");
+  EXPECT_EQ(Send("Connect,ID2,GL,-1,T1,9801"), "refused: the task belongs to another client");
+  EXPECT_EQ(Send("Logout,ID2,GL,0,T1,9801"), "unknown task");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "pass");
   EXPECT_EQ(Send("HostInfo,ID1,,0,0,9801"), "SVCHOST,tarn service");
 }
 
@@ -88,7 +94,7 @@ TEST_F(ServiceLogicTest, NotificationsActOnTheTable) {
   EXPECT_EQ(Send("Logout,ID1,AP,0,T3,9801"), "unknown task");
   EXPECT_EQ(Send("ChangeYear,ID1,GL,0,0,9801"), "pass: 2 task(s) confirmed");
   EXPECT_EQ(Send("Exit,ID1,GL,0,0,9801"), "pass: 2 task(s) ended");
-  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "unknown task");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,T1,9801"), "relogin: unknown task");
   EXPECT_EQ(Send("List,ID1,GL,0,0,9801"), "pass 0");
   // An ended task comes back with the next admission.
   EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "relogin");
@@ -116,13 +122,15 @@ TEST_F(ServiceLogicTest, LeaseReleasesTheRowsOfAnUnconfirmedTask) {
     EXPECT_NE(line.find(part), std::string::npos) << line;
   }
   // The dropped task is admitted afresh.
-  EXPECT_EQ(Send("Connect,ID1,GL,0,45000.5,9801", 180002), "unknown task");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,45000.5,9801", 180002), "relogin: unknown task");
   EXPECT_EQ(Send("Connect,ID1,GL,-1,45000.5,9801", 180002), "relogin");
 }
 
 TEST(ServeLineTest, BadLinesGetClearRefusals) {
   auto store = suite::NewMemoryTaskStore();
-  ServiceLogic logic(suite::ServiceOptions{180000, {}, "H"}, *store, nullptr, nullptr);
+  suite::ServiceOptions options;
+  options.host_identity = "H";
+  ServiceLogic logic(options, *store, nullptr, nullptr);
   auto serve = [&](const std::string& line) { return suite::ServeLine(logic, line, 0); };
   EXPECT_EQ(serve("Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);  // no handshake
   EXPECT_EQ(serve("x|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
@@ -137,6 +145,39 @@ TEST(ServeLineTest, BadLinesGetClearRefusals) {
   // Served lines: locked for the request's handshake, HostInfo plain.
   EXPECT_EQ(suite::UnlockReply(serve("-7|Connect,ID,GL,-1,T,9801").substr(1), -7), "relogin");
   EXPECT_EQ(serve("-7|HostInfo,ID,,0,0,9801\r"), "+H");
+}
+
+// With a service key, only lines signed with it are served: forged List,
+// Logout and seat-filling Connect lines are refused, and each is logged.
+TEST(ServeLineTest, AServiceWithAKeyServesSignedLinesOnly) {
+  const std::string key(32, 'k'), other(32, 'o');
+  auto store = suite::NewMemoryTaskStore();
+  suite::ServiceOptions options;
+  options.service_key = key;
+  options.seats = {{"GL", 1}};
+  std::vector<std::string> log;
+  ServiceLogic logic(options, *store, nullptr, [&](const std::string& l) { log.push_back(l); });
+  auto serve = [&](const std::string& frame) {
+    return suite::ServeLine(logic, std::string_view(frame).substr(0, frame.size() - 1), 0);
+  };
+  auto reply = [&](const std::string& frame) { return suite::UnlockReply(serve(frame).substr(1), 5); };
+
+  EXPECT_EQ(reply(suite::RequestFrame(5, "Connect,ID1,GL,-1,T1,9801", key)), "relogin");
+  for (const std::string& forged : {suite::RequestFrame(5, "Connect,ID2,GL,-1,T2,9801", other),
+                                    suite::RequestFrame(5, "Logout,ID1,GL,0,T1,9801", ""),
+                                    suite::RequestFrame(5, "List,ID1,GL,0,0,9801", other)}) {
+    EXPECT_EQ(serve(forged).rfind("-refused: the request is not signed", 0), 0u) << forged;
+  }
+  // A signed line changed on the way fails too.
+  std::string tampered = suite::RequestFrame(5, "Logout,ID1,GL,0,T1,9801", key);
+  tampered.replace(tampered.find("ID1"), 3, "ID9");
+  EXPECT_EQ(serve(tampered).rfind("-refused", 0), 0u);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find("not signed with the service key") != l.npos; }),
+            4);
+  // The forgeries changed nothing: T1 holds its seat and is still known.
+  EXPECT_EQ(reply(suite::RequestFrame(5, "List,ID1,GL,0,0,9801", key)), "pass 1;GL T1");
+  EXPECT_EQ(reply(suite::RequestFrame(5, "Connect,ID1,GL,0,T1,9801", key)), "pass");
 }
 
 // Two "processes" of one machine (two threads, each with its own

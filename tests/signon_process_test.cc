@@ -58,7 +58,7 @@ TEST(SignOnProcessTest, AUserSignsOnAndASecondProcessUsesAToken) {
   EXPECT_EQ(a[6]["result"], false);
 
   const std::string token =
-      Shell(env + " " + tarn + " token --user BOB --password bob --sub GL --acc 001 --year 2024");
+      Shell("echo bob | " + env + " " + tarn + " token --user BOB --password-stdin --sub GL --acc 001 --year 2024");
   ASSERT_EQ(token.rfind("t1.", 0), 0u) << token;
   std::vector<Json> b = Session("TARN_REGISTRY=" + dir + "/registry.reg TARN_COMPUTERNAME=PC02",
                                 "ConstructLogin \"" + token.substr(0, token.size() - 1) +

@@ -9,6 +9,7 @@
 #include "signon/connection_data.h"
 #include "suite/login_service/context_data.h"
 #include "suite/login_service/login_service.h"
+#include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "support/demo_database.h"
 #include "support/fake_env.h"
@@ -266,9 +267,9 @@ TEST_F(SignOnTest, AdministratorsGetTheirOwnRules) {
 TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
   suite::LoginService service;
   std::string other_key_file = db_.dir + "/other.key";
-  ASSERT_TRUE(suite::CreateTokenKey(other_key_file).ok());
+  ASSERT_TRUE(suite::CreateKeyFile(other_key_file).ok());
   std::string other_key;
-  ASSERT_TRUE(suite::LoadTokenKey(other_key_file, &other_key).ok());
+  ASSERT_TRUE(suite::LoadKeyFile(other_key_file, &other_key).ok());
   const std::string good = Token();
   env_.now.serial += 0.6;  // 14.4 hours later: past the default 12
   const std::string expired_token = good;

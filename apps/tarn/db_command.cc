@@ -18,14 +18,16 @@
 #include "suite/sysdb/demo_data.h"
 #include "suite/sysdb/schema.h"
 #include "db_init.h"
+#include "secrets.h"
 
 namespace tarn::app {
 namespace {
 
 int Usage() {
   std::fputs(
-      "usage: tarn db init  (--data DIR | --connect \"<connection string>\") [--demo]\n"
-      "       tarn db query (--data DIR | --connect \"<connection string>\") [--bind VALUE]... \"<statement>\"\n"
+      "usage: tarn db init  (--data DIR | --connect-file FILE | --connect \"<connection string>\") [--demo]\n"
+      "       tarn db query (--data DIR | --connect-file FILE | --connect \"<connection string>\")\n"
+      "                     [--bind VALUE]... \"<statement>\"\n"
       "       tarn db passwd ...\n"
       "A statement is written in T-SQL with ? for each --bind value, in order.\n",
       stderr);
@@ -52,6 +54,9 @@ bool ParseOptions(const Args& args, size_t first, Options* o) {
       if (!value(&o->data_dir)) return false;
     } else if (a == "--connect") {
       if (!value(&o->connect)) return false;
+    } else if (a == "--connect-file") {
+      std::string file;
+      if (!value(&file) || !ReadSecretFile(file, &o->connect)) return false;
     } else if (a == "--bind") {
       std::string v;
       if (!value(&v)) return false;
@@ -90,12 +95,15 @@ bool MakeDirectories(const std::string& path) {
     pos = path.find('/', pos + 1);
     partial = path.substr(0, pos);
     if (partial.empty()) continue;
-    if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
   return true;
 }
 
 int Init(const Options& o) {
+  // Everything init writes holds keys, hashes or the data itself: readable
+  // by its owner only, the database files and their journals included.
+  umask(077);
   DbTarget target;
   target.demo = o.demo;
   if (!o.data_dir.empty()) {

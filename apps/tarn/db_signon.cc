@@ -11,7 +11,9 @@
 
 #include "db/connection.h"
 #include "db_init.h"
+#include "secrets.h"
 #include "suite/login_service/password.h"
+#include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
 
@@ -53,13 +55,15 @@ int InitSignOnMaterial(const DbTarget& target) {
   std::error_code ec;
   const fs::path dir = fs::absolute(target.data_dir.empty() ? fs::path(".") : fs::path(target.data_dir), ec);
   const std::string key_file = (dir / "token.key").string();
+  const std::string service_key_file = (dir / "service.key").string();
   const std::string registry_file = (dir / "registry.reg").string();
   const std::string system_database = SystemDatabase(
       target.data_dir.empty() ? target.connection_string.substr(0, target.connection_string.rfind(";Initial Catalog="))
                               : "Provider=SQLite;Data Source=" + dir.string());
 
-  if (!fs::exists(key_file)) {
-    Status s = suite::CreateTokenKey(key_file);
+  for (const std::string& file : {key_file, service_key_file}) {
+    if (fs::exists(file)) continue;
+    Status s = suite::CreateKeyFile(file);
     if (!s.ok()) {
       std::fprintf(stderr, "tarn db init: %s\n", s.message().c_str());
       return 1;
@@ -69,13 +73,17 @@ int InitSignOnMaterial(const DbTarget& target) {
   reg << "Windows Registry Editor Version 5.00\n\n"
       << "[HKEY_LOCAL_MACHINE\\" << suite::kSettingsKey.substr(0, suite::kSettingsKey.size() - 1) << "]\n"
       << "\"SystemDatabase\"=" << RegQuote(system_database) << "\n"
-      << "\"TokenKeyFile\"=" << RegQuote(key_file) << "\n";
+      << "\"TokenKeyFile\"=" << RegQuote(key_file) << "\n"
+      << "\"ServiceKeyFile\"=" << RegQuote(service_key_file) << "\n";
   reg.close();
+  // The file names the database with its password: an older one of the
+  // name keeps its mode through the rewrite.
+  fs::permissions(registry_file, fs::perms::owner_read | fs::perms::owner_write, ec);
   if (!reg) {
     std::fprintf(stderr, "tarn db init: cannot write %s\n", registry_file.c_str());
     return 1;
   }
-  std::printf("wrote %s and %s\n", registry_file.c_str(), key_file.c_str());
+  std::printf("wrote %s, %s and %s\n", registry_file.c_str(), key_file.c_str(), service_key_file.c_str());
 
   if (target.demo) {
     auto conn = db::Connection::Create();
@@ -98,10 +106,16 @@ int InitSignOnMaterial(const DbTarget& target) {
 int RunDbPasswd(const Args& args) {
   std::string data, connect, user;
   for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--password-stdin") continue;  // the password is read from standard input anyway
     if (args[i] == "--data" && i + 1 < args.size()) {
       data = args[++i];
     } else if (args[i] == "--connect" && i + 1 < args.size()) {
       connect = args[++i];
+    } else if (args[i] == "--connect-file" && i + 1 < args.size()) {
+      if (!ReadSecretFile(args[++i], &connect)) {
+        std::fprintf(stderr, "tarn db passwd: cannot read the connection string in %s\n", args[i].c_str());
+        return 2;
+      }
     } else if (user.empty() && !args[i].empty() && args[i][0] != '-') {
       user = args[i];
     } else {
@@ -110,15 +124,13 @@ int RunDbPasswd(const Args& args) {
     }
   }
   if (user.empty() || data.empty() == connect.empty()) {
-    std::fputs("usage: tarn db passwd (--data DIR | --connect \"<connection string>\") USER  (password on stdin)\n",
+    std::fputs("usage: tarn db passwd (--data DIR | --connect-file FILE | --connect \"<connection string>\") USER\n"
+               "The password is asked for, or read from standard input (--password-stdin).\n",
                stderr);
     return 2;
   }
-  if (isatty(STDIN_FILENO)) std::fprintf(stderr, "new password for %s: ", user.c_str());
   std::string password;
-  std::getline(std::cin, password);
-  if (!password.empty() && password.back() == '\r') password.pop_back();
-  if (password.empty()) {
+  if (!ReadPassword("new password for " + user + ": ", &password) || password.empty()) {
     std::fputs("tarn db passwd: an empty password is not accepted\n", stderr);
     return 1;
   }

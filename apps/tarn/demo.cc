@@ -179,9 +179,11 @@ int RunDemo(const Args& args) {
   ShowWhoItIs(pc01);
 
   Section("Station PC02: a launcher hands the general ledger a token for BOB");
-  const std::string token = Capture("TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
-                                    " token --user BOB --password bob --sub GL --acc 001 --year 2024 --date 2024-06-30");
-  std::printf("$ tarn token --user BOB --password bob --sub GL --acc 001 --year 2024 --date 2024-06-30\n  %s...\n",
+  const std::string token =
+      Capture("echo bob | TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
+              " token --user BOB --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30");
+  std::printf("$ echo bob | tarn token --user BOB --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30\n"
+              "  %s...\n",
               token.substr(0, 40).c_str());
   Station pc02("PC02", tarn, registry);
   if (!pc02.ok()) return 1;

@@ -1,15 +1,22 @@
 // tarn service: the management service daemon.
 //
-//   tarn service --connect "<system database connection string>"
+//   tarn service [--connect-file FILE | --connect "<connection string>"] [--key-file FILE]
 //                [--listen ADDR:PORT] [--lease-seconds N] [--max-clients N]
 //                [--seats SUB=N ...] [--idle-timeout S]
+//
+// The system database and the service key default to SystemDatabase and
+// ServiceKeyFile of the registry file, so that no password need show in
+// the process list.
 #include <charconv>
 #include <cstdio>
 #include <string>
 
 #include "commands.h"
 #include "suite/mgmt/daemon.h"
+#include "secrets.h"
+#include "suite/key_file.h"
 #include "suite/service_config.h"
+#include "suite/settings.h"
 
 namespace tarn::app {
 namespace {
@@ -17,11 +24,12 @@ namespace {
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "tarn service: %s\n", problem.c_str());
   std::fputs(
-      "usage: tarn service --connect \"<system database connection string>\"\n"
+      "usage: tarn service [--connect-file FILE | --connect \"<connection string>\"] [--key-file FILE]\n"
       "                    [--listen ADDR:PORT] [--lease-seconds N] [--max-clients N]\n"
       "                    [--seats SUB=N ...] [--idle-timeout S]\n"
-      "Listens on 127.0.0.1:9801 unless told otherwise; port 0 takes a free one.\n"
-      "Stops on SIGTERM or SIGINT.\n",
+      "The system database and the service key come from the registry file (SystemDatabase,\n"
+      "ServiceKeyFile) unless given. Listens on 127.0.0.1:9801 unless told otherwise; port 0\n"
+      "takes a free one. Stops on SIGTERM or SIGINT.\n",
       stderr);
   return 2;
 }
@@ -40,6 +48,7 @@ bool IsLoopback(const std::string& host) { return host == "127.0.0.1" || host.rf
 
 int RunService(const Args& args) {
   suite::DaemonOptions o;
+  std::string key_file;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool has_value = i + 1 < args.size();
@@ -60,6 +69,10 @@ int RunService(const Args& args) {
       o.port = port;
     } else if (a == "--connect" && has_value) {
       o.connect = args[++i];
+    } else if (a == "--connect-file" && has_value) {
+      if (!ReadSecretFile(args[++i], &o.connect)) return Usage("cannot read the connection string in " + args[i]);
+    } else if (a == "--key-file" && has_value) {
+      key_file = args[++i];
     } else if (a == "--lease-seconds" && has_value) {
       if (!Number(args[++i], 1, 7LL * 86400, &n)) return Usage("--lease-seconds takes 1 to 604800");
       o.lease_seconds = n;
@@ -78,7 +91,13 @@ int RunService(const Args& args) {
       return Usage("unknown or incomplete option " + a);
     }
   }
-  if (o.connect.empty()) return Usage("--connect is required: the leases release rows of the system database");
+  if (o.connect.empty()) o.connect = suite::Setting("SystemDatabase");
+  if (o.connect.empty()) {
+    return Usage("no system database: name it in the registry file (tarn db init) or with --connect-file");
+  }
+  if (key_file.empty()) key_file = suite::Setting("ServiceKeyFile");
+  if (key_file.empty()) return Usage("no service key: name it in the registry file (tarn db init) or with --key-file");
+  if (Status s = suite::LoadKeyFile(key_file, &o.service_key); !s.ok()) return Usage(s.message());
   if (!IsLoopback(o.listen_host)) {
     std::fprintf(stderr, "tarn service: warning: listening on %s, reachable from other machines\n",
                  o.listen_host.c_str());

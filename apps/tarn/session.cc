@@ -70,9 +70,9 @@ class LineReader {
 }  // namespace
 
 void ReportRegistryWarnings() {
-  const RegistryStore& registry = Env::Current().Registry();
-  for (const auto& w : registry.warnings()) {
-    std::fprintf(stderr, "tarn: registry %s: line %d skipped: %s\n", registry.source().c_str(), w.line,
+  const std::shared_ptr<const RegistryStore> registry = Env::Current().Registry();
+  for (const auto& w : registry->warnings()) {
+    std::fprintf(stderr, "tarn: registry %s: line %d skipped: %s\n", registry->source().c_str(), w.line,
                  w.message.c_str());
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "secrets.h"
 #include "platform/object_registry.h"
 #include "boundary/suite.h"
 #include "tarn/com_error.h"
@@ -11,20 +12,40 @@ namespace tarn::app {
 
 int RunToken(const Args& args) {
   std::string user, password, sub, acc, year, date;
-  for (size_t i = 0; i + 1 < args.size(); i += 2) {
+  bool bad = false, password_stdin = false;
+  for (size_t i = 0; i < args.size(); ++i) {
     const std::string& flag = args[i];
-    const std::string& value = args[i + 1];
+    if (flag == "--password-stdin") {
+      password_stdin = true;
+      continue;
+    }
+    if (flag == "--password") {
+      std::fputs("tarn token: a password is not taken on the command line, where others can read it; "
+                 "use --password-stdin or answer the prompt\n",
+                 stderr);
+      return 2;
+    }
+    if (i + 1 >= args.size()) {
+      bad = true;
+      break;
+    }
+    const std::string& value = args[++i];
     if (flag == "--user") user = value;
-    else if (flag == "--password") password = value;
     else if (flag == "--sub") sub = value;
     else if (flag == "--acc") acc = value;
     else if (flag == "--year") year = value;
     else if (flag == "--date") date = value;
-    else user.clear(), i = args.size();
+    else bad = true;
   }
-  if (args.size() % 2 != 0 || user.empty() || sub.empty()) {
-    std::fputs("usage: tarn token --user U --password P --sub GL [--acc 001 --year 2024] [--date YYYY-MM-DD]\n",
+  if (bad || user.empty() || sub.empty()) {
+    std::fputs("usage: tarn token --user U --sub GL [--acc 001 --year 2024] [--date YYYY-MM-DD] [--password-stdin]\n"
+               "The password is asked for, or read from standard input.\n",
                stderr);
+    return 2;
+  }
+  (void)password_stdin;  // the prompt reads standard input when it is no terminal
+  if (!ReadPassword("password for " + user + ": ", &password)) {
+    std::fputs("tarn token: no password on standard input\n", stderr);
     return 2;
   }
   try {
@@ -36,6 +57,9 @@ int RunToken(const Args& args) {
       return 1;
     }
     std::printf("%s\n", ui->UserToken().c_str());
+    // The token outlives this sign-on: the launcher's own task ends here.
+    ui->SubLogout(sub);
+    ui->ShutDown();
     return 0;
   } catch (const ComError& e) {
     std::fprintf(stderr, "tarn token: %s\n", e.description().c_str());

@@ -14,7 +14,7 @@ std::string VersionKey(std::string_view root, Edition edition) {
 }
 
 std::string GetRegValue(std::string_view key, std::string_view value_name) {
-  std::optional<std::string> value = Env::Current().Registry().GetString(key, value_name);
+  std::optional<std::string> value = Env::Current().Registry()->GetString(key, value_name);
   if (!value || value->size() + 1 > kRegValueBytes) return std::string();
   std::string_view text = TrimBlanks(*value);
   return std::string(text.substr(0, text.find('\0')));

@@ -1,6 +1,7 @@
 #include "platform/env.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,8 +82,15 @@ class SystemEnv final : public Env {
     return Status::OK();
   }
 
-  const RegistryStore& Registry() override {
-    std::call_once(registry_once_, [this] { registry_ = RegistryStore::LoadFile(RegistryFilePath()); });
+  std::shared_ptr<const RegistryStore> Registry() override {
+    const std::string path = RegistryFilePath();
+    const FileStamp stamp = StampOf(path);
+    std::lock_guard lock(registry_mu_);
+    if (!registry_ || stamp != registry_stamp_ || path != registry_path_) {
+      registry_ = std::make_shared<const RegistryStore>(RegistryStore::LoadFile(path));
+      registry_stamp_ = stamp;
+      registry_path_ = path;
+    }
     return registry_;
   }
 
@@ -95,8 +103,27 @@ class SystemEnv final : public Env {
  private:
   std::mutex rng_mu_;
   std::mt19937_64 rng_{std::random_device{}()};
-  std::once_flag registry_once_;
-  RegistryStore registry_;
+  // What tells a changed file: a rewrite moves the time or the size, a
+  // replacement the inode.
+  struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t mtime_ns = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+  };
+  static FileStamp StampOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return FileStamp();
+    return FileStamp{true, st.st_dev, st.st_ino, st.st_size,
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  }
+
+  std::mutex registry_mu_;
+  std::shared_ptr<const RegistryStore> registry_;
+  FileStamp registry_stamp_;
+  std::string registry_path_;
 };
 
 std::atomic<Env*> current_env{nullptr};

@@ -43,13 +43,15 @@ class Env {
   virtual void Reseed() = 0;
   // Starts a program without waiting for it.
   virtual Status StartProgram(const std::string& path, const std::vector<std::string>& args) = 0;
-  // HKEY_LOCAL_MACHINE.
-  virtual const RegistryStore& Registry() = 0;
+  // HKEY_LOCAL_MACHINE as it is now: a snapshot that stays valid while the
+  // caller holds it.
+  virtual std::shared_ptr<const RegistryStore> Registry() = 0;
   virtual std::optional<std::string> GetEnvVar(const std::string& name) = 0;
 };
 
-// The real operating system. The registry is loaded once from TARN_REGISTRY,
-// else /etc/tarn/registry.reg.
+// The real operating system. The registry is read from TARN_REGISTRY, else
+// /etc/tarn/registry.reg, and read again whenever the file has changed, so
+// that every value is read "each time it is asked for".
 std::unique_ptr<Env> NewSystemEnv();
 
 // Installs `env` as Env::Current() for its lifetime (tests).

@@ -26,7 +26,7 @@ class OffsetEnv final : public Env {
   Status StartProgram(const std::string& path, const std::vector<std::string>& args) override {
     return base_.StartProgram(path, args);
   }
-  const RegistryStore& Registry() override { return base_.Registry(); }
+  std::shared_ptr<const RegistryStore> Registry() override { return base_.Registry(); }
   std::optional<std::string> GetEnvVar(const std::string& name) override { return base_.GetEnvVar(name); }
 
  private:

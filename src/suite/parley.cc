@@ -52,7 +52,7 @@ class SystemParley final : public Parley {
       return kRpcBadCall;
     }
     const ServiceConfig config = ReadServiceConfig();
-    const std::string frame = RequestFrame(CallerHandshake(), request);
+    const std::string frame = RequestFrame(CallerHandshake(), request, config.service_key);
     const std::string_view host = TrimBlanks(raw_host);
     std::string target = std::string(host);
     if (IsThisMachine(host)) {

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <optional>
 
+#include "suite/key_file.h"
 #include "suite/settings.h"
 
 namespace tarn::suite {
@@ -36,6 +37,9 @@ ServiceConfig ReadServiceConfig() {
   }
   std::string ignored;
   if (!ParseSeatLimits(Value("Seats"), &c.seats, &ignored)) c.seats.clear();
+  if (const std::string key_file = Value("ServiceKeyFile"); !key_file.empty()) {
+    if (!LoadKeyFile(key_file, &c.service_key).ok()) c.service_key.clear();
+  }
   return c;
 }
 

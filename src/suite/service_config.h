@@ -27,6 +27,8 @@ struct ServiceConfig {
   int64_t lease_seconds = kDefaultLeaseSeconds;
   int rpc_timeout_seconds = kDefaultRpcTimeoutSeconds;
   SeatLimits seats;
+  // The bytes of the key named by ServiceKeyFile; empty without one.
+  std::string service_key;
 };
 
 // Unreadable numbers keep their defaults; the timeout is kept within 1..60

@@ -8,10 +8,10 @@
 namespace tarn::suite {
 
 std::string Setting(std::string_view name, std::string_view fallback) {
-  const RegistryStore& registry = Env::Current().Registry();
+  const std::shared_ptr<const RegistryStore> registry = Env::Current().Registry();
   for (bool is_64bit : {true, false}) {
     const std::string key = RegistryRoot(is_64bit) + "Tarn\\";
-    if (auto value = registry.GetString(key, name); value && !value->empty()) return *value;
+    if (auto value = registry->GetString(key, name); value && !value->empty()) return *value;
   }
   return std::string(fallback);
 }

@@ -9,6 +9,7 @@
 #include "suite/sysdb/demo_data.h"
 #include "suite/sysdb/schema.h"
 #include "suite/login_service/password.h"
+#include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
 
@@ -40,7 +41,7 @@ DemoDatabase Create() {
                             .Bind(user));
     }
   }
-  if (s.ok()) s = suite::CreateTokenKey(db.key_file);
+  if (s.ok()) s = suite::CreateKeyFile(db.key_file);
   if (!s.ok()) {
     ADD_FAILURE() << "demo database: " << s.message();
   }

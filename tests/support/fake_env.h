@@ -36,7 +36,9 @@ class FakeEnv : public Env {
     started.push_back(path);
     return Status::OK();
   }
-  const RegistryStore& Registry() override { return registry; }
+  std::shared_ptr<const RegistryStore> Registry() override {
+    return {std::shared_ptr<void>(), &registry};  // not owned: the test changes it in place
+  }
   std::optional<std::string> GetEnvVar(const std::string& name) override {
     auto it = vars.find(name);
     if (it == vars.end()) return std::nullopt;

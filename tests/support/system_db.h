@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "db/connection.h"
+#include "suite/key_file.h"
 #include "suite/sysdb/schema.h"
 
 namespace tarn::testing {
@@ -26,6 +27,7 @@ class SystemDb {
     init->Close();
     conn_ = db::Connection::Create();
     ok_ = ok_ && conn_->Open(connection_string(), "", "").ok();
+    ok_ = ok_ && suite::CreateKeyFile(key_file()).ok() && suite::LoadKeyFile(key_file(), &key_).ok();
   }
   ~SystemDb() {
     conn_->Close();
@@ -38,6 +40,9 @@ class SystemDb {
   const std::string& dir() const { return dir_; }
   std::string connection_string() const { return "Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem"; }
   const db::ConnectionPtr& conn() const { return conn_; }
+  // The installation's service key, beside the database.
+  std::string key_file() const { return dir_ + "/service.key"; }
+  const std::string& key() const { return key_; }
 
   // The rows of a running login: its login task ("reg", log id = task id)
   // and one function task, each with an open usage-log entry.
@@ -76,6 +81,7 @@ class SystemDb {
   std::string dir_;
   bool ok_ = false;
   db::ConnectionPtr conn_;
+  std::string key_;
 };
 
 }  // namespace tarn::testing

@@ -19,6 +19,7 @@
 #include "suite/lingua/language.h"
 #include "suite/login_service/password.h"
 #include "suite/mgmt/admit.h"
+#include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "suite/settings.h"
 #include "tarn/com_error.h"
@@ -337,7 +338,7 @@ std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id
 
 std::string LoginService::IssueToken(const Members& user_data) {
   std::string key;
-  if (!LoadTokenKey(Setting("TokenKeyFile"), &key).ok()) {
+  if (!LoadKeyFile(Setting("TokenKeyFile"), &key).ok()) {
     throw ComError(errnum::kInvalidCall, "No token key: run `tarn db init` or set TokenKeyFile below " +
                                              std::string(kSettingsKey));
   }
@@ -421,7 +422,7 @@ std::string LoginService::GetTaskID(const std::string&) { return session_ ? task
 
 std::shared_ptr<UserData> LoginService::GetLoginInfo_2(const std::string& token) {
   std::string key, payload;
-  if (!LoadTokenKey(Setting("TokenKeyFile"), &key).ok() || !OpenToken(key, token, &payload)) {
+  if (!LoadKeyFile(Setting("TokenKeyFile"), &key).ok() || !OpenToken(key, token, &payload)) {
     Refuse("Tarn.AA.LoginService.BadToken");
     return nullptr;
   }
@@ -496,19 +497,26 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
   return list.empty() ? "1=2" : "cAuth_Id IN (" + list + ")";
 }
 
+// The end of this interface's own sign-on: its login task's row and log
+// entry go (the login object's release does the same for its task; twice
+// is harmless), then the service hears of it. A launcher that only hands
+// out a token therefore leaves nothing behind that holds functions.
 void LoginService::SubLogout(const std::string& sub_id) {
   if (!session_ || task_id_.empty()) return;
+  const Members& d = *session_;
   try {
-    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
-    std::string reply;
-    const Members& d = *session_;
-    // Not read: the log-out is a notification.
-    (void)parley->RPCCall(d.at("RightServer").ToString(),
-                          LogoutLine(d.at("WorkStationSerial").ToString(),
-                                     MapSubIdForEdition(AsciiUpper(sub_id), d.at("IsCompanyVer").ToBool()), task_id_),
-                          reply);
+    db::ConnectionPtr conn = SystemDatabase();
+    // Each statement on its own: a failure of one must not keep the other.
+    (void)conn->Execute(
+        db::Statement("DELETE FROM UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'").Bind(task_id_));
+    (void)conn->Execute(db::Statement("UPDATE UA_log with(rowlock) SET Success=1,dOutTime=GETDATE() WHERE iLogId=? "
+                                      "AND cAuth_Id='reg' AND dOutTime IS NULL")
+                            .BindNumber(task_id_));
   } catch (const ComError&) {
+    // No database: the service's lease releases the rows.
   }
+  WithdrawTask(d.at("RightServer").ToString(), d.at("WorkStationSerial").ToString(),
+               MapSubIdForEdition(AsciiUpper(sub_id), d.at("IsCompanyVer").ToBool()), task_id_);
 }
 
 void LoginService::ShutDown() {

@@ -13,12 +13,7 @@
 
 namespace tarn::suite {
 
-inline constexpr size_t kTokenKeyBytes = 32;
-
-// Writes a new random key (hex, owner-only file).
-Status CreateTokenKey(const std::string& path);
-Status LoadTokenKey(const std::string& path, std::string* key);
-
+// The key comes from a key file (suite/key_file.h).
 // "t1." followed by the sealed payload in URL-safe base64.
 std::string SealToken(const std::string& key, std::string_view payload);
 // False for anything that is not a token sealed with `key`.

@@ -1,6 +1,10 @@
 #include "suite/mgmt/daemon.h"
 
+#include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -13,6 +17,8 @@
 #include "platform/env.h"
 #include "suite/mgmt/serve_line.h"
 #include "suite/mgmt/service_logic.h"
+#include "suite/key_file.h"
+#include "suite/mgmt/durable_task_store.h"
 #include "suite/mgmt/task_store.h"
 #include "suite/wire.h"
 
@@ -21,8 +27,10 @@ namespace {
 
 using asio::ip::tcp;
 
+// Wall-clock milliseconds: the leases are kept in the database and outlive
+// the process, as the embedded service's do.
 int64_t NowMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
 
@@ -71,8 +79,8 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string pending_;
   std::string out_;
   bool discarding_ = false;  // inside an over-long line
-  // Moved by every read; the idle timer looks at it when it fires rather
-  // than being re-armed per request.
+  // Moved by every complete line; the idle timer looks at it when it fires
+  // rather than being re-armed per request.
   std::chrono::steady_clock::time_point last_activity_;
 };
 
@@ -84,7 +92,6 @@ class Server {
         log_(log),
         acceptor_(io),
         accept_retry_(io),
-        sweep_(io),
         signals_(io, SIGINT, SIGTERM) {}
 
   bool Listen(std::string* error) {
@@ -110,7 +117,6 @@ class Server {
 
   void Start() {
     Accept();
-    ScheduleSweep();
     signals_.async_wait([this](const asio::error_code& ec, int signo) {
       if (ec) return;
       log_(std::string("stopping on ") + (signo == SIGTERM ? "SIGTERM" : "SIGINT"));
@@ -148,23 +154,11 @@ class Server {
     });
   }
 
-  void ScheduleSweep() {
-    // A few checks per lease: a task goes at most a quarter lease late.
-    const int64_t period = std::clamp<int64_t>(logic_.options().lease_ms / 4, 100, 5000);
-    sweep_.expires_after(std::chrono::milliseconds(period));
-    sweep_.async_wait([this](const asio::error_code& ec) {
-      if (ec) return;
-      logic_.Sweep(NowMillis());
-      ScheduleSweep();
-    });
-  }
-
   // Ends every handler, so that run() returns.
   void Stop() {
     asio::error_code ignored;
     acceptor_.close(ignored);
     accept_retry_.cancel();
-    sweep_.cancel();
     signals_.cancel(ignored);
     std::vector<Session*> open(sessions_.begin(), sessions_.end());
     for (Session* s : open) s->Close();
@@ -175,7 +169,6 @@ class Server {
   const Log& log_;
   tcp::acceptor acceptor_;
   asio::steady_timer accept_retry_;
-  asio::steady_timer sweep_;
   asio::signal_set signals_;
   std::unordered_set<Session*> sessions_;
 };
@@ -236,7 +229,6 @@ void Session::OnRead(const asio::error_code& ec, size_t n) {
     Close();
     return;
   }
-  last_activity_ = std::chrono::steady_clock::now();
   Consume(in_.data(), n);
   if (out_.empty()) {
     Read();
@@ -284,30 +276,95 @@ void Session::Consume(const char* data, size_t n) {
 }
 
 void Session::Answer(std::string_view line) {
+  // Only complete lines count as activity: a client that trickles bytes
+  // without ever ending a line is closed at the idle timeout.
+  last_activity_ = std::chrono::steady_clock::now();
   out_ += suite::ServeLine(server_.logic(), line, NowMillis());
   out_.push_back('\n');
 }
+
+// The thread that does the database work: writes the tasks behind, and
+// checks the leases (releasing rows before forgetting a task) a few times
+// per lease, retrying what a busy database refused at the next round.
+class Keeper {
+ public:
+  Keeper(DurableTaskStore& store, ServiceLogic& logic, db::Connection& conn, const Log& log)
+      : store_(store), logic_(logic), conn_(conn), log_(log) {}
+
+  void Start() {
+    thread_ = std::thread([this] { Run(); });
+  }
+
+  // Ends the thread after a last write of what changed.
+  void Stop() {
+    {
+      std::lock_guard lock(mu_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    Status s = store_.Flush(conn_);
+    if (!s.ok()) log_("could not write the task table before stopping: " + s.message());
+  }
+
+ private:
+  void Run() {
+    // A task goes at most a quarter lease late.
+    const auto period = std::chrono::milliseconds(std::clamp<int64_t>(logic_.options().lease_ms / 4, 100, 5000));
+    std::unique_lock lock(mu_);
+    while (!stop_) {
+      wake_.wait_for(lock, period, [this] { return stop_; });
+      lock.unlock();
+      Round();
+      lock.lock();
+    }
+  }
+
+  void Round() {
+    Status s = store_.Flush(conn_);
+    if (!s.ok()) log_("could not write the task table (tried again shortly): " + s.message());
+    logic_.Sweep(NowMillis());
+    s = store_.Flush(conn_);  // what the sweep forgot
+    if (!s.ok()) log_("could not write the task table (tried again shortly): " + s.message());
+  }
+
+  DurableTaskStore& store_;
+  ServiceLogic& logic_;
+  db::Connection& conn_;
+  const Log& log_;
+  std::mutex mu_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
 
 }  // namespace
 
 int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* log_file) {
   const Log log(log_file);
+  if (options.service_key.size() != kKeyBytes) {
+    log("no service key: requests could not be authenticated (tarn db init writes one)");
+    return 1;
+  }
   auto conn = db::Connection::Create();
   Status s = conn->Open(options.connect, "", "");
   if (s.ok() && conn->CurrentCatalog().empty()) s = conn->Execute(db::Statement("USE ValeSystem"));
   db::ResultSet probe;
   if (s.ok()) s = conn->Query(db::Statement("SELECT COUNT(*) FROM UA_task"), &probe);
+  std::unique_ptr<DurableTaskStore> store;
+  if (s.ok()) s = DurableTaskStore::Open(*conn, &store);
   if (!s.ok()) {
     log("cannot use the system database: " + s.message());
     return 1;
   }
 
-  std::unique_ptr<suite::TaskStore> store = suite::NewMemoryTaskStore();
-  suite::ServiceOptions service_options;
+  ServiceOptions service_options;
   service_options.lease_ms = options.lease_seconds * 1000;
   service_options.seats = options.seats;
   service_options.host_identity = Env::Current().ComputerName() + ",tarn service";
-  suite::ServiceLogic logic(service_options, *store, conn.get(), log);
+  service_options.service_key = options.service_key;
+  ServiceLogic logic(service_options, *store, conn.get(), log);
+  Keeper keeper(*store, logic, *conn, log);
 
   asio::io_context io(1);
   Server server(io, options, logic, log);
@@ -316,6 +373,7 @@ int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* lo
     log(error);
     return 1;
   }
+  keeper.Start();
   server.Start();
   const std::string where = options.listen_host + ":" + std::to_string(server.port());
   std::fprintf(out, "listening on %s\n", where.c_str());
@@ -323,6 +381,7 @@ int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* lo
   log("listening on " + where + " (lease " + std::to_string(options.lease_seconds) + " s, at most " +
       std::to_string(options.max_clients) + " clients)");
   io.run();
+  keeper.Stop();
   conn->Close();
   log("stopped");
   return 0;

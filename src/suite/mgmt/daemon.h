@@ -1,7 +1,8 @@
 // The management service daemon behind `tarn service`: one thread, asio,
-// the shared service logic over an in-memory table (a restart forgets
-// every task; clients are admitted again with "relogin"), leases checked
-// on a timer against the system database.
+// answers every request from memory; a second thread writes the tasks into
+// the system database behind it and checks the leases there, so that a
+// restart forgets no task and a busy database never holds up an answer.
+// Every request must carry the MAC of the installation's service key.
 #ifndef TARN_SUITE_MGMT_DAEMON_H_
 #define TARN_SUITE_MGMT_DAEMON_H_
 
@@ -16,7 +17,8 @@ namespace tarn::suite {
 struct DaemonOptions {
   std::string listen_host = "127.0.0.1";
   uint16_t port = kDefaultServicePort;  // 0: any free port
-  std::string connect;                         // system database connection string
+  std::string connect;                   // system database connection string
+  std::string service_key;               // the key's bytes (suite/key_file.h)
   int64_t lease_seconds = kDefaultLeaseSeconds;
   size_t max_clients = 256;
   SeatLimits seats;

@@ -73,6 +73,7 @@ Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line
   options.lease_ms = config.lease_seconds * 1000;
   options.seats = config.seats;
   options.host_identity = Env::Current().ComputerName();
+  options.service_key = config.service_key;
   ServiceLogic logic(options, *current.store, current.conn.get(), Log);
   const int64_t now = WallMillis();
   logic.Sweep(now);

@@ -1,5 +1,6 @@
-// The daemon's table: a hash map by identity and task, and a count of the
-// active tasks per subsystem for the seat limits. One thread uses it.
+// Tasks in memory: a hash map by identity and task, and a count of the
+// active tasks per subsystem for the seat limits. The daemon answers from
+// it; every change is told to the observer that writes the table behind.
 #include <algorithm>
 #include <tuple>
 #include <unordered_map>
@@ -11,12 +12,17 @@ namespace {
 
 class MemoryTaskStore final : public TaskStore {
  public:
+  explicit MemoryTaskStore(TaskChange on_change) : on_change_(std::move(on_change)) {}
+
   Status Confirm(const std::string& identity, const std::string& task, int64_t now_ms, bool* known) override {
     key_.assign(identity).push_back('\0');
     key_.append(task);
     auto it = tasks_.find(key_);
     *known = it != tasks_.end() && it->second.active;
-    if (*known) it->second.confirmed_ms = now_ms;
+    if (*known) {
+      it->second.confirmed_ms = now_ms;
+      Changed(it->second);
+    }
     return Status::OK();
   }
 
@@ -31,6 +37,7 @@ class MemoryTaskStore final : public TaskStore {
     }
     it->second.active = true;
     ++used;
+    Changed(it->second);
     return Status::OK();
   }
 
@@ -61,6 +68,7 @@ class MemoryTaskStore final : public TaskStore {
     for (auto& [key, e] : tasks_) {
       if (e.active && e.identity == identity && e.sub == sub) {
         e.confirmed_ms = now_ms;
+        Changed(e);
         ++*confirmed;
       }
     }
@@ -78,16 +86,32 @@ class MemoryTaskStore final : public TaskStore {
     return Status::OK();
   }
 
-  Status TakeExpired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
-    out->clear();
-    for (auto it = tasks_.begin(); it != tasks_.end();) {
-      if (it->second.confirmed_ms < cutoff_ms) {
-        if (it->second.active) --active_by_sub_[it->second.sub];
-        out->push_back(std::move(it->second));
-        it = tasks_.erase(it);
-      } else {
-        ++it;
+  Status Owner(const std::string& task, std::string* identity) override {
+    identity->clear();
+    for (const auto& [key, e] : tasks_) {
+      if (e.task == task) {
+        *identity = e.identity;
+        break;
       }
+    }
+    return Status::OK();
+  }
+
+  Status Expired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
+    out->clear();
+    for (const auto& [key, e] : tasks_) {
+      if (e.confirmed_ms < cutoff_ms) out->push_back(e);
+    }
+    return Status::OK();
+  }
+
+  Status Forget(const TaskEntry& entry, int64_t cutoff_ms, bool* forgotten) override {
+    auto it = tasks_.find(Key(entry.identity, entry.task));
+    *forgotten = it != tasks_.end() && it->second.confirmed_ms < cutoff_ms;
+    if (*forgotten) {
+      if (it->second.active) --active_by_sub_[it->second.sub];
+      tasks_.erase(it);
+      if (on_change_) on_change_(entry.identity, entry.task, std::nullopt);
     }
     return Status::OK();
   }
@@ -103,8 +127,14 @@ class MemoryTaskStore final : public TaskStore {
   void Deactivate(TaskEntry& e) {
     e.active = false;
     --active_by_sub_[e.sub];
+    Changed(e);
   }
 
+  void Changed(const TaskEntry& e) {
+    if (on_change_) on_change_(e.identity, e.task, e);
+  }
+
+  TaskChange on_change_;
   std::unordered_map<std::string, TaskEntry> tasks_;
   std::unordered_map<std::string, int> active_by_sub_;
   std::string key_;  // reused by the hot path of heartbeats
@@ -112,6 +142,8 @@ class MemoryTaskStore final : public TaskStore {
 
 }  // namespace
 
-std::unique_ptr<TaskStore> NewMemoryTaskStore() { return std::make_unique<MemoryTaskStore>(); }
+std::unique_ptr<TaskStore> NewMemoryTaskStore(TaskChange on_change) {
+  return std::make_unique<MemoryTaskStore>(std::move(on_change));
+}
 
 }  // namespace tarn::suite

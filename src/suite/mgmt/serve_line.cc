@@ -8,7 +8,11 @@ namespace tarn::suite {
 std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms) {
   RequestFrameParts frame;
   std::string reason;
-  if (!ParseRequestFrame(line, &frame, &reason)) return "-" + reason;
+  bool forged = false;
+  if (!ParseRequestFrame(line, logic.options().service_key, &frame, &reason, &forged)) {
+    if (forged) logic.LogForgery();
+    return "-" + reason;
+  }
   ServiceRequest request;
   if (!ParseServiceRequest(frame.request, &request, &reason)) return "-" + reason;
   ServiceReply reply;

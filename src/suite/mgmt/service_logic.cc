@@ -71,7 +71,17 @@ Status ServiceLogic::Connect(const ServiceRequest& r, int64_t now_ms, ServiceRep
     return s;
   }
   if (!r.admit()) {
-    reply->text = "unknown task";
+    // Not "pass": the heartbeat reports a lost service; the client's next
+    // admission registers its task again.
+    reply->text = "relogin: unknown task";
+    return s;
+  }
+  std::string owner;
+  s = store_.Owner(r.task, &owner);
+  if (!s.ok()) return s;
+  if (!owner.empty() && owner != r.identity) {
+    reply->text = "refused: the task belongs to another client";
+    if (log_) log_("refused task " + r.task + " to " + r.identity + ": it belongs to " + owner);
     return s;
   }
   auto seat = options_.seats.find(r.sub);
@@ -89,32 +99,49 @@ Status ServiceLogic::Connect(const ServiceRequest& r, int64_t now_ms, ServiceRep
   return s;
 }
 
-int ServiceLogic::Sweep(int64_t now_ms) {
-  std::vector<TaskEntry> expired;
-  Status s = store_.TakeExpired(now_ms - options_.lease_ms, &expired);
-  if (!s.ok() && log_) log_("lease check failed: " + s.message());
-  for (const TaskEntry& e : expired) Release(e);
-  return static_cast<int>(expired.size());
+void ServiceLogic::LogForgery() const {
+  if (log_) log_("refused a request that is not signed with the service key");
 }
 
-void ServiceLogic::Release(const TaskEntry& e) {
+int ServiceLogic::Sweep(int64_t now_ms) {
+  const int64_t cutoff = now_ms - options_.lease_ms;
+  std::vector<TaskEntry> expired;
+  Status s = store_.Expired(cutoff, &expired);
+  if (!s.ok() && log_) log_("lease check failed: " + s.message());
+  int dropped = 0;
+  for (const TaskEntry& e : expired) {
+    // Its rows go first: a task whose rows stay (a busy database) is kept
+    // and tried again at the next check.
+    if (!Release(e)) break;
+    bool forgotten = false;
+    s = store_.Forget(e, cutoff, &forgotten);
+    if (!s.ok() && log_) log_("lease check could not forget task " + e.task + ": " + s.message());
+    dropped += forgotten ? 1 : 0;
+  }
+  return dropped;
+}
+
+bool ServiceLogic::Release(const TaskEntry& e) {
   const std::string what = "task " + e.task + " of " + e.identity + " (" + e.sub + ")";
   if (!system_db_) {
     if (log_ && e.active) log_("lease expired: dropped " + what);
-    return;
+    return true;
   }
   ReleasedTaskRows rows;
   Status s = ReleaseTaskRows(*system_db_, e.task, &rows);
-  if (!log_) return;
   if (!s.ok()) {
-    log_("lease expired: dropped " + what + ", but its rows could not be released: " + s.message());
-  } else if (rows.task_rows > 0) {
+    if (log_) log_("lease expired: " + what + " is kept, its rows could not be released yet: " + s.message());
+    return false;
+  }
+  if (!log_) return true;
+  if (rows.task_rows > 0) {
     log_("lease expired: released " + what + ": station " + rows.station + ", user " + rows.user + ", functions " +
          Join(rows.functions) + " (" + std::to_string(rows.task_rows) + " task rows, " +
          std::to_string(rows.log_rows) + " log entries closed)");
   } else if (e.active) {
     log_("lease expired: dropped " + what + ", which held no rows");
   }
+  return true;
 }
 
 }  // namespace tarn::suite

@@ -3,9 +3,10 @@
 // identity, seat limits per subsystem, leases, and the notifications.
 //
 // Replies: "pass" for a known task; "relogin" for a task admitted now
-// (never admitted, dropped by its lease, forgotten by a restart), so that
-// the client writes its login task again; "refused: ..." when a seat limit
-// is reached; "unknown task" for a heartbeat of a task it does not know.
+// (never admitted, or dropped by its lease), so that the client writes its
+// login task again; "refused: ..." when a seat limit is reached or the task
+// belongs to another client; "relogin: unknown task" for a heartbeat of a
+// task it does not know (not "pass": the heartbeat reports the loss).
 // No reply but "pass"/"relogin" repeats anything the client sent.
 #ifndef TARN_SUITE_MGMT_SERVICE_LOGIC_H_
 #define TARN_SUITE_MGMT_SERVICE_LOGIC_H_
@@ -28,6 +29,9 @@ struct ServiceOptions {
   int64_t lease_ms = kDefaultLeaseSeconds * 1000;
   SeatLimits seats;           // by upper-cased subsystem; absent: no limit
   std::string host_identity;  // what HostInfo answers
+  // The installation's service key: every request must carry its MAC.
+  // Empty: requests are not checked (the embedded service without a key).
+  std::string service_key;
 };
 
 struct ServiceReply {
@@ -43,15 +47,20 @@ class ServiceLogic {
   // Fails only when the store does.
   Status Handle(const ServiceRequest& request, int64_t now_ms, ServiceReply* reply);
 
-  // Drops the tasks that no confirmation reached for the lease, releasing
-  // their rows; returns how many were dropped.
+  // Drops the tasks that no confirmation reached for the lease, each after
+  // its rows are released; stops at the first task whose rows cannot be
+  // released yet (the next check tries again). Returns how many went.
   int Sweep(int64_t now_ms);
 
   const ServiceOptions& options() const { return options_; }
 
+  // Says in the log that a request without a valid MAC was refused.
+  void LogForgery() const;
+
  private:
   Status Connect(const ServiceRequest& r, int64_t now_ms, ServiceReply* reply);
-  void Release(const TaskEntry& e);
+  // False when the rows could not be released (the task is kept).
+  bool Release(const TaskEntry& e);
 
   ServiceOptions options_;
   TaskStore& store_;

@@ -1,6 +1,7 @@
-// The embedded service's table, in the system database, so that every
-// process of the machine sees the same admitted tasks. Times are wall-clock
-// milliseconds: the processes share no monotonic clock.
+// The table TarnServiceTask of the system database, so that every process
+// of the machine sees the same admitted tasks and a restarted daemon knows
+// them again. Times are wall-clock milliseconds: processes share no
+// monotonic clock, and a lease outlives the process that granted it.
 #include <cmath>
 
 #include "suite/mgmt/task_store.h"
@@ -26,7 +27,8 @@ constexpr char kList[] =
 constexpr char kExpired[] =
     "SELECT cIdentity,cSub_Id,cTaskId,nConfirmed,bActive FROM TarnServiceTask WHERE nConfirmed<?";
 // Deleting with the same condition decides which process got the entry.
-constexpr char kTake[] = "DELETE FROM TarnServiceTask WHERE cIdentity=? AND cTaskId=? AND nConfirmed<?";
+constexpr char kForget[] = "DELETE FROM TarnServiceTask WHERE cIdentity=? AND cTaskId=? AND nConfirmed<?";
+constexpr char kOwner[] = "SELECT top 1 cIdentity FROM TarnServiceTask WHERE cTaskId=?";
 
 std::string CreateSql(db::Flavor f) {
   const char* text = f == db::Flavor::kTsql ? "nvarchar" : "varchar";
@@ -100,17 +102,28 @@ class SqlTaskStore final : public TaskStore {
     return s;
   }
 
-  Status TakeExpired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
+  Status Owner(const std::string& task, std::string* identity) override {
+    db::ResultSet rs;
+    Status s = conn_->Query(db::Statement(kOwner).Bind(task), &rs);
+    *identity = s.ok() && rs.rows() > 0 ? rs.at(0, 0).ToStringOrEmpty() : std::string();
+    return s;
+  }
+
+  Status Expired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
     out->clear();
     db::ResultSet rs;
     Status s = conn_->Query(db::Statement(kExpired).Bind(Ms(cutoff_ms)), &rs);
     for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
-      TaskEntry e{rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(), rs.at(r, 2).ToStringOrEmpty(),
-                  MsOf(rs.at(r, 3)), rs.at(r, 4).ToDouble() != 0};
-      int64_t n = 0;
-      s = conn_->Execute(db::Statement(kTake).Bind(e.identity).Bind(e.task).Bind(Ms(cutoff_ms)), &n);
-      if (s.ok() && n > 0) out->push_back(std::move(e));
+      out->push_back(TaskEntry{rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(),
+                               rs.at(r, 2).ToStringOrEmpty(), MsOf(rs.at(r, 3)), rs.at(r, 4).ToDouble() != 0});
     }
+    return s;
+  }
+
+  Status Forget(const TaskEntry& e, int64_t cutoff_ms, bool* forgotten) override {
+    int64_t n = 0;
+    Status s = conn_->Execute(db::Statement(kForget).Bind(e.identity).Bind(e.task).Bind(Ms(cutoff_ms)), &n);
+    *forgotten = s.ok() && n > 0;
     return s;
   }
 

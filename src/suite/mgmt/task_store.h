@@ -1,12 +1,16 @@
 // Where the management service keeps the tasks it has admitted, per client
-// identity: in memory for the daemon (a restart forgets them, and clients
-// are admitted again), in the system database for the embedded service
-// (several processes of one machine share it).
+// identity: in the table TarnServiceTask of the system database, so that a
+// restarted service knows every task and its lease. The embedded service
+// uses the table directly (several processes of one machine share it); the
+// daemon answers from memory and writes the table behind, off the thread
+// that answers requests.
 #ifndef TARN_SUITE_MGMT_TASK_STORE_H_
 #define TARN_SUITE_MGMT_TASK_STORE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,12 +48,24 @@ class TaskStore {
                                   int* confirmed) = 0;
   // The active tasks of an identity, by subsystem and task.
   virtual Status List(const std::string& identity, std::vector<TaskEntry>* out) = 0;
-  // Removes the tasks last confirmed before `cutoff_ms` and hands them
-  // out; each is handed to one caller only, also across processes.
-  virtual Status TakeExpired(int64_t cutoff_ms, std::vector<TaskEntry>* out) = 0;
+  // The identity that holds `task` (active or not); "" when none does.
+  virtual Status Owner(const std::string& task, std::string* identity) = 0;
+  // The tasks last confirmed before `cutoff_ms`. They stay until Forget:
+  // a task whose rows could not be released yet is tried again.
+  virtual Status Expired(int64_t cutoff_ms, std::vector<TaskEntry>* out) = 0;
+  // Removes the task when it is still unconfirmed since `cutoff_ms`;
+  // `forgotten` says whether this call removed it (one caller only, also
+  // across processes).
+  virtual Status Forget(const TaskEntry& entry, int64_t cutoff_ms, bool* forgotten) = 0;
 };
 
-std::unique_ptr<TaskStore> NewMemoryTaskStore();
+// Told of every entry a memory store changes: its new value, or nullopt
+// when it was removed.
+using TaskChange = std::function<void(const std::string& identity, const std::string& task,
+                                      const std::optional<TaskEntry>& now)>;
+
+// One thread uses it (the durable store locks around it).
+std::unique_ptr<TaskStore> NewMemoryTaskStore(TaskChange on_change = nullptr);
 
 // Keeps the tasks in the table TarnServiceTask of the system database that
 // `conn` is in, creating the table when it is missing.
