@@ -353,6 +353,36 @@ TEST_P(BackendTest, TextComparesCaseInsensitively) {
             (std::vector<std::string>{"ÄNNE ØRSTED"}));
 }
 
+// As on SQL Server: a date compares as a date whatever text its writer
+// used, and trailing blanks do not count in text (SQLite; PostgreSQL's
+// citext keeps them significant, as README says).
+TEST_P(BackendTest, DatesCompareAsDatesAndTrailingBlanksAsSqlServer) {
+  ASSERT_TRUE(conn_
+                  ->Execute(Statement("INSERT INTO UA_Period (cAcc_Id,iYear,iId,dBegin,dEnd,bIsDelete) VALUES "
+                                      "(?,?,?,?,?,0)")
+                                .Bind("009")
+                                .Bind(2026)
+                                .Bind(1)
+                                .Bind("2026-01-01 00:00:00")
+                                .Bind("2026-01-31"))
+                  .ok());
+  for (const char* day : {"2026-01-01", "2026-01-31", "2026-01-01 00:00:00"}) {
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND dBegin<=? AND dEnd>=?")
+                        .Bind("009")
+                        .Bind(day)
+                        .Bind(day)),
+              1)
+        << day;
+  }
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND dBegin<=?").Bind("009").Bind(
+                "2025-12-31 23:59:59")),
+            0);
+  if (GetParam() == ScratchServer::Kind::kSqlite) {
+    EXPECT_EQ(Rows(Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id=?").Bind("001 ")),
+              (std::vector<std::string>{"Tarn Demo Trading"}));
+  }
+}
+
 TEST_P(BackendTest, ErrorsCarryNativeNumbersAndLeaveTheConnectionUsable) {
   Status s = conn_->Execute(Statement("SELEC cUser_Id FROM UA_User"));
   EXPECT_EQ(NativeOf(s, *conn_), 102);

@@ -2,7 +2,11 @@
 // directory.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <string>
 
@@ -91,6 +95,48 @@ TEST_F(DbCommandTest, OtherProcessesSeeCommittedRows) {
                                 .Bind(3.0))
                   .ok());
   EXPECT_EQ(Query("\"SELECT cTaskId FROM UA_task WHERE cTaskId='p1'\""), "cTaskId\nP1\n");
+}
+
+// Everything init writes holds keys, hashes or data: its owner's alone.
+TEST_F(DbCommandTest, InitWritesFilesOnlyTheirOwnerReads) {
+  std::string out;
+  ASSERT_EQ(Tarn("db query --data '" + dir_ + "' \"UPDATE UA_User SET cDept='x' WHERE cUser_Id='BOB'\"", &out), 0)
+      << out;  // a write makes the journal files too
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    struct stat st;
+    ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u) << entry.path() << " is readable by others";
+    ++files;
+  }
+  EXPECT_GE(files, 10);  // registry, two keys, the system and six account databases
+  struct stat st;
+  ASSERT_EQ(stat(dir_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u);
+  EXPECT_TRUE(std::filesystem::exists(dir_ + "/service.key"));
+}
+
+// Passwords never travel on the command line; they come from standard
+// input (or the terminal).
+TEST_F(DbCommandTest, PasswordsComeFromStandardInputNotArguments) {
+  std::string out;
+  const std::string registry = "TARN_REGISTRY='" + dir_ + "/registry.reg' ";
+  EXPECT_EQ(Tarn("token --user BOB --password bob --sub GL --acc 001 --year 2024", &out), 2);
+  EXPECT_NE(out.find("not taken on the command line"), std::string::npos) << out;
+  const std::string cmd = "cd /tmp && echo bob | " + registry + std::string(TARN_BIN_DIR) +
+                          "/tarn token --user BOB --password-stdin --sub GL --acc 001 --year 2024 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[4096] = {};
+  const size_t n = fread(buf, 1, sizeof buf - 1, p);
+  EXPECT_EQ(pclose(p), 0) << std::string(buf, n);
+  EXPECT_EQ(std::string(buf, n).rfind("t1.", 0), 0u) << std::string(buf, n);
+  // A connection string can come from a file, so that its password stays
+  // out of the process list.
+  std::ofstream(dir_ + "/connect.txt") << "Provider=SQLite;Data Source=" << dir_ << ";Initial Catalog=ValeSystem\n";
+  EXPECT_EQ(Tarn("db query --connect-file '" + dir_ + "/connect.txt' \"SELECT count(*) FROM UA_Account\"", &out), 0)
+      << out;
+  EXPECT_EQ(out, "count(*)\n2\n");
 }
 
 // The same on a server: init through --connect, query with the catalog.

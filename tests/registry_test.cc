@@ -4,8 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
+
+#include "platform/env.h"
 
 namespace tarn {
 namespace {
@@ -200,6 +204,34 @@ TEST(RegistryTest, LoadsFiles) {
 
   std::remove(path.c_str());
   rmdir(dir.c_str());
+}
+
+// The machine's registry is read again when its file changes, so that a
+// value is read as it is now each time it is asked for.
+TEST(RegistryTest, TheSystemRegistryFollowsItsFile) {
+  char dir_template[] = "/tmp/tarn_registry_XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string path = std::string(dir_template) + "/registry.reg";
+  auto write = [&](const std::string& guid) {
+    std::ofstream(path, std::ios::trunc) << "Windows Registry Editor Version 5.00\n\n"
+                                         << "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.610\\GUID]\n"
+                                         << "@=\"" << guid << "\"\n";
+  };
+  const char* previous = std::getenv("TARN_REGISTRY");
+  const std::string saved = previous ? previous : "";
+  setenv("TARN_REGISTRY", path.c_str(), 1);
+  std::unique_ptr<Env> env = NewSystemEnv();
+  EXPECT_FALSE(env->Registry()->GetString(kGuidKey, "").has_value());  // no file yet
+  write("G-1");
+  EXPECT_EQ(env->Registry()->GetString(kGuidKey, ""), "G-1");
+  std::shared_ptr<const RegistryStore> held = env->Registry();
+  write("G-22");  // another size: a change even within the clock's granularity
+  EXPECT_EQ(env->Registry()->GetString(kGuidKey, ""), "G-22");
+  EXPECT_EQ(held->GetString(kGuidKey, ""), "G-1");  // a snapshot stays as it was
+  std::remove(path.c_str());
+  EXPECT_FALSE(env->Registry()->GetString(kGuidKey, "").has_value());
+  if (previous) setenv("TARN_REGISTRY", saved.c_str(), 1); else unsetenv("TARN_REGISTRY");
+  rmdir(dir_template);
 }
 
 // Whatever the bytes, parsing ends, throws nothing and keeps its report

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -175,6 +176,46 @@ TEST_F(ServiceDaemonTest, ARestartedDaemonKnowsEveryTaskAndStillReleasesTheDead)
   EXPECT_EQ(db_.OpenLogRows("carol"), 0);
   EXPECT_EQ(db_.TaskRows("45001.5"), 2);
   EXPECT_EQ(restarted.Stop(), 0);
+}
+
+// Leases are checked off the thread that answers: while another client
+// holds the database's write lock, expired tasks wait (and are kept), and
+// every station still gets its answer at once.
+TEST_F(ServiceDaemonTest, ABusyDatabaseHoldsUpNoAnswerAndLosesNoTask) {
+  ServiceProcess service;
+  ASSERT_TRUE(StartService(service, {"--lease-seconds", "1"}));
+  clsLogin login;
+  const std::vector<std::string> dead = {"45010.5", "45011.5", "45012.5"};
+  for (size_t i = 0; i < dead.size(); ++i) {
+    db_.AddLogin(dead[i], "ST0" + std::to_string(i), "user" + std::to_string(i), "GL0101", 7000.5 + i);
+    EXPECT_EQ(service::SvcConnectEx("", "DEAD" + std::to_string(i), "GL", dead[i]), 1);
+  }
+  EXPECT_EQ(service::SvcConnectEx("", "LIVE", "GL", "45020.5"), 1);
+
+  ASSERT_TRUE(db_.conn()->BeginTrans().ok());  // the write lock, held for seconds
+  ASSERT_TRUE(db_.conn()->Execute(db::Statement("UPDATE UA_User SET cDept='busy' WHERE cUser_Id='x'")).ok());
+  Clock::duration slowest{};
+  const auto until = Clock::now() + std::chrono::seconds(7);
+  while (Clock::now() < until) {
+    const auto start = Clock::now();
+    EXPECT_TRUE(service::SvcConnect("", "LIVE", "GL", "45020.5"));
+    slowest = std::max(slowest, Clock::now() - start);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  EXPECT_LT(slowest, std::chrono::seconds(1));
+  for (const std::string& task : dead) EXPECT_EQ(db_.TaskRows(task), 2) << task;  // nothing was let go unreleased
+  ASSERT_TRUE(db_.conn()->CommitTrans().ok());
+
+  EXPECT_TRUE(Eventually(
+      [&] {
+        (void)service::SvcConnect("", "LIVE", "GL", "45020.5");
+        return db_.TaskRows(dead[0]) + db_.TaskRows(dead[1]) + db_.TaskRows(dead[2]) == 0;
+      },
+      15000))
+      << service.Log();
+  EXPECT_EQ(db_.TaskRows("45020.5"), 0);  // LIVE holds no rows; it is still known
+  EXPECT_TRUE(service::SvcConnect("", "LIVE", "GL", "45020.5"));
+  EXPECT_EQ(service.Stop(), 0);
 }
 
 TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {

@@ -68,6 +68,29 @@ TEST_F(SessionTest, BadCommandsAnswerAnErrorAndTheSessionGoesOn) {
   EXPECT_FALSE(host_->Execute("# a comment").has_value());
 }
 
+// Input that could crash a parser or wrap silently gets its error.
+TEST_F(SessionTest, HostileValuesAreRefusedNotWrapped) {
+  // 25,000 nested arrays once crashed the process.
+  const Json deep = Run("let AuthString " + std::string(25000, '[') + std::string(25000, ']'));
+  EXPECT_EQ(deep["error"]["number"], 5);
+  EXPECT_NE(deep["error"]["description"].get<std::string>().find("nested deeper"), std::string::npos);
+  EXPECT_EQ(Run("let AuthString " + std::string(30, '[') + std::string(30, ']'))["error"]["number"], 13);
+  // Whole numbers beyond what a value holds exactly: overflow.
+  for (const char* n : {"99999999999999999999999", "18446744073709551615", "9223372036854775808",
+                        "9007199254740993", "-9007199254740993"}) {
+    EXPECT_EQ(Run(std::string("let cSerial ") + n)["error"]["number"], 6) << n;
+  }
+  EXPECT_EQ(Run("let cSerial 9007199254740992")["error"], nullptr);
+  // Dates as numbers beyond 100-01-01 .. 9999-12-31.
+  EXPECT_EQ(Run("GetPeriod 1e300 0 0")["error"]["number"], 6);
+  EXPECT_EQ(Run("GetPeriod -700000 0 0")["error"]["number"], 6);
+  // Overlong forms and surrogates are not UTF-8.
+  for (const char* bad : {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"}) {
+    EXPECT_EQ(Run(std::string("let AuthString \"") + bad + "\"")["error"]["number"], 5);
+  }
+  EXPECT_EQ(Run("let AuthString \"\xe6\x9d\x8e\xf0\x9f\x98\x80\"")["error"], nullptr);  // CJK and astral text pass
+}
+
 TEST_F(SessionTest, ObjectsAreCreatedChosenAndReleased) {
   EXPECT_EQ(Run(":new")["object"], 1);
   Run("let AuthString \"second\"");

@@ -4,6 +4,7 @@
 
 #include "core/login_state.h"
 #include "core/thread_state.h"
+#include "db/fault.h"
 #include "db/recordset.h"
 #include "platform/object_registry.h"
 #include "signon/connection_data.h"
@@ -11,6 +12,7 @@
 #include "suite/login_service/login_service.h"
 #include "suite/key_file.h"
 #include "suite/login_service/token.h"
+#include "suite/settings.h"
 #include "support/demo_database.h"
 #include "support/fake_env.h"
 #include "tarn/com_error.h"
@@ -58,6 +60,14 @@ class SignOnTest : public ::testing::Test {
                             &rows)
                     .ok());
     return rows.rows() ? rows.at(0, 0).ToInt32() : -1;
+  }
+
+  int64_t Rows(const std::string& sql, const std::string& bound) {
+    auto conn = db::Connection::Create();
+    EXPECT_TRUE(conn->Open(db_.system_database, "", "").ok());
+    db::ResultSet rows;
+    EXPECT_TRUE(conn->Query(db::Statement(sql).Bind(bound), &rows).ok()) << sql;
+    return rows.rows() ? static_cast<int64_t>(rows.at(0, 0).ToDouble()) : -1;
   }
 
   bool LoginWith(clsLogin& login, std::string sub, std::string acc, std::string year, std::string user,
@@ -308,6 +318,101 @@ TEST_F(SignOnTest, TheDatabaseKitIsOpenedOnceOnTheSystemDatabase) {
   EXPECT_EQ(login.ValeSystemDb(), kit);
   login.ShutDown();
   EXPECT_EQ(core::StateOf(login).DatabaseKit, nullptr);
+}
+
+// A second sign-on on one object ends the first: its login task and log
+// entry do not stay behind.
+TEST_F(SignOnTest, ASecondLoginSignsTheFirstOut) {
+  clsLogin login;
+  const int64_t tasks = Count("UA_task");
+  ASSERT_TRUE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-03-15")) << login.ShareString();
+  const std::string first = login.TaskId();
+  env_.random = 0.25;  // the fake clock stands still: another draw
+  ASSERT_TRUE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-04-15")) << login.ShareString();
+  EXPECT_NE(login.TaskId(), first);
+  EXPECT_EQ(Count("UA_task"), tasks + 1);
+  EXPECT_EQ(Rows("SELECT count(*) FROM UA_task WHERE cTaskId=?", first), 0);
+  EXPECT_EQ(Rows("SELECT count(*) FROM UA_log WHERE iLogId=? AND dOutTime IS NULL", first), 0);
+  EXPECT_EQ(login.iMonth(), 4);
+  login.ShutDown();
+  EXPECT_EQ(Count("UA_task"), tasks);
+}
+
+// Nothing of a sign-on is kept unless all of it is: a seat the service
+// refuses, or a database that fills up halfway, leave no row at all.
+TEST_F(SignOnTest, ASignOnThatCannotBeRecordedWritesNothing) {
+  const int64_t tasks = Count("UA_task"), logs = Count("UA_log");
+  const int64_t task_logs = Rows("SELECT count(*) FROM UA_TaskLog WHERE cSub_Id<>?", "");
+  clsLogin login;
+  env_.registry.SetString(suite::kSettingsKey, "Seats", "GL=0");
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-03-15"));
+  EXPECT_NE(login.ShareString().find("refused the sign-on"), std::string::npos) << login.ShareString();
+  EXPECT_NE(login.ShareString().find("seat"), std::string::npos) << login.ShareString();
+  env_.registry.SetString(suite::kSettingsKey, "Seats", "");
+
+  for (int nth = 1; nth <= 3; ++nth) {
+    int writes = 0;
+    db::ScopedFaultHook full([&](std::string_view sql) -> std::optional<db::DbError> {
+      if (sql.find("UA_") == std::string_view::npos || !db::IsWrite(sql) || ++writes != nth) return std::nullopt;
+      return db::DbError{-2147467259, "database or disk is full", 1105, "HY000"};
+    });
+    EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-03-15")) << nth;
+    EXPECT_NE(login.ShareString().find("disk is full"), std::string::npos) << login.ShareString();
+  }
+  EXPECT_EQ(Count("UA_task"), tasks);
+  EXPECT_EQ(Count("UA_log"), logs);
+  EXPECT_EQ(Rows("SELECT count(*) FROM UA_TaskLog WHERE cSub_Id<>?", ""), task_logs);
+  // The service was told: no task it admitted for them is still active.
+  EXPECT_EQ(Rows("SELECT count(*) FROM TarnServiceTask WHERE bActive=1 AND cSub_Id=?", "GL"), 0);
+}
+
+// A token stands for its user as they were: removed, disabled or with a new
+// password, the user's tokens are refused with that reason, and yield no
+// password.
+TEST_F(SignOnTest, TokensDieWithTheirUsersPassword) {
+  auto exec = [&](const std::string& sql) {
+    auto conn = db::Connection::Create();
+    ASSERT_TRUE(conn->Open(db_.system_database, "", "").ok());
+    ASSERT_TRUE(conn->Execute(db::Statement(sql)).ok()) << sql;
+  };
+  const std::string bob = Token({{"UserId", Variant("BOB")}, {"Password", Variant("bob")}});
+  const std::string carol = Token({{"UserId", Variant("CAROL")}, {"Password", Variant("carol")}});
+  const std::string demo = Token({{"UserId", Variant("DEMO")}, {"Password", Variant("demo")}});
+  clsLogin check;
+  ASSERT_TRUE(check.ConstructLogin(bob)) << check.ShareString();
+
+  exec("UPDATE UA_User SET cPasswordHash='changed' WHERE cUser_Id='BOB'");
+  exec("UPDATE UA_User SET bDisabled=1 WHERE cUser_Id='CAROL'");
+  exec("DELETE FROM UA_User WHERE cUser_Id='DEMO'");
+  for (const auto& [token, user] : {std::pair{bob, "BOB"}, {carol, "CAROL"}, {demo, "DEMO"}}) {
+    clsLogin login;
+    EXPECT_FALSE(login.ConstructLogin(token)) << user;
+    EXPECT_NE(login.ShareString().find(std::string("token of user ") + user + " is no longer valid"),
+              std::string::npos)
+        << login.ShareString();
+    EXPECT_EQ(login.cUserPassWord(), "");
+    EXPECT_EQ(login.cUserId(), "");
+  }
+}
+
+// The interface reads what it is given: a year that is no year, a date
+// that is no date, and no date at all in a year that is over.
+TEST_F(SignOnTest, TheInterfaceHonoursTheYearAndTellsBadDates) {
+  clsLogin login;
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024xyz", "ASUSER", "asuser", ""));
+  EXPECT_NE(login.ShareString().find("no fiscal year 2024xyz"), std::string::npos) << login.ShareString();
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "not a date"));
+  EXPECT_NE(login.ShareString().find("'not a date' is not a date"), std::string::npos) << login.ShareString();
+  // A year without a date (as `tarn token --year` asks): 2024-03-15, the
+  // fake clock's day, lies in 2024; 2023 is over, so its last live day.
+  for (const auto& [year, day] : {std::pair{"2024", "2024-03-15"}, {"2023", "2023-12-31"}}) {
+    suite::LoginService ui;
+    std::string sub = "GL", user = "DEMO", password = "demo", server, date = std::string("@") + year, acc = "001",
+                serial;
+    ASSERT_TRUE(ui.Login(sub, user, password, server, date, acc, serial)) << ui.ErrDescript();
+    EXPECT_EQ(ui.getLoginInfo()->Get("iYear").ToString(), year);
+    EXPECT_EQ(ui.getLoginInfo()->Get("operDate").ToString(), day);
+  }
 }
 
 TEST(ConnectionDataTest, ServerAndPasswordComeOutOfTheAccountString) {

@@ -1,8 +1,14 @@
 #include "json_values.h"
 
+#include "tarn/com_error.h"
 #include "tarn/error_res.h"
 
 namespace tarn::app {
+namespace {
+
+[[noreturn]] void Overflow() { throw ComError(errnum::kOverflow, "Overflow: a whole number beyond what a value holds"); }
+
+}  // namespace
 
 Json ToJson(const Variant& value) {
   switch (value.type()) {
@@ -43,10 +49,14 @@ Variant FromJson(const Json& value) {
       return Variant(Null{});
     case Json::value_t::boolean:
       return Variant(value.get<bool>());
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: {
+    case Json::value_t::number_unsigned:
+      if (value.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) Overflow();
+      [[fallthrough]];
+    case Json::value_t::number_integer: {
       const int64_t n = value.get<int64_t>();
       if (n >= INT32_MIN && n <= INT32_MAX) return Variant(static_cast<int32_t>(n));
+      // A double holds whole numbers exactly up to 2^53 only.
+      if (n > (int64_t{1} << 53) || n < -(int64_t{1} << 53)) Overflow();
       return Variant(static_cast<double>(n));
     }
     case Json::value_t::number_float:

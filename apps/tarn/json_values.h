@@ -14,6 +14,7 @@ using Json = nlohmann::ordered_json;
 
 Json ToJson(const Variant& value);
 // Strings stay strings: a member that takes a date converts the text.
+// Raises ComError 6 for a whole number that no value holds exactly.
 Variant FromJson(const Json& value);
 
 }  // namespace tarn::app

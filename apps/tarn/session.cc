@@ -2,12 +2,17 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "commands.h"
+#include "db/fault.h"
 #include "platform/env.h"
 #include "session_host.h"
 #include "suite/defaults.h"
@@ -67,6 +72,21 @@ class LineReader {
   bool eof_ = false;
 };
 
+// TARN_DRILL_KILL_AT_WRITE=N: the process kills itself just before its Nth
+// write to a database, as a station that loses power would: what crash
+// drills use to show that no write order leaves a row nothing releases.
+void InstallKillDrill() {
+  const char* text = std::getenv("TARN_DRILL_KILL_AT_WRITE");
+  if (text == nullptr || *text == '\0') return;
+  const long at = std::strtol(text, nullptr, 10);
+  if (at <= 0) return;
+  auto writes = std::make_shared<std::atomic<long>>(0);
+  db::SetFaultHook([writes, at](std::string_view sql) -> std::optional<db::DbError> {
+    if (db::IsWrite(sql) && ++*writes == at) raise(SIGKILL);
+    return std::nullopt;
+  });
+}
+
 }  // namespace
 
 void ReportRegistryWarnings() {
@@ -88,6 +108,7 @@ int RunSession(const Args& args) {
     }
   }
   ReportRegistryWarnings();
+  InstallKillDrill();
   suite::RegisterStandIns(edition);
   SessionHost host(edition);
   LineReader reader(SessionHost::kMaxLine);

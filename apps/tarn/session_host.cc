@@ -19,10 +19,14 @@ Json ErrorJson(int32_t number, const std::string& description) {
   return Json{{"number", number}, {"description", description}};
 }
 
+// Deeper arrays than any member takes are refused before they are parsed:
+// nesting costs stack in the parser and in every value that holds it.
+constexpr int kMaxDepth = 32;
+
 // Splits the argument text into JSON value tokens separated by blanks.
-// Returns false with `bad` set to the offending text when a string or
-// bracket is not closed.
-bool SplitValues(const std::string& text, std::vector<std::string>* out, std::string* bad) {
+// Returns the refusal when a string or bracket is not closed or nests too
+// deep; "" when all is well.
+std::string SplitValues(const std::string& text, std::vector<std::string>* out) {
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -41,16 +45,30 @@ bool SplitValues(const std::string& text, std::vector<std::string>* out, std::st
         }
         continue;
       }
-      if (c == '"') in_string = true;
-      else if (c == '[' || c == '{') ++depth;
-      else if (c == ']' || c == '}') --depth;
+      if (c == '"') {
+        in_string = true;
+      } else if (c == '[' || c == '{') {
+        if (++depth > kMaxDepth) {
+          return "argument nested deeper than " + std::to_string(kMaxDepth) + " levels";
+        }
+      } else if (c == ']' || c == '}') {
+        --depth;
+      }
       else if (depth == 0 && std::isspace(static_cast<unsigned char>(c))) break;
     }
-    if (in_string || depth != 0) {
-      *bad = text.substr(start);
-      return false;
-    }
+    if (in_string || depth != 0) return "argument not closed: " + text.substr(start);
     out->push_back(text.substr(start, i - start));
+  }
+  return std::string();
+}
+
+// A whole number written without fraction or exponent: the parser keeps
+// one too large for 64 bits as a double, which must not pass for it.
+bool IsIntegerLiteral(const std::string& token) {
+  size_t i = token.size() > 0 && token[0] == '-' ? 1 : 0;
+  if (i >= token.size()) return false;
+  for (; i < token.size(); ++i) {
+    if (token[i] < '0' || token[i] > '9') return false;
   }
   return true;
 }
@@ -151,16 +169,21 @@ std::string SessionHost::Call(const std::string& line) {
   std::vector<Variant> args;
 
   std::vector<std::string> tokens;
-  std::string bad;
   Json error;
   if (member.empty()) {
     error = ErrorJson(errnum::kInvalidCall, "a member name is missing");
-  } else if (!SplitValues(rest, &tokens, &bad)) {
-    error = ErrorJson(errnum::kInvalidCall, "argument not closed: " + bad);
+  } else if (const std::string refusal = SplitValues(rest, &tokens); !refusal.empty()) {
+    error = ErrorJson(errnum::kInvalidCall, refusal);
   } else {
     for (size_t i = 0; i < tokens.size() && error.is_null(); ++i) {
       try {
-        args.push_back(FromJson(Json::parse(tokens[i])));
+        const Json value = Json::parse(tokens[i]);
+        if (value.is_number_float() && IsIntegerLiteral(tokens[i])) {
+          throw ComError(errnum::kOverflow, "Overflow: argument " + std::to_string(i + 1) + " is beyond 64 bits");
+        }
+        args.push_back(FromJson(value));
+      } catch (const ComError& e) {
+        error = ErrorJson(e.number(), e.description());
       } catch (const Json::exception&) {
         error = ErrorJson(errnum::kInvalidCall, "argument " + std::to_string(i + 1) +
                                                     " is not a JSON value: " + tokens[i] +

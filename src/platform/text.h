@@ -55,7 +55,8 @@ inline std::string_view TrimSpace(std::string_view s) {
 // byte value, so that it still compares as itself.
 inline constexpr char32_t kMalformedUtf8 = 0x110000;
 
-// The code point at s[*i], moving *i past it.
+// The code point at s[*i], moving *i past it; a byte that starts no
+// well-formed sequence decodes to kMalformedUtf8 + the byte.
 inline char32_t DecodeUtf8(std::string_view s, size_t* i) {
   const auto b0 = static_cast<unsigned char>(s[*i]);
   if (b0 < 0x80) {
@@ -75,6 +76,13 @@ inline char32_t DecodeUtf8(std::string_view s, size_t* i) {
       return kMalformedUtf8 + b0;
     }
     c = (c << 6) | (b & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not UTF-8:
+  // each of their bytes stands for itself.
+  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kLeast[len] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+    ++*i;
+    return kMalformedUtf8 + b0;
   }
   *i += len;
   return c;

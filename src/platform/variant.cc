@@ -298,8 +298,13 @@ Date Variant::ToDate() const {
     case Type::kObject:
     case Type::kArray:
       TypeMismatch();
-    default:
-      return Date{ToDouble()};
+    default: {
+      // The days from 100-01-01 to 9999-12-31 23:59:59, as automation dates
+      // run; a number outside them is no date, not a wrapped one.
+      const double serial = ToDouble();
+      if (!(serial >= -657434.0 && serial < 2958466.0)) Overflow();
+      return Date{serial};
+    }
   }
 }
 

@@ -31,7 +31,7 @@ DemoDatabase Create() {
   Status s = conn->Open("Provider=SQLite;Data Source=" + db.dir, "", "");
   if (s.ok()) s = suite::CreateSystemDatabase(*conn);
   if (s.ok()) s = suite::LoadDemoData(*conn);
-  for (const char* user : {"ALICE", "BOB", "DEMO", "ADMIN"}) {
+  for (const char* user : {"ALICE", "BOB", "DEMO", "ADMIN", "ASUSER"}) {
     std::string password = user, hash;
     for (char& c : password) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (s.ok()) s = suite::HashPassword(password, &hash);

@@ -16,7 +16,7 @@ struct DemoDatabase {
 };
 
 // Created on first use in a fresh temporary directory: schema, demo data, a
-// token key, and passwords for ALICE, BOB, DEMO and ADMIN (the user id in
+// token key, and passwords for ALICE, BOB, DEMO, ADMIN and ASUSER (the user id in
 // lower case).
 const DemoDatabase& SharedDemoDatabase();
 

@@ -22,7 +22,8 @@ struct ReleasedTaskRows {
 };
 
 // Deletes the UA_task rows of `task_id` and closes their UA_log entries
-// (Success=1, out time now), in one transaction.
+// (Success=1, out time now), and the login's own entry whose log id is the
+// task id, in one transaction.
 Status ReleaseTaskRows(db::Connection& conn, const std::string& task_id, ReleasedTaskRows* out);
 
 }  // namespace tarn::suite
