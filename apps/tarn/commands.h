@@ -15,6 +15,7 @@ int RunDb(const Args& args);       // tarn db init|query|passwd
 int RunDemo(const Args& args);     // tarn demo
 int RunService(const Args& args);  // tarn service
 int RunToken(const Args& args);    // tarn token
+int RunTasks(const Args& args);    // tarn tasks [release|try]
 
 }  // namespace tarn::app
 

@@ -14,7 +14,8 @@ int Usage() {
       "  session   a login object host speaking one JSON line per command\n"
       "  db        init | query | passwd: the system database\n"
       "  service   the management service: --listen ADDR:PORT --connect CONNSTR\n"
-      "  token     --user U --password P --sub GL --acc 001 --year 2024: a sign-on token\n"
+      "  token     --user U --sub GL --acc 001 --year 2024: a sign-on token (password asked or on stdin)\n"
+      "  tasks     [release|try] (--data DIR | ...): who holds which function; free or try one\n"
       "  demo      a module's life on a demo database\n",
       stderr);
   return 2;
@@ -33,5 +34,6 @@ int main(int argc, char** argv) {
   if (command == "demo") return tarn::app::RunDemo(args);
   if (command == "service") return tarn::app::RunService(args);
   if (command == "token") return tarn::app::RunToken(args);
+  if (command == "tasks") return tarn::app::RunTasks(args);
   return Usage();
 }

@@ -28,6 +28,10 @@ enum ErrorCode : int32_t {
   kTaskLogIdTaken = 302,
   kReleaseFailed = 9003,      // text composed: message, CR, the error's text
   kTaskRepelled = 9999,       // a deadlock or scan conflict while writing or releasing
+  // The exclusion rules: the code tells the kind of rule.
+  kConflictPairOrSubsystem = 14,  // pairs, subsystem lock, module shut-out
+  kConflictYear = 15,             // the year lock
+  kConflictExclusive = 17,        // an exclusive function, the account lock
 };
 
 namespace res {
@@ -36,6 +40,21 @@ inline constexpr char kInvalidateToken[] = "Tarn.AA.TarnLogin.InvalidateToken";
 inline constexpr char kUnknownLoginError[] = "Tarn.AA.TarnLogin.UnknownLoginError";
 inline constexpr char kNotCompleteLogin[] = "Tarn.AA.TarnLogin.NotCompleteLogin";
 inline constexpr char kErrorConnectApp[] = "Tarn.AA.TarnLogin.ErrorConnectApp";
+inline constexpr char kNotCompleteLogin2[] = "Tarn.AA.TarnLogin.NotCompleteLogin2";
+inline constexpr char kFailCallLogin[] = "Tarn.AA.TarnLogin.FailCallLogin";
+inline constexpr char kNotExistAuthID[] = "Tarn.AA.TarnLogin.NotExistAuthID";
+inline constexpr char kNotHoldAuth[] = "Tarn.AA.TarnLogin.NotHoldAuth";
+inline constexpr char kErrorWriteTask[] = "Tarn.AA.TarnLogin.ErrorWriteTask";
+inline constexpr char kExceptionAuthID[] = "Tarn.AA.TarnLogin.ExceptionAuthID";
+inline constexpr char kTaskRepellent[] = "Tarn.AA.TarnLogin.TaskRepellent";
+inline constexpr char kExceptTaskExec[] = "Tarn.AA.TarnLogin.ExceptTaskExec";
+inline constexpr char kExceptionReleaseTask[] = "Tarn.AA.TarnLogin.ExceptionReleaseTask";
+inline constexpr char kFailReleaseTask[] = "Tarn.AA.TarnLogin.FailReleaseTask";
+inline constexpr char kTaskRepellent2[] = "Tarn.AA.TarnLogin.TaskRepellent2";
+inline constexpr char kTaskRepellent3[] = "Tarn.AA.TarnLogin.TaskRepellent3";
+inline constexpr char kTaskRepellent4[] = "Tarn.AA.TarnLogin1.TaskRepellent4";
+inline constexpr char kTaskRepellent5[] = "Tarn.AA.TarnLogin.TaskRepellent5";
+inline constexpr char kTaskRepellent6[] = "Tarn.AA.TarnLogin1.TaskRepellent6";
 }  // namespace res
 
 }  // namespace tarn::resources

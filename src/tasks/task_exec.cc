@@ -1,11 +1,306 @@
-// TaskExec: registration and release of the functions a module opens, and
-// the exclusion rules between them. Built next; until then the member says
-// so to its caller.
-#include "core/not_built.h"
+// TaskExec: a module asks before it opens a function and tells when it
+// closes it. Registration checks the holding, runs the exclusion rules
+// before and after inserting its own task row, and writes the task log and
+// the usage log; release deletes the row and closes the usage-log entry.
+#include "tasks/task_exec.h"
+
+#include "boundary/service_protocol.h"
+#include "db/backend.h"
+#include "core/thread_state.h"
+#include "platform/env.h"
+#include "platform/text.h"
+#include "resources/error_codes.h"
+#include "resources/error_state.h"
+#include "service/service_calls.h"
+#include "tarn/com_error.h"
 #include "tarn/login.h"
+#include "tasks/exclusion_rules.h"
+#include "tasks/login_task.h"
+#include "tasks/stations.h"
 
 namespace tarn {
 
-bool clsLogin::TaskExec(const std::string&, int16_t, int16_t) { core::RaiseNotBuilt("TaskExec"); }
+bool clsLogin::TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear) {
+  return tasks::RunTaskExec(*state_, pAuth_id, bIsLock, iYear, std::string());
+}
 
+namespace tasks {
+namespace {
+
+using db::Statement;
+
+// SQL Server's deadlock victim and NOLOCK scan broken by data movement:
+// reported as a task conflict, not as a database failure.
+bool WasRepelled(const db::Connection& conn) {
+  for (const db::DbError& e : conn.Errors()) {
+    if (e.native_error == 1205 || e.native_error == 601) return true;
+  }
+  return false;
+}
+
+// A read whose failure reaches the caller of TaskExec, as the error the
+// database raised.
+db::ResultSet Read(db::Connection& conn, const Statement& statement) {
+  db::ResultSet rows;
+  const Status s = conn.Query(statement, &rows);
+  if (!s.ok()) {
+    const int32_t number = conn.Errors().empty() ? db::kErrCommand : conn.Errors().front().number;
+    throw ComError(number, s.message(), "Provider");
+  }
+  return rows;
+}
+
+int64_t CountOf(const db::ResultSet& rows) {
+  return rows.rows() > 0 && !rows.at(0, 0).IsNull() ? static_cast<int64_t>(rows.at(0, 0).ToDouble()) : 0;
+}
+
+// The system connection, opened on demand from the account connection
+// string, in ValeSystem; reopened once when that fails. False with the
+// error recorded when even the reopen fails.
+bool UseSystemDatabase(core::LoginState& s) {
+  Status st;
+  if (!s.SystemConnection) {
+    s.SystemConnection = db::Connection::Create();
+    st = s.SystemConnection->Open(s.ValeDbName, "", "");
+  }
+  db::Connection& conn = *s.SystemConnection;
+  if (st.ok()) st = conn.Execute(Statement("USE ValeSystem"));
+  if (st.ok()) return true;
+  conn.ClearErrors();
+  if (conn.State() == db::ObjectState::kOpen) conn.Close();
+  st = conn.Open(s.ValeDbName, "", "");
+  if (!st.ok()) {
+    const int32_t number = conn.Errors().empty() ? db::kErrOpen : conn.Errors().front().number;
+    resources::RecordRawError(number, st.message());
+    return false;
+  }
+  (void)conn.Execute(Statement("USE ValeSystem"));  // errors are ignored here, as before the reopen
+  return true;
+}
+
+// The registration's own failure while it writes: a conflict with another
+// writer (9999) or a database error (22: message, CR, the database's text).
+bool FailRegistration(const db::Connection& conn, const std::string& auth_id, const std::string& description) {
+  if (WasRepelled(conn)) {
+    resources::RecordError(resources::kTaskRepelled, resources::res::kTaskRepellent, {Variant(auth_id)});
+  } else {
+    resources::RecordRawError(resources::kTaskExecFailed,
+                              resources::ResText(resources::res::kExceptTaskExec) + "\r" + description);
+  }
+  return false;
+}
+
+// Release (mode 0): the row of this task id and function, found or not,
+// and its usage-log entry when there was a row.
+bool Release(core::LoginState& s, const std::string& auth_id) {
+  db::Connection& conn = *s.SystemConnection;
+  conn.ClearErrors();
+  Status st;
+  double log_id = 0;
+  db::ResultSet row;
+  st = conn.Query(Statement("SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?").Bind(s.TaskId).Bind(
+                      auth_id),
+                  &row);
+  if (st.ok() && row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
+  if (st.ok()) {
+    st = conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
+                          .Bind(s.TaskId)
+                          .Bind(auth_id)
+                          .Bind(log_id));
+  }
+  if (st.ok() && log_id > 0) {
+    st = conn.Execute(Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?")
+                          .Bind(log_id));
+  }
+  if (!st.ok()) {
+    if (WasRepelled(conn)) {
+      resources::RecordError(resources::kTaskRepelled, resources::res::kExceptionReleaseTask);
+    } else {
+      resources::RecordRawError(resources::kReleaseFailed,
+                                resources::ResText(resources::res::kFailReleaseTask) + "\r" + st.message());
+    }
+    return false;
+  }
+  resources::ClearLastError();
+  return true;
+}
+
+// The log id of a new function task: now as a day number times r times
+// 100000, kept as the 15 significant digits it is written with, so that
+// every statement and every station sees the same number.
+double DrawLogId() {
+  Env& env = Env::Current();
+  env.Reseed();
+  const double r = env.Random();
+  return Variant(FormatNumber(env.Now().serial * r * 100000.0)).ToDouble();
+}
+
+}  // namespace
+
+bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
+                 const std::string& /*class_code: the extended edition's*/) {
+  // 1. Strict subsystem lock for this call only.
+  s.StrictSubsystemLock = false;
+  if (mode == kRegisterStrict) {
+    s.StrictSubsystemLock = true;
+    mode = kRegister;
+  }
+  // 2. A login without a user, but the account set service's.
+  if (s.cUserId.empty() && s.cSub_Id != "AS") {
+    resources::RecordError(resources::kNoUserSignedOn, resources::res::kNotCompleteLogin2);
+    return false;
+  }
+  // 3. The management service admits every request but a release.
+  if (mode != kRelease) {
+    const int16_t admitted = service::SvcConnectEx(s.RightServer, s.cSerial,
+                                                   suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
+    if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(s))) {
+      resources::RecordError(resources::kServiceRefusedTask, resources::res::kFailCallLogin, {Variant(s.RightServer)});
+      return false;
+    }
+  }
+  // 4. SYSLOCK ids are never checked, registered or logged.
+  if (StartsWithNoCase(auth_id, "SYSLOCK")) return true;
+  // 5. The effective year.
+  const int32_t effective_year = year >= 1900 ? year : Variant(s.cIYear).ToInt16();
+  // 6. The system connection.
+  if (!UseSystemDatabase(s)) return false;
+  db::Connection& conn = *s.SystemConnection;
+
+  // 7. Holding only: the login year, no exemption, nothing recorded.
+  if (mode == kHoldingOnly) {
+    return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? "
+                                        "or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) "
+                                        "AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
+                                  .Bind(s.cAcc_Id)
+                                  .BindNumber(s.cIYear)
+                                  .Bind(s.cUserId)
+                                  .Bind(s.cUserId)
+                                  .Bind(auth_id))) > 0;
+  }
+  // 8. The function.
+  const db::ResultSet function =
+      Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
+  if (function.rows() == 0) {
+    resources::RecordError(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
+    return false;
+  }
+  RuleRequest request;
+  request.auth_id = auth_id;
+  request.auth_sub = function.at(0, 0).ToStringOrEmpty();
+  request.auth_name = function.at(0, 1).ToStringOrEmpty();
+  request.year = effective_year;
+  // 9. Any mode but register and check releases.
+  if (mode != kRegister && mode != kCheckOnly) return Release(s, auth_id);
+  // 10. The holding check, but for the administrators.
+  const std::string user = AsciiUpper(s.cUserId);
+  if (user != "ADMIN" && user != "ASUSER" && !s.IsAdmin) {
+    const int64_t held = CountOf(Read(
+        conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or cuser_id in "
+                        "(select distinct cGroup_id from ua_role where cuser_id=?)) AND (cauth_id=? OR "
+                        "UPPER(cauth_id)='ADMIN')")
+                  .Bind(s.cAcc_Id)
+                  .Bind(effective_year)
+                  .Bind(s.cUserId)
+                  .Bind(s.cUserId)
+                  .Bind(auth_id)));
+    if (held < 1) {
+      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
+      return false;
+    }
+  }
+  // 11. Check only.
+  if (mode == kCheckOnly) return true;
+  // 12. The exclusion profile.
+  const int profile = ExclusionProfile(conn, auth_id);
+
+  // 13. From here to the insert, errors are ignored statement by
+  // statement: a quick look before the own row exists, so that an obvious
+  // conflict costs no write.
+  RuleContext ctx{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), s.StrictSubsystemLock};
+  if (std::optional<Conflict> c = CheckRules(ctx, request, profile, Phase::kBeforeInsert)) {
+    resources::RecordError(c->code, c->res_id, std::move(c->args));
+    return false;
+  }
+  // 14. The log id.
+  conn.ClearErrors();
+  request.log_id = DrawLogId();
+  // 15. A log id that exists already ends the registration.
+  db::ResultSet taken;
+  if (conn.Query(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(request.log_id),
+                 &taken)
+          .ok() &&
+      taken.rows() > 0) {
+    resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
+    return false;
+  }
+  // 16. The own row. Every statement commits on its own: the row is seen by
+  // every other station as soon as this returns.
+  (void)conn.Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,"
+                               "iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
+                         .Bind(s.cAcc_Id)
+                         .Bind(effective_year)
+                         .Bind(s.cUserId)
+                         .Bind(auth_id)
+                         .Bind(ctx.station)
+                         .Bind(s.TaskId)
+                         .Bind(request.log_id)
+                         .Bind(request.auth_sub)
+                         .Bind(s.cServerSerial));  // a failed insert is not reported by itself
+
+  // 17. The authoritative check, against every row inserted so far but the
+  // own one. Of two conflicting registrations A and B, each inserts its row
+  // before it checks. If neither saw the other, A checked before B
+  // inserted and B checked before A inserted; but A inserted before it
+  // checked, so B checked before A inserted before A checked before B
+  // inserted, which contradicts B inserting before it checked. So at least
+  // one sees the other and backs off, and at most one holds at any moment;
+  // when both check after both inserted, both back off.
+  conn.ClearErrors();
+  std::optional<Conflict> conflict;
+  if (!IsAcceptedProfile(profile)) {
+    conflict = Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(auth_id)}};
+  } else {
+    conflict = CheckRules(ctx, request, profile, Phase::kAfterInsert);
+  }
+  if (conflict) {
+    resources::RecordError(conflict->code, conflict->res_id, std::move(conflict->args));
+    const Status undone =
+        conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
+    if (!undone.ok()) FailRegistration(conn, auth_id, undone.message());
+    return false;
+  }
+
+  // 18. The task log, once per task id, and 19. the usage log. A failure
+  // here leaves the row for a release (or the lease) to remove.
+  db::ResultSet logged;
+  Status st = conn.Query(Statement("SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId),
+                         &logged);
+  if (st.ok() && logged.rows() == 0) {
+    st = conn.Execute(Statement("INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,cTaskId,"
+                                "TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
+                          .Bind(s.cSub_Id)
+                          .Bind(s.cSubName)
+                          .Bind(ctx.station)
+                          .Bind(s.TaskId)
+                          .Bind(s.cServerSerial));
+  }
+  if (st.ok()) {
+    st = conn.Execute(Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
+                          .Bind(s.cAcc_Id)
+                          .Bind(request.auth_sub)
+                          .Bind(s.cUserId)
+                          .Bind(auth_id)
+                          .Bind(core::Thread().computer_name)
+                          .Bind(FormatDateTime(Env::Current().Now()))
+                          .Bind(request.log_id)
+                          .Bind(std::to_string(effective_year)));
+  }
+  if (!st.ok()) return FailRegistration(conn, auth_id, st.message());
+  // 20.
+  resources::ClearLastError();
+  return true;
+}
+
+}  // namespace tasks
 }  // namespace tarn

@@ -1,0 +1,294 @@
+// tarn tasks: the lock viewer and its administration.
+//
+//   tarn tasks         (--data DIR | --connect-file FILE | --connect CONN) [--acc A] [--year Y] [--json]
+//   tarn tasks release (...) --task-id T [--auth A]
+//   tarn tasks try     (...) --user U --acc A --year Y --auth F [--station S] [--sub GL]
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "commands.h"
+#include "core/thread_state.h"
+#include "db/backend.h"
+#include "db/connection.h"
+#include "platform/text.h"
+#include "resources/error_codes.h"
+#include "resources/res_service.h"
+#include "secrets.h"
+#include "tarn/com_error.h"
+#include "tasks/exclusion_rules.h"
+
+namespace tarn::app {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using db::Statement;
+
+int Usage(const std::string& problem = "") {
+  if (!problem.empty()) std::fprintf(stderr, "tarn tasks: %s\n", problem.c_str());
+  std::fputs(
+      "usage: tarn tasks         (--data DIR | --connect-file FILE | --connect CONN) [--acc A] [--year Y] [--json]\n"
+      "       tarn tasks release (--data DIR | ...) --task-id T [--auth A]\n"
+      "       tarn tasks try     (--data DIR | ...) --user U --acc A --year Y --auth F [--station S] [--sub GL]\n"
+      "Lists who holds which function where and since when; frees what a station left behind; tells\n"
+      "whether a function would be granted now, and which running task refuses it.\n",
+      stderr);
+  return 2;
+}
+
+struct Options {
+  std::string connect;
+  std::string acc, year, task_id, auth, user, station, sub = "GL";
+  bool json = false;
+};
+
+bool Parse(const Args& args, size_t first, Options* o, std::string* problem) {
+  for (size_t i = first; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *problem = a + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    std::string file;
+    if (a == "--data") {
+      std::string dir;
+      if (!value(&dir)) return false;
+      o->connect = "Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem";
+    } else if (a == "--connect") {
+      if (!value(&o->connect)) return false;
+    } else if (a == "--connect-file") {
+      if (!value(&file)) return false;
+      if (!ReadSecretFile(file, &o->connect)) {
+        *problem = "cannot read a connection string in " + file;
+        return false;
+      }
+    } else if (a == "--json") {
+      o->json = true;
+    } else if (a == "--acc") {
+      if (!value(&o->acc)) return false;
+    } else if (a == "--year") {
+      if (!value(&o->year)) return false;
+    } else if (a == "--task-id") {
+      if (!value(&o->task_id)) return false;
+    } else if (a == "--auth") {
+      if (!value(&o->auth)) return false;
+    } else if (a == "--user") {
+      if (!value(&o->user)) return false;
+    } else if (a == "--station") {
+      if (!value(&o->station)) return false;
+    } else if (a == "--sub") {
+      if (!value(&o->sub)) return false;
+    } else {
+      *problem = "unknown option " + a;
+      return false;
+    }
+  }
+  if (o->connect.empty()) {
+    *problem = "name the system database: --data DIR, --connect-file FILE or --connect CONN";
+    return false;
+  }
+  return true;
+}
+
+// The system database, or a clear error.
+db::ConnectionPtr Open(const std::string& connect) {
+  auto conn = db::Connection::Create();
+  Status s = conn->Open(connect, "", "");
+  if (s.ok() && conn->CurrentCatalog().empty()) s = conn->Execute(Statement("USE ValeSystem"));
+  if (!s.ok()) {
+    std::fprintf(stderr, "tarn tasks: cannot open the system database: %s\n", s.message().c_str());
+    return nullptr;
+  }
+  return conn;
+}
+
+std::string Text(const Variant& v) { return v.IsNull() || v.IsEmpty() ? std::string() : v.ToString(); }
+
+int List(const Options& o) {
+  db::ConnectionPtr conn = Open(o.connect);
+  if (!conn) return 1;
+  int32_t year = 0;
+  if (!o.year.empty()) {
+    try {
+      year = Variant(o.year).ToInt32();
+    } catch (const ComError&) {
+      return Usage("--year takes a year");
+    }
+  }
+  db::ResultSet rows;
+  const Status s = conn->Query(
+      Statement("SELECT t.cStation, t.cUser_Id, t.cAcc_Id, t.iYear, t.cSub_Id, t.cAuth_Id, a.cAuth_Name, t.cTaskId, "
+                "t.iLogId, l.dInTime FROM UA_task t with(nolock) LEFT JOIN UA_Auth a ON a.cAuth_Id = t.cAuth_Id "
+                "LEFT JOIN UA_log l ON l.iLogId = t.iLogId AND l.cAuth_Id = t.cAuth_Id AND l.dOutTime IS NULL "
+                "WHERE (? = '' OR t.cAcc_Id = ?) AND (? = 0 OR t.iYear = ?) "
+                "ORDER BY t.cAcc_Id, t.iYear, t.cStation, t.cTaskId, t.cAuth_Id")
+          .Bind(o.acc)
+          .Bind(o.acc)
+          .Bind(year)
+          .Bind(year),
+      &rows);
+  if (!s.ok()) {
+    std::fprintf(stderr, "tarn tasks: %s\n", s.message().c_str());
+    return 1;
+  }
+  // Login tasks first, then the functions they hold.
+  for (const bool logins : {true, false}) {
+    bool any = false;
+    for (size_t r = 0; r < rows.rows(); ++r) {
+      const bool login = EqualsNoCase(Text(rows.at(r, 5)), "reg");
+      if (login != logins) continue;
+      const std::string since = rows.at(r, 9).IsNull() ? std::string() : FormatDateTime(rows.at(r, 9).ToDate());
+      if (o.json) {
+        Json line{{"kind", login ? "login" : "function"}, {"station", Text(rows.at(r, 0))},
+                  {"user", Text(rows.at(r, 1))},         {"account", Text(rows.at(r, 2))},
+                  {"year", Text(rows.at(r, 3))},         {"subsystem", Text(rows.at(r, 4))},
+                  {"function", Text(rows.at(r, 5))},     {"name", Text(rows.at(r, 6))},
+                  {"task_id", Text(rows.at(r, 7))},      {"log_id", Text(rows.at(r, 8))},
+                  {"since", since}};
+        std::printf("%s\n", line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+        continue;
+      }
+      if (!any) std::printf("%s\n", logins ? "logins" : "functions");
+      any = true;
+      std::printf("  %-10s %-8s %s/%s %-3s %-8s %-24s task %s log %s since %s\n", Text(rows.at(r, 0)).c_str(),
+                  Text(rows.at(r, 1)).c_str(), Text(rows.at(r, 2)).c_str(), Text(rows.at(r, 3)).c_str(),
+                  Text(rows.at(r, 4)).c_str(), Text(rows.at(r, 5)).c_str(),
+                  (login ? std::string("(signed on)") : Text(rows.at(r, 6))).c_str(), Text(rows.at(r, 7)).c_str(),
+                  Text(rows.at(r, 8)).c_str(), since.empty() ? "?" : since.c_str());
+    }
+    if (!any && !o.json) std::printf("%s: none\n", logins ? "logins" : "functions");
+  }
+  return 0;
+}
+
+// The statements of a release, for each row of the task (and function).
+int Release(const Options& o) {
+  if (o.task_id.empty()) return Usage("release needs --task-id: it never frees everything at once");
+  db::ConnectionPtr conn = Open(o.connect);
+  if (!conn) return 1;
+  db::ResultSet rows;
+  Status s = conn->Query(Statement("SELECT cAuth_Id, iLogId, cStation, cUser_Id FROM UA_task with(nolock) WHERE "
+                                   "cTaskId=? AND (?='' OR cAuth_Id=?)")
+                             .Bind(o.task_id)
+                             .Bind(o.auth)
+                             .Bind(o.auth),
+                         &rows);
+  if (!s.ok()) {
+    std::fprintf(stderr, "tarn tasks release: %s\n", s.message().c_str());
+    return 1;
+  }
+  if (rows.rows() == 0) {
+    std::printf("nothing held by task %s%s\n", o.task_id.c_str(), o.auth.empty() ? "" : (" for " + o.auth).c_str());
+    return 0;
+  }
+  for (size_t r = 0; r < rows.rows() && s.ok(); ++r) {
+    const std::string auth = Text(rows.at(r, 0));
+    const double log_id = rows.at(r, 1).IsNull() ? 0 : rows.at(r, 1).ToDouble();
+    s = conn->Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
+                          .Bind(o.task_id)
+                          .Bind(auth)
+                          .Bind(log_id));
+    if (s.ok() && log_id > 0) {
+      s = conn->Execute(
+          Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=? AND cAuth_Id=?")
+              .Bind(log_id)
+              .Bind(auth));
+    }
+    if (s.ok()) {
+      std::printf("released %s of task %s (station %s, user %s, log %s)\n", auth.c_str(), o.task_id.c_str(),
+                  Text(rows.at(r, 2)).c_str(), Text(rows.at(r, 3)).c_str(), FormatNumber(log_id).c_str());
+    }
+  }
+  if (!s.ok()) {
+    std::fprintf(stderr, "tarn tasks release: %s\n", s.message().c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// A dry run of a registration: the function, the holding and the rules,
+// before and after where the own row would stand; nothing is written.
+int Try(const Options& o) {
+  if (o.user.empty() || o.acc.empty() || o.year.empty() || o.auth.empty()) {
+    return Usage("try needs --user, --acc, --year and --auth");
+  }
+  int32_t year = 0;
+  try {
+    year = Variant(o.year).ToInt32();
+  } catch (const ComError&) {
+    return Usage("--year takes a year");
+  }
+  db::ConnectionPtr conn = Open(o.connect);
+  if (!conn) return 1;
+  try {
+    db::ResultSet function;
+    Status s = conn->Query(Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(o.auth), &function);
+    if (!s.ok()) throw ComError(db::kErrCommand, s.message());
+    if (function.rows() == 0) {
+      std::printf("refused: %s is no function (code %d)\n", o.auth.c_str(), resources::kAuthIdUnknown);
+      return 1;
+    }
+    const std::string user = AsciiUpper(o.user);
+    if (user != "ADMIN" && user != "ASUSER") {
+      db::ResultSet held;
+      s = conn->Query(Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
+                                "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
+                                "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
+                          .Bind(o.acc)
+                          .Bind(year)
+                          .Bind(o.user)
+                          .Bind(o.user)
+                          .Bind(o.auth),
+                      &held);
+      if (!s.ok()) throw ComError(db::kErrCommand, s.message());
+      if (held.rows() == 0 || held.at(0, 0).ToDouble() < 1) {
+        std::printf("refused: %s does not hold %s in %s/%d (code %d)\n", o.user.c_str(), o.auth.c_str(), o.acc.c_str(),
+                    year, resources::kAuthNotHeld);
+        return 1;
+      }
+    }
+    tasks::RuleContext ctx{conn.get(), Edition::kFull, o.acc, AsciiUpper(o.sub), o.year,
+                           o.station.empty() ? core::Thread().computer_name : o.station, false};
+    tasks::RuleRequest request{o.auth, function.at(0, 1).ToStringOrEmpty(), function.at(0, 0).ToStringOrEmpty(), year,
+                               0};
+    const int profile = tasks::ExclusionProfile(*conn, o.auth);
+    std::optional<tasks::Conflict> conflict;
+    if (!tasks::IsAcceptedProfile(profile)) {
+      conflict = tasks::Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(o.auth)}};
+    }
+    if (!conflict) conflict = tasks::CheckRules(ctx, request, profile, tasks::Phase::kBeforeInsert);
+    if (!conflict) conflict = tasks::CheckRules(ctx, request, profile, tasks::Phase::kAfterInsert);
+    if (!conflict) {
+      std::printf("granted: %s %s for %s in %s/%d from %s (profile %d)\n", o.auth.c_str(), request.auth_name.c_str(),
+                  o.user.c_str(), o.acc.c_str(), year, ctx.station.c_str(), profile);
+      return 0;
+    }
+    const std::string text =
+        resources::SharedResService().GetResFormatString(conflict->res_id, ArgsFrom(conflict->args));
+    std::printf("refused (code %d, %s): %s\n", conflict->code, conflict->res_id.c_str(), text.c_str());
+    return 1;
+  } catch (const ComError& e) {
+    std::fprintf(stderr, "tarn tasks try: %s\n", e.description().c_str());
+    return 1;
+  }
+}
+
+}  // namespace
+
+int RunTasks(const Args& args) {
+  const bool sub_command = !args.empty() && (args[0] == "release" || args[0] == "try");
+  Options o;
+  std::string problem;
+  if (!Parse(args, sub_command ? 1 : 0, &o, &problem)) return Usage(problem);
+  if (!sub_command) return List(o);
+  return args[0] == "release" ? Release(o) : Try(o);
+}
+
+}  // namespace tarn::app
