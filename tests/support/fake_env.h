@@ -18,6 +18,7 @@ class FakeEnv : public Env {
   Date now = DateFromCivil({2024, 3, 15, 10, 30, 0});
   int64_t monotonic_ms = 1'000'000;
   double random = 0.5;
+  double random_step = 0;  // added after each draw (kept within [0, 1))
   RegistryStore registry;
   std::map<std::string, std::string> vars;
   std::vector<std::string> started;
@@ -30,7 +31,12 @@ class FakeEnv : public Env {
   bool Is64Bit() override { return is_64bit; }
   Date Now() override { return now; }
   int64_t MonotonicMillis() override { return monotonic_ms; }
-  double Random() override { return random; }
+  double Random() override {
+    const double r = random;
+    random += random_step;
+    if (random >= 1) random -= 1;
+    return r;
+  }
   void Reseed() override {}
   Status StartProgram(const std::string& path, const std::vector<std::string>&) override {
     started.push_back(path);

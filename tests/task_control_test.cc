@@ -1,0 +1,549 @@
+// Task control on purpose-made rules: registration and release in every
+// mode, the failure table, and each exclusion rule from both sides. One
+// behavioural suite, run on SQLite and on PostgreSQL.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/login_state.h"
+#include "db/connection.h"
+#include "db/fault.h"
+#include "resources/error_state.h"
+#include "suite/sysdb/schema.h"
+#include "support/fake_env.h"
+#include "support/fake_parley.h"
+#include "support/scratch_server.h"
+#include "tarn/com_error.h"
+#include "tarn/login.h"
+#include "tasks/login_task.h"
+
+namespace tarn {
+namespace {
+
+using db::Statement;
+using testing::ScratchServer;
+
+// The rules: one function of every kind, and ids that look like SQL.
+struct Function {
+  const char* id;
+  const char* sub;
+  const char* name;
+};
+const Function kFunctions[] = {
+    {"F0", "GL", "Plain"},          {"F0B", "GL", "Plain too"},     {"XY", "GL", "Exclusive in year"},
+    {"XA", "GL", "Exclusive in account"}, {"LY", "GL", "Year lock"}, {"K01", "GL", "Pair and year lock"},
+    {"PA", "AP", "Pair A"},         {"PB", "AP", "Pair B"},         {"PN", "AP", "Pair of NULL kind"},
+    {"PC", "AP", "Partner of PN"},  {"PM", "AP", "Pair of a negative kind"}, {"PD", "AP", "Partner of PM"},  {"S3", "PS", "Payroll lock"},   {"SX", "PS", "Exempted"},
+    {"SY", "PS", "Not exempted"},   {"B3", "BM", "Locks nothing"},  {"B1", "BM", "Leaf"},
+    {"M4", "FA", "Shuts out GL"},   {"BAD20", "GL", "NULL and 0"},  {"BAD120", "GL", "Kinds 4 and 5"},
+    {"Q'1", "GL", "Quote"},         {"' OR '1'='1", "GL", "Or"},    {"'; DROP TABLE UA_task; --", "GL", "Drop"},
+    {"总账凭证", "GL", "Chinese"},
+};
+constexpr int kNull = -1;
+// kind, function, partner, exempted, module
+struct Control {
+  const char* id;
+  int kind;  // kNull: NULL
+  const char* repellent;
+  const char* not_repellent;
+  const char* module;
+};
+const Control kControls[] = {
+    {"XY", 1, nullptr, nullptr, nullptr},  {"XA", 2, nullptr, nullptr, nullptr},  {"LY", 1, nullptr, nullptr, nullptr},
+    {"K01", 0, "F0B", nullptr, nullptr},   {"K01", 1, nullptr, nullptr, nullptr}, {"PA", 0, "PB", nullptr, nullptr},
+    {"PN", -1, "PC", nullptr, nullptr},    {"PM", -5, "PD", nullptr, nullptr},    {"S3", 3, nullptr, "SX", nullptr},     {"B3", 3, nullptr, "B1", nullptr},
+    {"B3", 3, nullptr, "B3", nullptr},     {"M4", 4, nullptr, nullptr, "GL"},     {"BAD20", -1, "F0", nullptr, nullptr},
+    {"BAD20", 0, "F0B", nullptr, nullptr}, {"BAD120", 4, nullptr, nullptr, "AP"}, {"BAD120", 5, nullptr, nullptr, nullptr},
+};
+
+std::string LongId() { return std::string(100, 'L'); }
+
+class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
+ protected:
+  void SetUp() override {
+    std::string skip;
+    server_ = ScratchServer::Make(GetParam(), &skip);
+    if (!server_) GTEST_SKIP() << skip;
+    conn_ = db::Connection::Create();
+    ASSERT_TRUE(conn_->Open(server_->server(), "", "").ok());
+    ASSERT_TRUE(suite::CreateSystemDatabase(*conn_).ok());
+    Exec(Statement("INSERT INTO UA_Account (cAcc_Id,cAcc_Name) VALUES ('T01','Test')"));
+    std::vector<Function> functions(std::begin(kFunctions), std::end(kFunctions));
+    const std::string long_id = LongId();
+    functions.push_back({long_id.c_str(), "GL", "Long"});
+    for (const Function& f : functions) {
+      Exec(Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name) VALUES (?,?,?)").Bind(f.id).Bind(f.sub).Bind(
+          f.name));
+      Exec(Statement("INSERT INTO ua_auth_base (cAuth_Id,cSub_Id,cAuth_Name,bEndGrade) VALUES (?,?,?,1)")
+               .Bind(f.id)
+               .Bind(f.sub)
+               .Bind(f.name));
+      for (const char* user : {"U1", "G1"}) {
+        for (int year : {1900, 2024, 2025, 2026}) {
+          Exec(Statement("INSERT INTO UA_HoldAuth (cAcc_Id,iYear,cUser_Id,cAuth_Id) VALUES ('T01',?,?,?)")
+                   .Bind(year)
+                   .Bind(user)
+                   .Bind(f.id));
+        }
+      }
+    }
+    for (const Control& c : kControls) {
+      Exec(Statement("INSERT INTO UA_control (cAuth_Id,iAuthType,cRepellent,cNotRepellent,cRepellentModule) VALUES "
+                     "(?,?,?,?,?)")
+               .Bind(c.id)
+               .Bind(c.kind == kNull ? Variant(Null{}) : Variant(int32_t{c.kind}))
+               .Bind(c.repellent ? Variant(c.repellent) : Variant(Null{}))
+               .Bind(c.not_repellent ? Variant(c.not_repellent) : Variant(Null{}))
+               .Bind(c.module ? Variant(c.module) : Variant(Null{})));
+    }
+    Exec(Statement("INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XY',1)"));
+    Exec(Statement("INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XA',2)"));
+    Exec(Statement("INSERT INTO ua_role (cGroup_Id,cUser_Id) VALUES ('G1','U3')"));  // U3 holds through G1
+  }
+
+  void Exec(const Statement& st) { ASSERT_TRUE(conn_->Execute(st).ok()) << st.sql() << ": " << Error(); }
+  std::string Error() const { return conn_->Errors().empty() ? "" : conn_->Errors().front().description; }
+  int64_t Count(const Statement& st) {
+    db::ResultSet rs;
+    EXPECT_TRUE(conn_->Query(st, &rs).ok()) << st.sql() << ": " << Error();
+    return rs.rows() ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : -1;
+  }
+  int64_t Tasks(const std::string& auth) {
+    return Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id=?").Bind(auth));
+  }
+
+  // A signed-on login of `station` (given as its web-client name, so that
+  // several stations share this process).
+  std::unique_ptr<clsLogin> Station(const std::string& station, const std::string& user = "U1",
+                                    const std::string& sub = "GL", const std::string& year = "2024") {
+    auto login = std::make_unique<clsLogin>();
+    core::LoginState& s = core::StateOf(*login);
+    s.cAcc_Id = "T01";
+    s.cIYear = year;
+    s.cUserId = user;
+    s.cSub_Id = sub;
+    s.cSubName = "Sub " + sub;
+    s.cWebClient = station;
+    s.TaskId = std::to_string(45000 + next_task_++) + ".5";
+    s.cServerSerial = "APP";
+    s.ValeDbName = server_->server();
+    s.SystemConnection = db::Connection::Create();
+    EXPECT_TRUE(s.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
+    return login;
+  }
+  // The login row of a station, as its sign-on writes it.
+  void SignedOn(clsLogin& login) {
+    parley_->reply = "relogin";
+    EXPECT_TRUE(tasks::RegisterLoginTask(core::StateOf(login)));
+    parley_->reply = "pass";
+  }
+  bool Lock(clsLogin& l, const std::string& auth, int16_t mode = -1, int16_t year = 0) {
+    return l.TaskExec(auth, mode, year);
+  }
+  std::vector<Variant> LastArgs(clsLogin& l) {
+    auto record = l.GetLastErrorResID();
+    return record ? record->ResArg().items : std::vector<Variant>{};
+  }
+  std::string LastResId(clsLogin& l) {
+    auto record = l.GetLastErrorResID();
+    return record ? record->ResId() : std::string();
+  }
+
+  std::unique_ptr<ScratchServer> server_;
+  db::ConnectionPtr conn_;
+  testing::FakeEnv env_;
+  testing::FakeEnvScope env_scope_{env_};
+  bool random_steps_ = (env_.random_step = 0.0137, true);  // a new log id for every registration
+  std::shared_ptr<testing::FakeParley> parley_ = std::make_shared<testing::FakeParley>();
+  testing::FakeParleyScope parley_scope_{parley_};
+  int next_task_ = 0;
+};
+
+TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
+  auto a = Station("ST1");
+  resources::RecordError(10, "Tarn.AA.TarnLogin.NotHoldAuth");  // a completed registration clears it
+  ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
+  EXPECT_EQ(a->LogState(), 0);
+  db::ResultSet row;
+  ASSERT_TRUE(conn_->Query(Statement("SELECT cAcc_Id,iYear,cUser_Id,cStation,cTaskId,iLogId,cSub_Id,cAppServer FROM "
+                                     "UA_task WHERE cAuth_Id='F0'"),
+                           &row)
+                  .ok());
+  ASSERT_EQ(row.rows(), 1u);
+  EXPECT_EQ(row.at(0, 0).ToString(), "T01");
+  EXPECT_EQ(row.at(0, 1).ToInt32(), 2024);
+  EXPECT_EQ(row.at(0, 3).ToString(), "ST1");
+  EXPECT_EQ(row.at(0, 4).ToString(), a->TaskId());
+  const double log_id = row.at(0, 5).ToDouble();
+  EXPECT_GT(log_id, 0);
+  EXPECT_EQ(row.at(0, 7).ToString(), "APP");
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND cAuth_Id='F0' AND Success=0 AND dOutTime "
+                            "IS NULL AND cStation='PC01' AND iYear=2024")
+                      .Bind(log_id)),
+            1);
+  ASSERT_TRUE(Lock(*a, "F0B"));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_TaskLog WHERE cTaskId=?").Bind(a->TaskId())), 1);  // once
+
+  ASSERT_TRUE(Lock(*a, "F0", 0));
+  EXPECT_EQ(Tasks("F0"), 0);
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND Success=1 AND dOutTime IS NOT NULL")
+                      .Bind(log_id)),
+            1);
+  // Releasing what was never registered succeeds and touches nothing.
+  const int64_t closed = Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1"));
+  EXPECT_TRUE(Lock(*a, "XY", 0));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1")), closed);
+  // An unknown id fails in the release mode too.
+  EXPECT_FALSE(Lock(*a, "NOPE", 0));
+  EXPECT_EQ(a->LogState(), 9);
+  EXPECT_EQ(LastArgs(*a).size(), 1u);
+}
+
+TEST_P(TaskControlTest, ModesYearsAndTheirShortCuts) {
+  auto a = Station("ST1");
+  // Check only: the holding check, nothing written.
+  EXPECT_TRUE(Lock(*a, "F0", 1));
+  EXPECT_EQ(Tasks("F0"), 0);
+  // SYSLOCK ids in any case: true, no row, not even a known id needed.
+  resources::RecordError(10, "Tarn.AA.TarnLogin.NotHoldAuth");
+  EXPECT_TRUE(Lock(*a, "syslockABC"));
+  EXPECT_TRUE(Lock(*a, "SysLock1", 0));
+  EXPECT_EQ(a->LogState(), 10);  // left as it was
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), 0);
+  // The effective year: 1900 and above as given, below it the login year.
+  ASSERT_TRUE(Lock(*a, "F0", -1, 1899));
+  ASSERT_TRUE(Lock(*a, "F0B", -1, 1900));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='F0' AND iYear=2024")), 1);
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='F0B' AND iYear=1900")), 1);
+
+  // Holding: U2 holds nothing; U3 holds through its group; administrators
+  // skip the check, but mode 2 knows no exemption and records nothing.
+  auto u2 = Station("ST2", "U2");
+  a->ClearError();
+  EXPECT_FALSE(Lock(*u2, "F0B", 1));
+  EXPECT_EQ(u2->LogState(), 10);
+  a->ClearError();
+  EXPECT_FALSE(Lock(*u2, "F0B", 2));
+  EXPECT_EQ(u2->LogState(), 0);
+  EXPECT_TRUE(Lock(*Station("ST3", "U3"), "F0B", 1));
+  EXPECT_TRUE(Lock(*Station("ST3", "U3"), "F0B", 2));
+  EXPECT_TRUE(Lock(*Station("ST4", "admin"), "F0B", 1));
+  EXPECT_TRUE(Lock(*Station("ST4", "AsUser"), "F0B", 1));
+  auto boss = Station("ST5", "U2");
+  core::StateOf(*boss).IsAdmin = true;
+  EXPECT_TRUE(Lock(*boss, "F0B", 1));
+  EXPECT_FALSE(Lock(*boss, "F0B", 2));
+  // Mode 2 reads the login year, whatever year is asked.
+  EXPECT_TRUE(Lock(*Station("ST3", "U3", "GL", "2025"), "F0B", 2, 1999));
+  // An unknown id: code 9 in modes -1 and 1.
+  EXPECT_FALSE(Lock(*a, "NOPE", 1));
+  EXPECT_EQ(a->LogState(), 9);
+}
+
+TEST_P(TaskControlTest, TheFailuresOfTheTableBeforeAnyRow) {
+  // No user (but the account set service's login): 25.
+  auto nobody = Station("ST1", "");
+  EXPECT_FALSE(Lock(*nobody, "F0"));
+  EXPECT_EQ(nobody->LogState(), 25);
+  auto service = Station("ST1", "", "AS");
+  EXPECT_FALSE(Lock(*service, "F0"));
+  EXPECT_EQ(service->LogState(), 10);  // past the user check: it holds nothing
+  // The service refuses: 30 with the server as argument.
+  auto a = Station("ST1");
+  core::StateOf(*a).RightServer = "SRV9";
+  parley_->reply = "refused: no";
+  EXPECT_FALSE(Lock(*a, "F0"));
+  EXPECT_EQ(a->LogState(), 30);
+  ASSERT_EQ(LastArgs(*a).size(), 1u);
+  EXPECT_EQ(LastArgs(*a)[0].ToString(), "SRV9");
+  // The service asks for a re-login: the login task is written again.
+  parley_->reply = "relogin";
+  ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='reg' AND cTaskId=? AND iLogId=?")
+                      .Bind(a->TaskId())
+                      .BindNumber(a->TaskId())),
+            1);
+  // ... and a re-login that cannot be written is 30 too.
+  core::StateOf(*a).SystemConnection->Close();
+  EXPECT_FALSE(Lock(*a, "F0B"));
+  EXPECT_EQ(a->LogState(), 30);
+  parley_->reply = "pass";
+
+  // A log id that exists already: 302, nothing written. The fake clock and
+  // random number make the next log id known.
+  auto b = Station("ST2");
+  const double next = Variant(FormatNumber(env_.now.serial * env_.random * 100000.0)).ToDouble();  // the next draw
+  Exec(Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cStation,cTaskId,iLogId) VALUES "
+                 "('T99',2024,'F0','X','X',?)")
+           .Bind(next));
+  EXPECT_FALSE(Lock(*b, "F0B"));
+  EXPECT_EQ(b->LogState(), 302);
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=?").Bind(b->TaskId())), 0);
+}
+
+TEST_P(TaskControlTest, ProfilesThatAreNotAcceptedLeaveNoRow) {
+  auto a = Station("ST1");
+  for (const char* id : {"BAD20", "BAD120"}) {
+    EXPECT_FALSE(Lock(*a, id));
+    EXPECT_EQ(a->LogState(), 300) << id;
+    EXPECT_EQ(LastArgs(*a).size(), 1u);
+    EXPECT_EQ(Tasks(id), 0) << id;
+  }
+  // Kinds 0 and 1: profile 1, the year lock alone: its partner refuses it
+  // as any task of the year would (15), not as a pair (14).
+  auto b = Station("ST2");
+  ASSERT_TRUE(Lock(*b, "F0B"));
+  EXPECT_FALSE(Lock(*a, "K01"));
+  EXPECT_EQ(a->LogState(), 15);
+  ASSERT_TRUE(Lock(*b, "F0B", 0));
+  ASSERT_TRUE(Lock(*a, "K01")) << a->ShareString();
+}
+
+// An exclusive function and the functions around it, from both sides.
+TEST_P(TaskControlTest, ExclusiveFunctionsAndTheYearAndAccountLocks) {
+  auto a = Station("ST1"), b = Station("ST2");
+  SignedOn(*a);
+  // A's own login (GL) does not stand in its way.
+  ASSERT_TRUE(Lock(*a, "XY")) << a->ShareString();
+  // Any function of the year is refused beside it, with five arguments.
+  EXPECT_FALSE(Lock(*b, "F0"));
+  EXPECT_EQ(b->LogState(), 17);
+  EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin.TaskRepellent2");
+  const std::vector<Variant> args = LastArgs(*b);
+  ASSERT_EQ(args.size(), 5u);
+  EXPECT_EQ(args[0].ToString(), "ST1");
+  EXPECT_EQ(args[1].ToString(), "XY");
+  EXPECT_EQ(args[2].ToString(), "Exclusive in year");
+  EXPECT_EQ(args[3].ToString(), "F0");
+  EXPECT_EQ(args[4].ToString(), "Plain");
+  EXPECT_EQ(Tasks("F0"), 0);
+  // Another year, or another account, is free.
+  EXPECT_TRUE(Lock(*b, "F0", -1, 2025));
+  ASSERT_TRUE(Lock(*a, "XY", 0));
+
+  // The year lock needs the year to itself: another station's login in it
+  // conflicts, with six arguments.
+  SignedOn(*b);
+  EXPECT_FALSE(Lock(*a, "LY"));
+  EXPECT_EQ(a->LogState(), 15);
+  EXPECT_EQ(LastResId(*a), "Tarn.AA.TarnLogin1.TaskRepellent4");
+  ASSERT_EQ(LastArgs(*a).size(), 6u);
+  EXPECT_EQ(LastArgs(*a)[0].ToString(), "ST2");
+  EXPECT_EQ(LastArgs(*a)[2].ToString(), "reg");
+  EXPECT_EQ(Tasks("LY"), 0);
+  // In 2026 nobody works: granted.
+  EXPECT_TRUE(Lock(*a, "LY", -1, 2026));
+  ASSERT_TRUE(Lock(*a, "LY", 0));
+  // The account lock sees every year: B's 2025 function refuses it.
+  EXPECT_FALSE(Lock(*a, "XA", -1, 2026));
+  EXPECT_EQ(a->LogState(), 17);
+  EXPECT_EQ(LastResId(*a), "Tarn.AA.TarnLogin.TaskRepellent3");
+  EXPECT_EQ(LastArgs(*a).size(), 6u);
+}
+
+// The account lock spares exactly the own station's logins into its own
+// subsystem, AA and DP.
+TEST_P(TaskControlTest, TheAccountLockSparesOnlyTheOwnStationsLogins) {
+  auto a = Station("ST1");
+  SignedOn(*a);
+  for (const char* sub : {"AA", "DP"}) SignedOn(*Station("ST1", "U1", sub));
+  auto gl_again = Station("ST1");
+  SignedOn(*gl_again);  // the same station in GL once more
+  ASSERT_TRUE(Lock(*a, "XA")) << a->ShareString();
+  ASSERT_TRUE(Lock(*a, "XA", 0));
+  auto ap = Station("ST1", "U1", "AP");
+  SignedOn(*ap);
+  EXPECT_FALSE(Lock(*a, "XA"));
+  EXPECT_EQ(LastArgs(*a)[1].ToString(), "AP");
+}
+
+TEST_P(TaskControlTest, PairsFromEitherSideInTheirYear) {
+  auto a = Station("ST1"), b = Station("ST2");
+  ASSERT_TRUE(Lock(*a, "PA"));
+  EXPECT_FALSE(Lock(*b, "PB"));
+  EXPECT_EQ(b->LogState(), 14);
+  EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin.TaskRepellent5");
+  EXPECT_EQ(LastArgs(*b).size(), 5u);
+  EXPECT_TRUE(Lock(*b, "PB", -1, 2025));  // another year is no conflict
+  ASSERT_TRUE(Lock(*a, "PA", 0));
+  ASSERT_TRUE(Lock(*b, "PB"));
+  EXPECT_FALSE(Lock(*a, "PA"));  // the other side
+  EXPECT_EQ(a->LogState(), 14);
+  ASSERT_TRUE(Lock(*b, "PB", 0));
+  ASSERT_TRUE(Lock(*b, "PB", 0, 2025));
+  // A pair of NULL kind is found from either side too; one of a negative
+  // kind (profile 60) from its own side only.
+  ASSERT_TRUE(Lock(*a, "PC"));
+  EXPECT_FALSE(Lock(*b, "PN"));
+  ASSERT_TRUE(Lock(*a, "PC", 0));
+  ASSERT_TRUE(Lock(*a, "PN"));
+  EXPECT_FALSE(Lock(*b, "PC"));
+  ASSERT_TRUE(Lock(*a, "PN", 0));
+  ASSERT_TRUE(Lock(*a, "PD"));
+  EXPECT_FALSE(Lock(*b, "PM"));
+  EXPECT_EQ(b->LogState(), 14);
+  ASSERT_TRUE(Lock(*a, "PD", 0));
+  ASSERT_TRUE(Lock(*a, "PM"));
+  EXPECT_TRUE(Lock(*b, "PD")) << b->ShareString();
+}
+
+TEST_P(TaskControlTest, TheSubsystemLockWithItsExemptionsBothWays) {
+  auto a = Station("ST1", "U1", "PS"), b = Station("ST2", "U1", "PS");
+  ASSERT_TRUE(Lock(*a, "S3"));
+  EXPECT_TRUE(Lock(*b, "SX"));  // exempted
+  EXPECT_FALSE(Lock(*b, "SY"));  // the running lock does not exempt it
+  EXPECT_EQ(b->LogState(), 14);
+  EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin1.TaskRepellent6");
+  EXPECT_EQ(LastArgs(*b)[1].ToString(), "S3");
+  ASSERT_TRUE(Lock(*a, "S3", 0));
+  ASSERT_TRUE(Lock(*b, "SY"));
+  EXPECT_FALSE(Lock(*a, "S3"));  // the lock cannot start beside it
+  EXPECT_EQ(LastArgs(*a)[1].ToString(), "SY");
+  ASSERT_TRUE(Lock(*b, "SY", 0));
+  EXPECT_TRUE(Lock(*a, "S3"));  // SX of B is exempted
+  ASSERT_TRUE(Lock(*a, "S3", 0));
+
+  // With the strict flag (mode 3) another station's login into the
+  // subsystem conflicts too; without it, it does not. (Payroll logins get
+  // their row from the sign-on, not from RegisterLoginTask.)
+  Exec(Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,cSub_Id) VALUES "
+                 "('T01',2024,'U1','reg','ST2',?,?,'PS')")
+           .Bind(b->TaskId())
+           .BindNumber(b->TaskId()));
+  EXPECT_FALSE(Lock(*a, "S3", 3));
+  EXPECT_EQ(LastArgs(*a)[1].ToString(), "reg");
+  EXPECT_TRUE(Lock(*a, "S3", -1));
+  ASSERT_TRUE(Lock(*a, "S3", 0));
+
+  // Every leaf exempted: no conflict, and no reverse scan either.
+  auto bm = Station("ST3", "U1", "BM");
+  ASSERT_TRUE(Lock(*bm, "B1"));
+  EXPECT_TRUE(Lock(*Station("ST4", "U1", "BM"), "B3"));
+}
+
+TEST_P(TaskControlTest, AModuleShutOutFromBothSides) {
+  auto fa = Station("ST1", "U1", "FA"), gl = Station("ST2");
+  ASSERT_TRUE(Lock(*fa, "M4"));
+  EXPECT_FALSE(Lock(*gl, "F0"));
+  EXPECT_EQ(gl->LogState(), 14);
+  EXPECT_EQ(LastArgs(*gl)[1].ToString(), "M4");
+  ASSERT_TRUE(Lock(*fa, "M4", 0));
+  ASSERT_TRUE(Lock(*gl, "F0"));
+  EXPECT_FALSE(Lock(*fa, "M4"));
+  EXPECT_EQ(LastArgs(*fa)[1].ToString(), "F0");
+  EXPECT_TRUE(Lock(*fa, "M4", -1, 2025));  // GL works in 2024 only
+}
+
+TEST_P(TaskControlTest, IdsThatLookLikeSqlAreOnlyText) {
+  auto a = Station("ST1");
+  const std::vector<std::string> ids = {"Q'1", "' OR '1'='1", "'; DROP TABLE UA_task; --", "总账凭证", LongId()};
+  for (const std::string& id : ids) {
+    EXPECT_TRUE(Lock(*a, id)) << id << ": " << a->ShareString();
+    EXPECT_EQ(Tasks(id), 1) << id;
+  }
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), 5);
+  for (const std::string& id : ids) {
+    ASSERT_TRUE(Lock(*a, id, 0)) << id;
+  }
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), 0);
+}
+
+// Which errors are recorded, ignored or raised, by the steps they hit.
+TEST_P(TaskControlTest, DatabaseErrorsFollowTheFailureTable) {
+  auto a = Station("ST1");
+  auto fail = [](const char* fragment, int32_t native) {
+    return [fragment, native](std::string_view sql) -> std::optional<db::DbError> {
+      if (sql.find(fragment) == std::string_view::npos) return std::nullopt;
+      return db::DbError{-2147467259, "simulated failure", native, "HY000"};
+    };
+  };
+  {  // the function read: raised to the caller, nothing recorded
+    db::ScopedFaultHook hook(fail("FROM UA_Auth WHERE cAuth_Id", 0));
+    a->ClearError();
+    EXPECT_THROW(Lock(*a, "F0"), ComError);
+    EXPECT_EQ(a->LogState(), 0);
+  }
+  {  // the own insert: ignored; the registration goes on
+    db::ScopedFaultHook hook(fail("INSERT INTO UA_task", 0));
+    EXPECT_TRUE(Lock(*a, "F0"));
+    EXPECT_EQ(Tasks("F0"), 0);
+  }
+  {  // the usage log, chosen as deadlock victim: 9999; the row stays
+    db::ScopedFaultHook hook(fail("INSERT INTO UA_log", 1205));
+    EXPECT_FALSE(Lock(*a, "F0B"));
+    EXPECT_EQ(a->LogState(), 9999);
+    EXPECT_EQ(LastResId(*a), "Tarn.AA.TarnLogin.TaskRepellent");
+    EXPECT_EQ(Tasks("F0B"), 1);
+  }
+  {  // another error there: 22, its text after a carriage return
+    db::ScopedFaultHook hook(fail("INSERT INTO UA_log", 0));
+    EXPECT_FALSE(Lock(*a, "PA"));
+    EXPECT_EQ(a->LogState(), 22);
+    EXPECT_NE(a->ShareString().find("\rsimulated failure"), std::string::npos) << a->ShareString();
+  }
+  {  // the release: 601 is 9999, anything else 9003
+    db::ScopedFaultHook hook(fail("DELETE  FROM UA_task with(rowlock) WHERE ctaskid", 601));
+    EXPECT_FALSE(Lock(*a, "F0B", 0));
+    EXPECT_EQ(a->LogState(), 9999);
+    EXPECT_EQ(LastResId(*a), "Tarn.AA.TarnLogin.ExceptionReleaseTask");
+  }
+  {
+    db::ScopedFaultHook hook(fail("DELETE  FROM UA_task with(rowlock) WHERE ctaskid", 0));
+    EXPECT_FALSE(Lock(*a, "F0B", 0));
+    EXPECT_EQ(a->LogState(), 9003);
+    EXPECT_NE(a->ShareString().find("\rsimulated failure"), std::string::npos);
+  }
+  ASSERT_TRUE(Lock(*a, "F0B", 0));
+  ASSERT_TRUE(Lock(*a, "PA", 0));
+  // A conflict whose undo fails as a deadlock victim: 9999.
+  auto b = Station("ST2");
+  ASSERT_TRUE(Lock(*b, "PB"));
+  {
+    db::ScopedFaultHook hook(fail("DELETE  FROM UA_task with(rowlock) WHERE ilogid", 1205));
+    EXPECT_FALSE(Lock(*a, "PA"));
+    EXPECT_EQ(a->LogState(), 9999);
+  }
+}
+
+TEST_P(TaskControlTest, StationsOfTaskRowsAndOfTheLoginTask) {
+  // PO without a web client writes an empty station; its task log too.
+  auto po = Station("", "U1", "PO");
+  ASSERT_TRUE(Lock(*po, "F0"));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='F0' AND cStation=''")), 1);
+  // GL without a web client: the computer name; the task log too.
+  auto gl = Station("");
+  ASSERT_TRUE(Lock(*gl, "F0B"));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='F0B' AND cStation='PC01'")), 1);
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_TaskLog WHERE cTaskId=? AND cStation='PC01'").Bind(gl->TaskId())),
+            1);
+
+  // RegisterLoginTask twice: one login row, one log entry, reopened.
+  auto a = Station("ST1");
+  ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*a)));
+  Exec(Statement("UPDATE UA_log SET dOutTime='2024-01-01' WHERE iLogId=?").BindNumber(a->TaskId()));
+  ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*a)));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=? AND cAuth_Id='reg'").Bind(a->TaskId())), 1);
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND dOutTime IS NULL").BindNumber(a->TaskId())),
+            1);
+  // The administrator, payroll and the console: the task-log row only.
+  for (auto& login : {Station("ST5", "ADMIN"), Station("ST6", "U1", "PS"), Station("ST7", "U1", "SC")}) {
+    ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*login)));
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=?").Bind(login->TaskId())), 0);
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_TaskLog WHERE cTaskId=?").Bind(login->TaskId())), 1);
+  }
+  // The release of the object removes its login row.
+  a.reset();
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='reg' AND cStation='ST1'")), 0);
+}
+
+std::string KindName(const ::testing::TestParamInfo<ScratchServer::Kind>& info) {
+  return info.param == ScratchServer::Kind::kSqlite ? "SQLite" : "PostgreSQL";
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TaskControlTest,
+                         ::testing::Values(ScratchServer::Kind::kSqlite, ScratchServer::Kind::kPostgres), KindName);
+
+}  // namespace
+}  // namespace tarn
