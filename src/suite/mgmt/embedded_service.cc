@@ -76,8 +76,10 @@ Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line
   options.service_key = config.service_key;
   ServiceLogic logic(options, *current.store, current.conn.get(), Log);
   const int64_t now = WallMillis();
-  logic.Sweep(now);
+  // The caller's own request first: a beat that comes late still counts
+  // before the leases are checked.
   *reply_line = ServeLine(logic, frame_line, now);
+  logic.Sweep(now);
   // A database failure may have left the connection unusable: start afresh.
   if (reply_line->rfind("-service error", 0) == 0) ResetEmbeddedServiceForThread();
   return Status::OK();
