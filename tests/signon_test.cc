@@ -352,7 +352,8 @@ TEST_F(SignOnTest, ASignOnThatCannotBeRecordedWritesNothing) {
 
   for (int nth = 1; nth <= 3; ++nth) {
     int writes = 0;
-    db::ScopedFaultHook full([&](std::string_view sql) -> std::optional<db::DbError> {
+    db::ScopedFaultHook full([&](const db::Statement& st) -> std::optional<db::DbError> {
+      const std::string_view sql = st.sql();
       if (sql.find("UA_") == std::string_view::npos || !db::IsWrite(sql) || ++writes != nth) return std::nullopt;
       return db::DbError{-2147467259, "database or disk is full", 1105, "HY000"};
     });

@@ -454,8 +454,8 @@ TEST_P(TaskControlTest, IdsThatLookLikeSqlAreOnlyText) {
 TEST_P(TaskControlTest, DatabaseErrorsFollowTheFailureTable) {
   auto a = Station("ST1");
   auto fail = [](const char* fragment, int32_t native) {
-    return [fragment, native](std::string_view sql) -> std::optional<db::DbError> {
-      if (sql.find(fragment) == std::string_view::npos) return std::nullopt;
+    return [fragment, native](const Statement& st) -> std::optional<db::DbError> {
+      if (st.sql().find(fragment) == std::string_view::npos) return std::nullopt;
       return db::DbError{-2147467259, "simulated failure", native, "HY000"};
     };
   };

@@ -81,8 +81,8 @@ void InstallKillDrill() {
   const long at = std::strtol(text, nullptr, 10);
   if (at <= 0) return;
   auto writes = std::make_shared<std::atomic<long>>(0);
-  db::SetFaultHook([writes, at](std::string_view sql) -> std::optional<db::DbError> {
-    if (db::IsWrite(sql) && ++*writes == at) raise(SIGKILL);
+  db::SetFaultHook([writes, at](const db::Statement& st) -> std::optional<db::DbError> {
+    if (db::IsWrite(st.sql()) && ++*writes == at) raise(SIGKILL);
     return std::nullopt;
   });
 }

@@ -101,7 +101,7 @@ class ConnectionImpl : public Connection {
     if (!statement.bind_error().empty()) {
       return Record(Fail(&scratch_, kErrCommand, statement.bind_error(), kNativeSyntax, "42000"));
     }
-    if (std::optional<DbError> fault = CheckFault(statement.sql())) {
+    if (std::optional<DbError> fault = CheckFault(statement)) {
       return Record(Fail(&scratch_, fault->number, fault->description, fault->native_error, fault->sql_state));
     }
     const std::vector<Variant>& values = statement.values();
@@ -160,6 +160,9 @@ class ConnectionImpl : public Connection {
     }
     switch (entry->kind) {
       case Translation::Kind::kUse: {
+        // Already there: no round trip (the login component says USE before
+        // every registration).
+        if (EqualsNoCase(entry->catalog, catalog_)) return Status::OK();
         std::string catalog = entry->catalog;  // the entry dies with a cache switch
         Status s = backend_->UseCatalog(catalog, &scratch_);
         if (!s.ok()) return Record(s);

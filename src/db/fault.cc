@@ -24,14 +24,14 @@ void SetFaultHook(FaultHook hook) {
   Hook() = std::move(hook);
 }
 
-std::optional<DbError> CheckFault(std::string_view sql) {
+std::optional<DbError> CheckFault(const Statement& statement) {
   if (!installed.load(std::memory_order_relaxed)) return std::nullopt;
   FaultHook hook;
   {
     std::lock_guard lock(mu);
     hook = Hook();
   }
-  return hook ? hook(sql) : std::nullopt;
+  return hook ? hook(statement) : std::nullopt;
 }
 
 bool IsWrite(std::string_view sql) {

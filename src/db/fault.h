@@ -15,15 +15,15 @@
 
 namespace tarn::db {
 
-// The SQL template about to run; an error to fail it with, or nullopt to
-// let it run.
-using FaultHook = std::function<std::optional<DbError>(std::string_view sql)>;
+// The statement about to run (its template and bound values); an error to
+// fail it with, or nullopt to let it run.
+using FaultHook = std::function<std::optional<DbError>(const Statement& statement)>;
 
 // Process-wide; an empty hook removes it.
 void SetFaultHook(FaultHook hook);
 
 // Asked by the connection; nullopt when no hook is installed.
-std::optional<DbError> CheckFault(std::string_view sql);
+std::optional<DbError> CheckFault(const Statement& statement);
 
 // Installs a hook for its lifetime (tests).
 class ScopedFaultHook {
