@@ -120,7 +120,13 @@ class TARN_EXPORT clsLogin : public Object {
   bool Login(std::string& pSubId);
   // The eight values as one struct (written back as the form above does).
   bool Login(LoginParams& params);
-  // Not built yet: raises 445.
+  // Registers (-1; 3 with the strict subsystem lock), checks (1), queries
+  // the holding (2) or releases (0) a function; iYear below 1900 means the
+  // login year. True when the mode succeeded; a completed registration or
+  // release clears the last error. Records 25, 30, 9, 10, 302, 300, a
+  // rule's 14, 15 or 17, 9999, 22 or 9003 (mode 2 records nothing). Raises
+  // the database's error when the holding, function or rule tables cannot
+  // be read.
   bool TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear = 0);
   // Not built yet: raises 445.
   bool ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue);
