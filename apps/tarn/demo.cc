@@ -93,6 +93,12 @@ class Station {
     if (answer.is_discarded() || answer.is_null()) return "(no answer)";
     if (answer.contains("error")) return "error " + answer["error"].dump();
     std::string text = answer.contains("result") ? answer["result"].dump() : answer.dump();
+    // What came back through the arguments, past the first (the question).
+    const Json& byref = answer.contains("byref") ? answer["byref"] : Json();
+    if (byref.is_array() && byref.size() > 1 && answer["member"] != "Login" && answer["member"] != "ConstructLogin" &&
+        answer["member"] != "TaskExec") {
+      text += "   (" + Json(std::vector<Json>(byref.begin() + 1, byref.end())).dump() + ")";
+    }
     if (answer.value("LogState", 0) != 0) text += "   LogState " + std::to_string(answer["LogState"].get<int>());
     const std::string share = answer.value("ShareString", "");
     if (!share.empty()) text += "   \"" + share + "\"";
@@ -118,10 +124,8 @@ std::string Capture(const std::string& command) {
 
 void Section(const char* title) { std::printf("\n== %s\n", title); }
 
-void ShowLoginTasks(const std::string& tarn, const std::string& dir) {
-  const std::string rows =
-      Capture(tarn + " db query --data " + dir +
-              " \"SELECT cStation, cUser_Id, cSub_Id, cAuth_Id, cTaskId FROM UA_task ORDER BY cStation\" 2>&1");
+// Indented, so that it stands apart from the stations' answers.
+void ShowOutput(const std::string& rows) {
   std::string indented;
   for (size_t start = 0; start <= rows.size();) {
     size_t end = rows.find('\n', start);
@@ -130,6 +134,11 @@ void ShowLoginTasks(const std::string& tarn, const std::string& dir) {
     start = end + 1;
   }
   std::printf("%s", indented.c_str());
+}
+
+void ShowLoginTasks(const std::string& tarn, const std::string& dir) {
+  ShowOutput(Capture(tarn + " db query --data " + dir +
+                     " \"SELECT cStation, cUser_Id, cSub_Id, cAuth_Id, cTaskId FROM UA_task ORDER BY cStation\" 2>&1"));
 }
 
 void ShowWhoItIs(Station& station) {
@@ -178,11 +187,18 @@ int RunDemo(const Args& args) {
   pc01.Ask("Login \"GL\" \"001\" \"2024\" \"ALICE\" \"alice\" \"2024-03-15\"");
   ShowWhoItIs(pc01);
 
-  Section("Station PC02: a launcher hands the general ledger a token for BOB");
+  Section("PC01 asks its calendar and its company's data");
+  pc01.Ask("GetPeriod \"2024-06-15\" 0 0");
+  pc01.Ask("GetNatureDate 6 \"2024-01-01\" \"2024-01-01\"");
+  pc01.Ask("GetAccInfo 105 null");
+  pc01.Ask("GetAccInfo 103 null");
+  pc01.Ask("ClosingStatus 204 \"GL\" 2023 false");
+
+  Section("Station PC02: a launcher hands the general ledger a token for DEMO");
   const std::string token =
-      Capture("echo bob | TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
-              " token --user BOB --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30");
-  std::printf("$ echo bob | tarn token --user BOB --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30\n"
+      Capture("echo demo | TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
+              " token --user DEMO --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30");
+  std::printf("$ echo demo | tarn token --user DEMO --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30\n"
               "  %s...\n",
               token.substr(0, 40).c_str());
   Station pc02("PC02", tarn, registry);
@@ -191,7 +207,19 @@ int RunDemo(const Args& args) {
   pc02.Ask("Login \"GL\"");
   ShowWhoItIs(pc02);
 
-  Section("Login tasks in UA_task (the token-built module registers its own with its first function)");
+  Section("Task control: PC01 opens month-end closing, which needs 001/2024 to itself");
+  pc01.Ask("TaskExec \"GL0201\" -1");
+  pc02.Ask("TaskExec \"GL0101\" -1");
+  std::printf("$ tarn tasks --data %s\n", dir.c_str());
+  ShowOutput(Capture(tarn + " tasks --data " + dir + " 2>&1"));
+  std::printf("$ tarn tasks try --data %s --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02\n", dir.c_str());
+  ShowOutput(Capture(tarn + " tasks try --data " + dir +
+                     " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02 2>&1"));
+  pc01.Ask("TaskExec \"GL0201\" 0");
+  pc02.Ask("TaskExec \"GL0101\" -1");
+  pc02.Ask("TaskExec \"GL0101\" 0");
+
+  Section("Login tasks in UA_task (the token-built module registered its own with its first function)");
   ShowLoginTasks(tarn, dir);
 
   Section("Station PC01 shuts down");

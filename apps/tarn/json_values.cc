@@ -1,5 +1,6 @@
 #include "json_values.h"
 
+#include "db/recordset.h"
 #include "tarn/com_error.h"
 #include "tarn/error_res.h"
 
@@ -37,6 +38,21 @@ Json ToJson(const Variant& value) {
       if (auto record = std::dynamic_pointer_cast<clsErrorRes>(object)) {
         return Json{{"ResId", record->ResId()}, {"ResArg", ToJson(Variant(record->ResArg()))}};
       }
+      if (auto rs = std::dynamic_pointer_cast<db::Recordset>(object)) {
+        // Its rows from the first, through a clone: the caller's cursor
+        // stays where it is.
+        Json fields = Json::array(), rows = Json::array();
+        db::RecordsetPtr walk = rs->Clone();
+        if (walk && walk->State() == db::ObjectState::kOpen) {
+          for (size_t i = 0; i < walk->FieldCount(); ++i) fields.push_back(walk->FieldAt(i)->Name());
+          for ((void)walk->MoveFirst(); !walk->Eof(); (void)walk->MoveNext()) {  // a walk over copied rows cannot fail
+            Json row = Json::array();
+            for (size_t i = 0; i < walk->FieldCount(); ++i) row.push_back(ToJson(walk->Value(i)));
+            rows.push_back(std::move(row));
+          }
+        }
+        return Json{{"fields", std::move(fields)}, {"rows", std::move(rows)}};
+      }
       return Json{{"object", object->TypeName()}};
     }
   }
@@ -54,6 +70,9 @@ Variant FromJson(const Json& value) {
       [[fallthrough]];
     case Json::value_t::number_integer: {
       const int64_t n = value.get<int64_t>();
+      // Small whole numbers are 16-bit, as an automation client passes its
+      // literals: members that take any value tell the sizes apart.
+      if (n >= INT16_MIN && n <= INT16_MAX) return Variant(static_cast<int16_t>(n));
       if (n >= INT32_MIN && n <= INT32_MAX) return Variant(static_cast<int32_t>(n));
       // A double holds whole numbers exactly up to 2^53 only.
       if (n > (int64_t{1} << 53) || n < -(int64_t{1} << 53)) Overflow();

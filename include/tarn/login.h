@@ -102,9 +102,13 @@ class TARN_EXPORT clsLogin : public Object {
   std::string TaskId() const;
   // LogState 0 and ShareString "" for every object of the thread.
   void ClearError();
-  // Not built yet: raises 445.
+  // The first and last day of a period of the login year: 0 with both
+  // written, -1 (no live period, no sign-on, any error) with them as passed.
+  // Records nothing; never raises.
   int32_t GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd);
-  // Not built yet: raises 445.
+  // The year and period of the live period that holds the day, in any year
+  // of the account set: 0 with both written, -1 as GetNatureDate. Records
+  // nothing; never raises.
   int32_t GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod);
   // Signs on: through the login interface, or only the completion step on
   // an object built by ConstructLogin. True when signed on. Records 1 (bad
@@ -128,9 +132,16 @@ class TARN_EXPORT clsLogin : public Object {
   // the database's error when the holding, function or rule tables cannot
   // be read.
   bool TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear = 0);
-  // Not built yet: raises 445.
+  // Reads (204), sets (205) or clears (206) the year-end closing flag of a
+  // subsystem and year of the account set. False for an unknown subsystem,
+  // a year without calendar, or clearing a missing row. Records nothing;
+  // raises the database's error (91 before sign-on).
   bool ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue);
-  // Not built yet: raises 445.
+  // Account information by index: slots (0-9, 60-69), connection strings
+  // (10, 11), master data (100-119), holders of rights (120, 121, 300, 301;
+  // recordsets the caller owns), subsystem dates and flags (200-206, 302).
+  // False for an index it does not know or a missing row. Records nothing;
+  // raises the database's error (91 before sign-on).
   bool GetAccInfo(int32_t nIndex, Variant& vValue);
   // Runs the release sequence now: deletes the login task, closes its log
   // entry, the connection, the kit and the heartbeat, and signs out of the

@@ -1,10 +1,76 @@
-// ClosingStatus: the year-end closing flag of a module. Built next; until
-// then the member says so to its caller.
-#include "core/not_built.h"
+// ClosingStatus: the year-end closing flag of any subsystem and year of
+// the account set, after checking that the subsystem exists and the year
+// has a calendar. Database errors reach the caller.
+#include "core/login_state.h"
+#include "db/raise.h"
+#include "db/recordset.h"
 #include "tarn/login.h"
 
 namespace tarn {
+namespace {
 
-bool clsLogin::ClosingStatus(int16_t, const std::string&, int16_t, bool&) { core::RaiseNotBuilt("ClosingStatus"); }
+int64_t Count(const db::RecordsetPtr& rs, const db::Statement& st, const db::ConnectionPtr& conn) {
+  if (rs->State() == db::ObjectState::kOpen) rs->Close();
+  db::RaiseIfFailed(rs->Open(st, conn));
+  return rs->Eof() || rs->Value(size_t{0}).IsNull() ? 0 : static_cast<int64_t>(rs->Value(size_t{0}).ToDouble());
+}
+
+}  // namespace
+
+bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
+  core::LoginState& s = *state_;
+  if (!s.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
+  const db::ConnectionPtr& conn = s.SystemConnection;
+  auto rs = db::Recordset::Create();
+  if (Count(rs, db::Statement("SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=?").Bind(cSubId), conn) < 1) return false;
+  if (Count(rs,
+            db::Statement("SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND (bisdelete=0 or bisdelete "
+                          "is null)")
+                .Bind(s.cAcc_Id)
+                .Bind(iYear),
+            conn) < 1) {
+    return false;
+  }
+  rs->Close();
+  db::RaiseIfFailed(
+      rs->Open(db::Statement("SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
+                   .Bind(s.cAcc_Id)
+                   .Bind(iYear)
+                   .Bind(cSubId),
+               conn, db::CursorType::kStatic, db::LockType::kPessimistic));
+  if (rs->State() != db::ObjectState::kOpen) return false;
+  auto add_row = [&] {
+    db::RaiseIfFailed(rs->AddNew());
+    db::RaiseIfFailed(rs->SetValue("cAcc_Id", Variant(s.cAcc_Id)));
+    db::RaiseIfFailed(rs->SetValue("cSub_Id", Variant(cSubId)));
+    db::RaiseIfFailed(rs->SetValue("iYear", Variant(iYear)));
+  };
+  switch (nIndex) {
+    case 204:
+      if (!rs->Eof()) {
+        const Variant& closing = rs->Value("bclosing");
+        bStateValue = !closing.IsNull() && closing.ToBool();
+      } else {
+        // A read creates the row, not yet closed, and leaves the caller's
+        // value as it was.
+        add_row();
+        db::RaiseIfFailed(rs->SetValue("bclosing", Variant(false)));
+        db::RaiseIfFailed(rs->Update());
+      }
+      return true;
+    case 205:
+      if (rs->Eof()) add_row();
+      db::RaiseIfFailed(rs->SetValue("bclosing", Variant(true)));
+      db::RaiseIfFailed(rs->Update());
+      return true;
+    case 206:
+      if (rs->Eof()) return false;
+      db::RaiseIfFailed(rs->SetValue("bclosing", Variant(false)));
+      db::RaiseIfFailed(rs->Update());
+      return true;
+    default:
+      return true;
+  }
+}
 
 }  // namespace tarn

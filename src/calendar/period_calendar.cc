@@ -1,11 +1,59 @@
 // GetPeriod and GetNatureDate: the accounting periods of the account set.
-// Built next; until then the members say so to their caller.
-#include "core/not_built.h"
+// Both answer 0 with their out-parameters written, or -1 with them as the
+// caller passed them, for a missing period and for any error alike.
+#include <exception>
+
+#include "core/login_state.h"
+#include "db/recordset.h"
+#include "platform/text.h"
 #include "tarn/login.h"
 
 namespace tarn {
 
-int32_t clsLogin::GetNatureDate(int16_t&, Date&, Date&) { core::RaiseNotBuilt("GetNatureDate"); }
-int32_t clsLogin::GetPeriod(Date, int16_t&, int16_t&) { core::RaiseNotBuilt("GetPeriod"); }
+int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
+  core::LoginState& s = *state_;
+  try {
+    const std::string day = FormatDay(dCurDate);
+    auto rs = db::Recordset::Create();
+    if (!rs->Open(db::Statement("SELECT iId, iYear FROM UA_Period WHERE cAcc_id = ? AND dBegin <= ? AND dEnd >= ? AND  "
+                                "(bIsDelete=0 or bisdelete is null)")
+                      .Bind(std::string(TrimBlanks(s.cAcc_Id)))
+                      .Bind(day)
+                      .Bind(day),
+                  s.SystemConnection)
+             .ok() ||
+        rs->Eof()) {
+      return -1;
+    }
+    // No order is asked for: of overlapping periods the first row wins.
+    iYear = rs->Value("iYear").ToInt16();
+    iPeriod = rs->Value("iid").ToInt16();
+    return 0;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd) {
+  core::LoginState& s = *state_;
+  try {
+    auto rs = db::Recordset::Create();
+    if (!rs->Open(db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = ? AND  "
+                                "(bIsDelete=0 or bisdelete is null)")
+                      .Bind(std::string(TrimBlanks(s.cAcc_Id)))
+                      .BindNumber(s.cIYear)  // as stored: a year that is no number fails the query
+                      .Bind(iPeriod),
+                  s.SystemConnection)
+             .ok() ||
+        rs->Eof()) {
+      return -1;
+    }
+    dateBegin = rs->Value("dbegin").ToDate();
+    dateEnd = rs->Value("dend").ToDate();  // a NULL end leaves the begin written, as it always did
+    return 0;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
 
 }  // namespace tarn
