@@ -78,7 +78,7 @@ TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCan
 
   // A lease later, the next station's first call releases what the dead
   // ones left.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
   std::ofstream(dir + "/list.txt") << "RemoteExec \"list\"\n";
   ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;
   EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task"), 0);

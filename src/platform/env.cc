@@ -52,7 +52,12 @@ class SystemEnv final : public Env {
     std::tm local{};
     localtime_r(&secs, &local);
     CivilTime t{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-    return DateFromCivil(t);
+    Date date = DateFromCivil(t);
+    // The milliseconds too: leases and log ids count them. (After 1899 the
+    // fraction grows with the time of day.)
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    date.serial += static_cast<double>(ms) / 86400000.0;
+    return date;
   }
 
   int64_t MonotonicMillis() override {
