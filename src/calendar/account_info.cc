@@ -63,6 +63,14 @@ std::vector<Variant> Column(const db::RecordsetPtr& rs) {
   return values;
 }
 
+// A new UA_Account_Sub row of the login year for `sub`.
+void AddYearRow(const core::LoginState& s, db::Recordset& rs, const std::string& sub) {
+  db::RaiseIfFailed(rs.AddNew());
+  db::RaiseIfFailed(rs.SetValue("cAcc_Id", Variant(s.cAcc_Id)));
+  db::RaiseIfFailed(rs.SetValue("iYear", Variant(Variant(s.cIYear).ToInt16())));
+  db::RaiseIfFailed(rs.SetValue("cSub_Id", Variant(sub)));
+}
+
 bool IsInteger16(const Variant& v) { return v.type() == Variant::Type::kInt16; }
 
 // The column names of indexes 100 to 119.
@@ -186,12 +194,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
                          .Bind(s.cAcc_Id)
                          .Bind(s.cSub_Id),
                      CursorType::kStatic, LockType::kPessimistic);
-      if (rs->Eof()) {
-        db::RaiseIfFailed(rs->AddNew());
-        db::RaiseIfFailed(rs->SetValue("cAcc_Id", Variant(s.cAcc_Id)));
-        db::RaiseIfFailed(rs->SetValue("iYear", Variant(Variant(s.cIYear).ToInt16())));
-        db::RaiseIfFailed(rs->SetValue("cSub_Id", Variant(s.cSub_Id)));
-      }
+      if (rs->Eof()) AddYearRow(s, *rs, s.cSub_Id);
       db::RaiseIfFailed(rs->SetValue("iModiPeri", vValue));
       db::RaiseIfFailed(rs->Update());
       return true;
@@ -224,10 +227,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       }
       if (rs->Eof()) {
         if (nIndex == 206) return false;
-        db::RaiseIfFailed(rs->AddNew());
-        db::RaiseIfFailed(rs->SetValue("cAcc_Id", Variant(s.cAcc_Id)));
-        db::RaiseIfFailed(rs->SetValue("cSub_Id", vValue));
-        db::RaiseIfFailed(rs->SetValue("iYear", Variant(Variant(s.cIYear).ToInt16())));
+        AddYearRow(s, *rs, vValue.ToString());
       }
       db::RaiseIfFailed(rs->SetValue("bclosing", Variant(nIndex == 205)));
       db::RaiseIfFailed(rs->Update());

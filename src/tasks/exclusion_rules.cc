@@ -59,36 +59,29 @@ std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleReq
               Text(row, 0, 1));
 }
 
-// The function needs the account to itself: every other task of the
-// account conflicts, but this station's logins into its own subsystem, AA
-// and DP.
-std::optional<Conflict> CheckAccountLock(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet row =
-      Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? and  "
-                          "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
-                          "csub_id='DP')))")
-                    .Bind(ctx.account)
-                    .Bind(q.log_id)
-                    .Bind(ctx.station)
-                    .Bind(ctx.login_sub));
+// The function needs the account (or one year of it) to itself: every
+// other task there conflicts, but this station's logins into its own
+// subsystem, AA and DP.
+std::optional<Conflict> CheckLock(const RuleContext& ctx, const RuleRequest& q, bool year_only) {
+  Statement st(year_only ? "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND  "
+                           "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
+                           "csub_id='DP'))) AND iyear=?"
+                         : "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? and  "
+                           "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
+                           "csub_id='DP')))");
+  st.Bind(ctx.account).Bind(q.log_id).Bind(ctx.station).Bind(ctx.login_sub);
+  if (year_only) st.Bind(q.year);
+  const db::ResultSet row = Rows(ctx, st);
   if (row.rows() == 0) return std::nullopt;
-  return Six(ctx, q, resources::kConflictExclusive, resources::res::kTaskRepellent3, row);
+  return year_only ? Six(ctx, q, resources::kConflictYear, resources::res::kTaskRepellent4, row)
+                   : Six(ctx, q, resources::kConflictExclusive, resources::res::kTaskRepellent3, row);
 }
 
-// The same for one year of the account.
-std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet row =
-      Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND  "
-                          "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
-                          "csub_id='DP'))) AND iyear=?")
-                    .Bind(ctx.account)
-                    .Bind(q.log_id)
-                    .Bind(ctx.station)
-                    .Bind(ctx.login_sub)
-                    .Bind(q.year));
-  if (row.rows() == 0) return std::nullopt;
-  return Six(ctx, q, resources::kConflictYear, resources::res::kTaskRepellent4, row);
+std::optional<Conflict> CheckAccountLock(const RuleContext& ctx, const RuleRequest& q) {
+  return CheckLock(ctx, q, false);
 }
+
+std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest& q) { return CheckLock(ctx, q, true); }
 
 // The function's pairs, from either side, in the same year.
 std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
