@@ -5,7 +5,7 @@
 #   tests/exported_symbols.sh LIBRARY...
 set -euo pipefail
 
-public='^((vtable|typeinfo|typeinfo name) for )?tarn::(clsLogin|clsErrorRes|Object|Variant|Array|ComError|LoginParams|DateFromCivil|CivilFromDate|ParseDateText|FormatDateTime|FormatDay|FormatDayOrDateTime|FormatNumber|ArgsFrom|PumpMessages|MillisUntilNextTimer|TimerFileDescriptor)\b'
+public='^((vtable|typeinfo|typeinfo name) for )?tarn::(clsLogin|clsErrorRes|Object|Variant|Array|ComError|LoginParams|DateFromCivil|CivilFromDate|ParseDateText|FormatDateTime|FormatDay|FormatDayOrDateTime|FormatNumber|ArgsFrom|PumpMessages|MillisUntilNextTimer|TimerFileDescriptor|ShowMessage|SetMessageHandler|ScopedMessageHandler)\b'
 entry_points='^(TarnLibraryEdition|DllRegisterServer|DllUnregisterServer|DllGetClassObject|DllCanUnloadNow)$'
 linker='^(_init|_fini|__bss_start|_edata|_end)$'
 

@@ -75,6 +75,9 @@ int InitSignOnMaterial(const DbTarget& target) {
       << "\"SystemDatabase\"=" << RegQuote(system_database) << "\n"
       << "\"TokenKeyFile\"=" << RegQuote(key_file) << "\n"
       << "\"ServiceKeyFile\"=" << RegQuote(service_key_file) << "\n";
+  // The demo's documents live beside its databases: what the login
+  // service describes as the user's file server.
+  if (target.demo) reg << "\"FileServer\"=" << RegQuote("file://" + (dir / "files").string()) << "\n";
   reg.close();
   // The file names the database with its password: an older one of the
   // name keeps its mode through the rewrite.

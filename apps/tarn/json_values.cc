@@ -1,5 +1,7 @@
 #include "json_values.h"
 
+#include "db/connection.h"
+#include "db/connection_string.h"
 #include "db/recordset.h"
 #include "tarn/com_error.h"
 #include "tarn/error_res.h"
@@ -52,6 +54,12 @@ Json ToJson(const Variant& value) {
           }
         }
         return Json{{"fields", std::move(fields)}, {"rows", std::move(rows)}};
+      }
+      if (auto conn = std::dynamic_pointer_cast<db::Connection>(object)) {
+        // What it is connected to, never the password.
+        db::ConnectionString cs;
+        const std::string text = conn->ConnectionString();
+        return Json{{"connection", db::ConnectionString::Parse(text, &cs).ok() ? cs.Masked() : std::string("(unreadable)")}};
       }
       return Json{{"object", object->TypeName()}};
     }

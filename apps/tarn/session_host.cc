@@ -73,9 +73,43 @@ bool IsIntegerLiteral(const std::string& token) {
   return true;
 }
 
+
+const char* IconName(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kInformation: return "information";
+    case MessageIcon::kQuestion: return "question";
+    case MessageIcon::kWarning: return "warning";
+    case MessageIcon::kCritical: return "critical";
+    case MessageIcon::kNone: break;
+  }
+  return "none";
+}
+
+const char* ButtonsName(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::kOkCancel: return "okcancel";
+    case MessageButtons::kYesNo: return "yesno";
+    case MessageButtons::kOk: break;
+  }
+  return "ok";
+}
+
 }  // namespace
 
-SessionHost::SessionHost(Edition edition) : edition_(edition), env_(Env::Current()), env_scope_(&env_) {
+SessionHost::SessionHost(Edition edition)
+    : edition_(edition),
+      env_(Env::Current()),
+      env_scope_(&env_),
+      messages_([this](const Message& m) {
+        // Nobody answers in a session: the message counts as read, as its
+        // first button.
+        shown_.push_back(Dump(Json{{"messagebox",
+                                    {{"text", m.text},
+                                     {"title", m.title},
+                                     {"icon", IconName(m.icon)},
+                                     {"buttons", ButtonsName(m.buttons)}}}}));
+        return m.buttons == MessageButtons::kYesNo ? MessageAnswer::kYes : MessageAnswer::kOk;
+      }) {
   objects_.push_back(std::make_unique<clsLogin>(edition_));
 }
 
@@ -95,7 +129,10 @@ std::optional<std::string> SessionHost::Execute(const std::string& raw) {
   if (line.empty() || line[0] == '#') return std::nullopt;
   std::string answer = line[0] == ':' ? Meta(line) : Call(line);
   PumpMessages();
-  return answer;
+  std::string out;
+  for (const std::string& message : shown_) out += message + "\n";
+  shown_.clear();
+  return out + answer;
 }
 
 std::string SessionHost::Meta(const std::string& line) {

@@ -11,6 +11,7 @@
 #include "platform/offset_env.h"
 #include "tarn/edition.h"
 #include "tarn/login.h"
+#include "tarn/message_box.h"
 
 namespace tarn::app {
 
@@ -19,7 +20,9 @@ class SessionHost {
   explicit SessionHost(Edition edition = Edition::kFull);
   ~SessionHost();
 
-  // The answer to one input line: nullopt for blank and comment lines.
+  // The answer to one input line: nullopt for blank and comment lines. A
+  // message the library showed meanwhile comes first, one
+  // {"messagebox":...} line each.
   std::optional<std::string> Execute(const std::string& line);
   bool quit() const { return quit_; }
 
@@ -36,6 +39,8 @@ class SessionHost {
   std::vector<std::unique_ptr<clsLogin>> objects_;
   size_t current_ = 0;
   bool quit_ = false;
+  std::vector<std::string> shown_;  // messages shown during the current line
+  ScopedMessageHandler messages_;
 };
 
 }  // namespace tarn::app

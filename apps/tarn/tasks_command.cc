@@ -255,9 +255,9 @@ int Try(const Options& o) {
       }
     }
     tasks::RuleContext ctx{conn.get(), Edition::kFull, o.acc, AsciiUpper(o.sub), o.year,
-                           o.station.empty() ? core::Thread().computer_name : o.station, false};
+                           o.station.empty() ? core::Thread().computer_name : o.station, false, std::string()};
     tasks::RuleRequest request{o.auth, function.at(0, 1).ToStringOrEmpty(), function.at(0, 0).ToStringOrEmpty(), year,
-                               0};
+                               0, std::string()};
     const int profile = tasks::ExclusionProfile(*conn, o.auth);
     std::optional<tasks::Conflict> conflict;
     if (!tasks::IsAcceptedProfile(profile)) {

@@ -164,7 +164,7 @@ class TARN_EXPORT clsLogin : public Object {
   void set_TaskId(std::string& pTaskId);
   // Builds the identity from a token of the login interface. True when it
   // did; on false ShareString holds the reason (LogState is not changed).
-  // Never raises.
+  // Never raises. The extended edition: InternalConstructLogin(UserToken).
   bool ConstructLogin(const std::string& UserToken);
   // The SQL condition of the sub-functions below pAuth_id that the user
   // holds: "1=1" for an administrator, "1=2" without a login interface.
@@ -183,6 +183,62 @@ class TARN_EXPORT clsLogin : public Object {
   ObjectPtr ResFormat();
   ObjectPtr ResLocalSvr();
   ObjectPtr ResLayoutSvr();
+
+  // ---- The extended edition's members, in the order of its interface. On
+  // an object of the full edition each raises 438, as late binding on the
+  // full edition's interface does.
+
+  // The account-database connection, opened from ValeDbName on the first
+  // read and then the same object. Records nothing; raises the open's error.
+  ObjectPtr ValeCurrentDb();
+  // The login interface's description of the user's file server. True with
+  // fsInfo written; false with fsInfo "" and the error's number and text
+  // recorded. Never raises.
+  bool GetFileServerInfo(std::string& fsInfo);
+  // The enterprise type from the user data; "" until one was read.
+  std::string EntTypeID() const;
+  // The system-database connection, opened from the system connection
+  // string on first use and then the same object; the extended edition's
+  // task control, calendar and account information run on it. Records
+  // nothing; raises the open's error.
+  ObjectPtr ValeSystemADODb();
+  // The completion of a sign-on on an object built by a token or user data,
+  // with the login interface's sub-login data (its SubName and TaskId name
+  // the subsystem and the task). Before that: false with the
+  // NotCompleteLogin text, LogState unchanged. Otherwise records and raises
+  // as Login does.
+  bool LoginEx(std::string& pSubId, ObjectPtr& SSData);
+  // TaskExec with an authorisation class: the pair and subsystem rules
+  // then see only running tasks of the same class or of none. Records as
+  // TaskExec does; database errors of a registration are recorded (9999 or
+  // 22), never raised.
+  bool TaskExecEx(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear = 0,
+                  const std::string& pAuthClassCode = std::string());
+  // Builds the identity from user data handed in (the token is then kept
+  // unchecked) or, without it, from the token through the login interface.
+  // True when built. A refused token records 8887 with the interface's
+  // text, resource id and arguments; any other error (a missing member, an
+  // operDate that is no date) records its own number and text, leaving the
+  // fields read before it filled. Never raises.
+  bool InternalConstructLogin(const std::string& userToken, ObjectPtr LoginUserData = nullptr);
+  // The same as InternalConstructLogin.
+  bool ConstructLoginEx(const std::string& userToken, ObjectPtr LoginUserData);
+  // ValeDbName with the catalog "VALEMeta_" + cAcc_Id in place of the one
+  // after "initial catalog=" (as written, case-sensitive); "" when there is
+  // none. Kept once found. Records nothing; never raises.
+  std::string ValeMetaName();
+  // The text between "source=" (as written, case-sensitive) and the next
+  // ";" of ValeDbName; "" when there is none. Kept once found. Raises 5 when
+  // no ";" follows.
+  std::string dbServerName();
+  // The token the object was built from; "" until one was given.
+  std::string userToken() const;
+  // The file-server account bound to the user, as
+  // "<valeco>\r\n<user name='N' pwd='P'> \r\n</user>\r\n</valeco>" with the
+  // stored password decoded; "" when the user has none. True with fsUser
+  // written; false with the error's number and text recorded and fsUser
+  // unchanged. Never raises.
+  bool GetBindFsUser(std::string& fsUser);
 
  private:
   friend core::LoginState& core::StateOf(clsLogin& login);

@@ -9,7 +9,7 @@ TARN_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libsqlite3-dev libsodium-dev libpq-dev
   unixodbc-dev odbc-postgresql tdsodbc
-  libasio-dev
+  libasio-dev libpugixml-dev
   postgresql
 )
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/login_state.h"
+#include "core/system_database.h"
+#include "db/national.h"
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/text.h"
@@ -31,10 +33,17 @@ bool ExemptFromAccount(const std::string& sub) {
 }
 
 // The system connection's string without its catalog: from the first INIT
-// through the next semicolon (or the end).
+// through the next semicolon (or the end). The extended edition derives it
+// from the string its connection is opened with, so it needs no sign-on.
 std::string BaseConnectionString(const core::LoginState& s) {
-  if (!s.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
-  std::string text = s.SystemConnection->ConnectionString();
+  std::string text;
+  if (s.edition == Edition::kExtended) {
+    text = s.SysConnString;
+  } else if (s.SystemConnection) {
+    text = s.SystemConnection->ConnectionString();
+  } else {
+    throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
+  }
   const size_t init = AsciiUpper(text).find("INIT");
   if (init == std::string::npos) return text;
   const size_t semicolon = text.find(';', init);
@@ -42,11 +51,15 @@ std::string BaseConnectionString(const core::LoginState& s) {
   return text;
 }
 
-db::RecordsetPtr Open(const core::LoginState& s, const Statement& st, CursorType cursor = CursorType::kUnspecified,
+// The extended edition writes every identifier as a Unicode literal.
+Statement Sql(const core::LoginState& s, std::string_view template_sql) {
+  return db::StatementIn(s.edition == Edition::kExtended, template_sql);
+}
+
+db::RecordsetPtr Open(core::LoginState& s, const Statement& st, CursorType cursor = CursorType::kUnspecified,
                       LockType lock = LockType::kUnspecified) {
-  if (!s.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
   auto rs = db::Recordset::Create();
-  db::RaiseIfFailed(rs->Open(st, s.SystemConnection, cursor, lock));
+  db::RaiseIfFailed(rs->Open(st, core::InformationDb(s), cursor, lock));
   return rs;
 }
 
@@ -94,7 +107,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     return true;
   }
   if (nIndex >= 100 && nIndex <= 119) {
-    auto rs = Open(s, Statement("SELECT * FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id), CursorType::kStatic);
+    auto rs = Open(s, Sql(s, "SELECT * FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id), CursorType::kStatic);
     if (rs->Eof()) return false;
     const Variant& value = rs->Value(kAccountColumns[nIndex - 100]);
     vValue = nIndex >= 118 && value.IsNull() ? Variant(std::string()) : value;
@@ -113,7 +126,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       }
       if (starts.size() != 7) return false;
       const std::string acc = wanted.substr(0, starts[3]), year = wanted.substr(starts[3]);
-      auto rs = Open(s, Statement("SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON "
+      auto rs = Open(s, Sql(s, "SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON "
                                   "UA_Period.cAcc_Id=UA_Account.cAcc_Id WHERE (UA_Period.bIsDelete = 0 or "
                                   "UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =? AND UA_Period.iYear=?")
                             .Bind(acc)
@@ -129,7 +142,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 121: {
       if (s.cAcc_Id.empty() || s.cIYear.empty()) return true;
       auto rs = Open(s,
-                     Statement(nIndex == 120
+                     Sql(s, nIndex == 120
                                    ? "select distinct ua_user.cUser_id ,ua_user.cUser_name,ua_user.cDept,(case when "
                                      "ua_holdauth.cAuth_id ='ADMIN' then  'ADMIN' else '' end) as cAuth_id from "
                                      "ua_holdauth inner join ua_user on (ua_holdauth.cuser_id=ua_user.cuser_id) where "
@@ -146,14 +159,14 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     }
     case 200: {
       if (s.cAcc_Id.empty()) {
-        auto first = Open(s, Statement("SELECT cAcc_Id FROM UA_Account WHERE NOT cAcc_Id is null"));
+        auto first = Open(s, Sql(s, "SELECT cAcc_Id FROM UA_Account WHERE NOT cAcc_Id is null"));
         if (first->Eof()) return false;
         s.cAcc_Id = first->Value(size_t{0}).ToStringOrEmpty();
       }
       if (s.cSub_Id.empty() || (!ExemptFromAccount(s.cSub_Id) && s.cAcc_Id.empty())) return false;
       if (vValue.type() != Variant::Type::kDate && !vValue.IsNull()) return false;
       auto rs = Open(s,
-                     Statement("SELECT * FROM UA_Account_Sub WHERE iYear = 9999 AND cAcc_id=? AND cSub_Id=?")
+                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = 9999 AND cAcc_id=? AND cSub_Id=?")
                          .Bind(s.cAcc_Id)
                          .Bind(s.cSub_Id),
                      CursorType::kStatic, LockType::kPessimistic);
@@ -174,10 +187,10 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       const bool first_use = nIndex == 201;
       db::RecordsetPtr rs =
           s.cAcc_Id.empty()
-              ? Open(s, Statement(first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=?"
+              ? Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=?"
                                             : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=?")
                             .Bind(vValue.ToString()))
-              : Open(s, Statement(first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND "
+              : Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND "
                                               "cAcc_id=? AND cSub_Id=?"
                                             : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND "
                                               "cAcc_id=? AND cSub_Id=?")
@@ -189,7 +202,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 202: {
       if (s.cSub_Id.empty() || s.cAcc_Id.empty() || !IsInteger16(vValue)) return false;
       auto rs = Open(s,
-                     Statement("SELECT * FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
+                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
                          .BindNumber(s.cIYear)
                          .Bind(s.cAcc_Id)
                          .Bind(s.cSub_Id),
@@ -202,7 +215,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 203: {
       if (s.cSub_Id.empty() || s.cAcc_Id.empty() || !(vValue.IsString() || IsInteger16(vValue))) return false;
       const std::string sub = vValue.IsString() ? vValue.ToString() : s.cSub_Id;
-      auto rs = Open(s, Statement("SELECT iModiPeri FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
+      auto rs = Open(s, Sql(s, "SELECT iModiPeri FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
                             .BindNumber(s.cIYear)
                             .Bind(s.cAcc_Id)
                             .Bind(sub));
@@ -214,7 +227,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 206: {
       if (!vValue.IsString()) return false;
       auto rs = Open(s,
-                     Statement("SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
+                     Sql(s, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
                          .Bind(s.cAcc_Id)
                          .BindNumber(s.cIYear)
                          .Bind(vValue.ToString()),
@@ -237,7 +250,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       std::string list;
       if (!s.cAcc_Id.empty() && !s.cIYear.empty()) {
         auto rs = Open(s,
-                       Statement("select distinct cAuth_id from ua_holdauth where cacc_id=? and ua_holdauth.iYear=?  "
+                       Sql(s, "select distinct cAuth_id from ua_holdauth where cacc_id=? and ua_holdauth.iYear=?  "
                                  "AND (cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role where "
                                  "cuser_id=?))  AND cauth_id like 'AS11%'")
                            .Bind(s.cAcc_Id)
@@ -256,7 +269,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 301: {
       if (s.cAcc_Id.empty() || s.cIYear.empty()) return true;
       auto holders = [&](int is_user) {
-        return Column(Open(s, Statement("select distinct cUser_id from ua_holdauth where cacc_id=? and "
+        return Column(Open(s, Sql(s, "select distinct cUser_id from ua_holdauth where cacc_id=? and "
                                         "ua_holdauth.iYear=? and iIsuser=?")
                                   .Bind(s.cAcc_Id)
                                   .Bind(s.cIYear)
@@ -267,8 +280,8 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       if (!groups.empty()) {
         const std::vector<Variant> members =
             users.empty()
-                ? Column(Open(s, Statement("select distinct cUser_id from ua_role where cgroup_id in (?)").BindList(groups)))
-                : Column(Open(s, Statement("select distinct cUser_id from ua_role where cgroup_id in (?) and cUser_id "
+                ? Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (?)").BindList(groups)))
+                : Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (?) and cUser_id "
                                            "not in (?)")
                                      .BindList(groups)
                                      .BindList(users)));
@@ -278,7 +291,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
         vValue = Variant(ObjectPtr());
         return true;
       }
-      auto rs = Open(s, Statement("select distinct cUser_id,cUser_Name from ua_user where cUser_id in (?)").BindList(users),
+      auto rs = Open(s, Sql(s, "select distinct cUser_id,cUser_Name from ua_user where cUser_id in (?)").BindList(users),
                      CursorType::kStatic);
       vValue = rs->Eof() ? Variant(ObjectPtr()) : Handed(rs);
       return true;

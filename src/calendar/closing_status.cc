@@ -1,7 +1,9 @@
 // ClosingStatus: the year-end closing flag of any subsystem and year of
 // the account set, after checking that the subsystem exists and the year
-// has a calendar. Database errors reach the caller.
+// has a calendar.
 #include "core/login_state.h"
+#include "core/system_database.h"
+#include "db/national.h"
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "tarn/login.h"
@@ -15,17 +17,16 @@ int64_t Count(const db::RecordsetPtr& rs, const db::Statement& st, const db::Con
   return rs->Eof() || rs->Value(size_t{0}).IsNull() ? 0 : static_cast<int64_t>(rs->Value(size_t{0}).ToDouble());
 }
 
-}  // namespace
-
-bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
-  core::LoginState& s = *state_;
-  if (!s.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
-  const db::ConnectionPtr& conn = s.SystemConnection;
+bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
+  const bool unicode = s.edition == Edition::kExtended;
+  const db::ConnectionPtr conn = core::InformationDb(s);
   auto rs = db::Recordset::Create();
-  if (Count(rs, db::Statement("SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=?").Bind(cSubId), conn) < 1) return false;
+  if (Count(rs, db::StatementIn(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=?").Bind(cSubId), conn) < 1) {
+    return false;
+  }
   if (Count(rs,
-            db::Statement("SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND (bisdelete=0 or bisdelete "
-                          "is null)")
+            db::StatementIn(unicode, "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND (bisdelete=0 "
+                                     "or bisdelete is null)")
                 .Bind(s.cAcc_Id)
                 .Bind(iYear),
             conn) < 1) {
@@ -33,7 +34,7 @@ bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t 
   }
   rs->Close();
   db::RaiseIfFailed(
-      rs->Open(db::Statement("SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
+      rs->Open(db::StatementIn(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
                    .Bind(s.cAcc_Id)
                    .Bind(iYear)
                    .Bind(cSubId),
@@ -70,6 +71,19 @@ bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t 
       return true;
     default:
       return true;
+  }
+}
+
+}  // namespace
+
+// The full edition lets database errors reach the caller; the extended
+// edition traps every one and answers false.
+bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
+  if (state_->edition == Edition::kFull) return Run(*state_, nIndex, cSubId, iYear, bStateValue);
+  try {
+    return Run(*state_, nIndex, cSubId, iYear, bStateValue);
+  } catch (const std::exception&) {
+    return false;
   }
 }
 

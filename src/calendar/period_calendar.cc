@@ -1,9 +1,12 @@
 // GetPeriod and GetNatureDate: the accounting periods of the account set.
 // Both answer 0 with their out-parameters written, or -1 with them as the
-// caller passed them, for a missing period and for any error alike.
+// caller passed them, for a missing period and for any error alike. The
+// extended edition reads on its own system connection, opened on first use.
 #include <exception>
 
 #include "core/login_state.h"
+#include "core/system_database.h"
+#include "db/national.h"
 #include "db/recordset.h"
 #include "platform/text.h"
 #include "tarn/login.h"
@@ -15,12 +18,12 @@ int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
   try {
     const std::string day = FormatDay(dCurDate);
     auto rs = db::Recordset::Create();
-    if (!rs->Open(db::Statement("SELECT iId, iYear FROM UA_Period WHERE cAcc_id = ? AND dBegin <= ? AND dEnd >= ? AND  "
+    if (!rs->Open(db::StatementIn(s.edition == Edition::kExtended, "SELECT iId, iYear FROM UA_Period WHERE cAcc_id = ? AND dBegin <= ? AND dEnd >= ? AND  "
                                 "(bIsDelete=0 or bisdelete is null)")
                       .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                       .Bind(day)
                       .Bind(day),
-                  s.SystemConnection)
+                  core::InformationDb(s))
              .ok() ||
         rs->Eof()) {
       return -1;
@@ -38,12 +41,12 @@ int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd
   core::LoginState& s = *state_;
   try {
     auto rs = db::Recordset::Create();
-    if (!rs->Open(db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = ? AND  "
+    if (!rs->Open(db::StatementIn(s.edition == Edition::kExtended, "SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = ? AND  "
                                 "(bIsDelete=0 or bisdelete is null)")
                       .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                       .BindNumber(s.cIYear)  // as stored: a year that is no number fails the query
                       .Bind(iPeriod),
-                  s.SystemConnection)
+                  core::InformationDb(s))
              .ok() ||
         rs->Eof()) {
       return -1;

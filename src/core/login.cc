@@ -7,17 +7,48 @@
 #include "core/release_sequence.h"
 #include "core/thread_state.h"
 #include "platform/env.h"
+#include "resources/error_codes.h"
 #include "resources/error_state.h"
+#include "resources/res_arg_xml.h"
 #include "resources/res_service.h"
+#include "tarn/com_error.h"
 
 namespace tarn {
 
 namespace core {
 LoginState& StateOf(clsLogin& login) { return *login.state_; }
+
+void RequireExtended(const LoginState& s, std::string_view member) {
+  if (s.edition == Edition::kExtended) return;
+  throw ComError(errnum::kNoSuchMember,
+                 "Object doesn't support this property or method: " + std::string(member) +
+                     " belongs to the extended edition");
+}
 }  // namespace core
+
+namespace {
+
+// The extended edition's record of a refused sign-on: the login
+// interface's own, or none when it has none. Any failure answers none.
+std::shared_ptr<clsErrorRes> ForwardedRecord(suite::LoginUI* ui) {
+  try {
+    if (ui == nullptr) return nullptr;
+    std::shared_ptr<suite::LoginErrorRecord> answer = ui->GetLastErrorResID();
+    if (!answer) {
+      resources::DropErrorRecord();
+      return nullptr;
+    }
+    return resources::ForwardedErrorRecord(answer->ResId(), resources::ParseResArgXml(answer->ResArg()));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
 
 clsLogin::clsLogin(Edition edition) : state_(std::make_unique<core::LoginState>(edition)) {
   core::Thread();  // the start-up routine runs before the first object is used
+  resources::SetMessageEdition(edition);
   core::LoginState& s = *state_;
   s.CurDate = Env::Current().Now();
   s.cSerial = core::WorkstationSerial(edition);
@@ -78,7 +109,12 @@ ObjectPtr clsLogin::ResLayoutSvr() { return resources::SharedResService().GetRes
 
 void clsLogin::ClearError() { resources::ClearLastError(); }
 
-std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() { return resources::LastErrorRecord(); }
+std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() {
+  if (state_->edition == Edition::kExtended && LogState() == resources::kLoginUiRefused) {
+    return ForwardedRecord(state_->LoginUI.get());
+  }
+  return resources::LastErrorRecord();
+}
 
 void clsLogin::ShutDown() { core::RunReleaseSequence(*state_); }
 

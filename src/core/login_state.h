@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "db/connection.h"
 #include "boundary/suite.h"
@@ -78,6 +79,15 @@ struct LoginState {
   bool StrictSubsystemLock = false;
   std::array<std::string, 10> UserValues;
 
+  // The extended edition's: the enterprise type from the user data, two
+  // names derived once from ValeDbName and kept for the object's life, and
+  // two connections opened on first use and kept.
+  std::string EntTypeID;
+  std::string MetaName;
+  std::string DbServerName;
+  db::ConnectionPtr CurrentDb;    // the account database (ValeDbName)
+  db::ConnectionPtr SystemAdoDb;  // the system database (SysConnString)
+
   // Resources of the sign-on, released by the release sequence.
   db::ConnectionPtr SystemConnection;
   std::shared_ptr<suite::DatabaseKit> DatabaseKit;
@@ -85,6 +95,10 @@ struct LoginState {
   std::shared_ptr<suite::ProductContext> ProductContext;
   std::shared_ptr<HeartbeatForm> HeartbeatTimer;
 };
+
+// The members that only the extended edition has raise 438 on an object of
+// the full edition, as late binding on the full edition's interface does.
+void RequireExtended(const LoginState& s, std::string_view member);
 
 }  // namespace tarn::core
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -40,6 +41,18 @@ inline std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   return s;
+}
+
+// The pieces of `s` between the separators: "" gives one
+// empty piece, and the pieces view `s`.
+inline std::vector<std::string_view> SplitView(std::string_view s, char separator) {
+  std::vector<std::string_view> pieces;
+  for (size_t start = 0;;) {
+    const size_t end = s.find(separator, start);
+    pieces.push_back(s.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return pieces;
+    start = end + 1;
+  }
 }
 
 inline bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }

@@ -7,6 +7,7 @@ namespace {
 
 struct ThreadShared {
   LastError last_error;
+  Edition message_edition = Edition::kFull;
   std::shared_ptr<clsResService> res_service;
   std::shared_ptr<clsErrorRes> error_record;
 };
@@ -27,6 +28,9 @@ clsResService& SharedResService() {
 }
 
 bool HasSharedResService() { return Shared().res_service != nullptr; }
+
+void SetMessageEdition(Edition edition) { Shared().message_edition = edition; }
+Edition MessageEdition() { return Shared().message_edition; }
 
 void RecordError(int32_t code, const std::string& res_id, std::vector<Variant> args) {
   LastError& e = ThreadLastError();
@@ -64,6 +68,17 @@ std::shared_ptr<clsErrorRes> LastErrorRecord() {
   t.error_record->set_ResArg(t.last_error.last_res_arg);
   return t.error_record;
 }
+
+std::shared_ptr<clsErrorRes> ForwardedErrorRecord(const std::string& res_id, Array args) {
+  ThreadShared& t = Shared();
+  t.last_error.last_res_arg = std::move(args);
+  if (!t.error_record) t.error_record = std::make_shared<clsErrorRes>();
+  t.error_record->set_ResId(res_id);
+  t.error_record->set_ResArg(t.last_error.last_res_arg);
+  return t.error_record;
+}
+
+void DropErrorRecord() { Shared().error_record.reset(); }
 
 void DropSharedObjects() {
   ThreadShared& t = Shared();

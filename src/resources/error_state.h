@@ -45,6 +45,11 @@ void ClearLastError();
 // nullptr while LogState is 0. One record per thread, overwritten by each
 // call.
 std::shared_ptr<clsErrorRes> LastErrorRecord();
+// The same record filled with an error of the login interface: `args`
+// become the last error arguments too.
+std::shared_ptr<clsErrorRes> ForwardedErrorRecord(const std::string& res_id, Array args);
+// Forgets the record: the next call creates a new one.
+void DropErrorRecord();
 
 // Drops the thread's shared resource service and error record: they are
 // created again on next use (the end of a login object's release).

@@ -1,6 +1,7 @@
 #include "resources/res_service.h"
 
 #include "resources/error_state.h"
+#include "tarn/message_box.h"
 #include "platform/object_registry.h"
 
 namespace tarn::resources {
@@ -54,14 +55,22 @@ std::string clsResService::GetResString(const std::string& res_id) {
   if (!service) throw ComError(errnum::kObjectRequired, "Object variable not set");
   std::string text = service->GetString(res_id);
   ThreadLastError().last_res_id = res_id;
-  return text;
+  return Checked(std::move(text), res_id);
 }
 
 std::string clsResService::GetResFormatString(const std::string& res_id, const Array& args) {
   auto formatter = GetResFormat();
   std::string text = formatter->GetString(res_id, args);
   ThreadLastError().last_res_id = res_id;
-  return text;
+  return Checked(std::move(text), res_id);
+}
+
+// The extended edition does not pass an unknown id by: it says so in a
+// message box and raises error 99 to the lookup's caller.
+std::string clsResService::Checked(std::string text, const std::string& res_id) {
+  if (!text.empty() || MessageEdition() != Edition::kExtended) return text;
+  ShowMessage(Message{"没有找到资源号：" + res_id, "TarnLogin", MessageIcon::kNone, MessageButtons::kOk});
+  throw ComError(kNotFound, "not find " + res_id, "test");
 }
 
 std::string clsResService::GetCurrentLanguage() {

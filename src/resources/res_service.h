@@ -14,6 +14,9 @@ namespace tarn::resources {
 
 class clsResService {
  public:
+  // The number the extended edition raises for an id without text.
+  static constexpr int32_t kNotFound = 99;
+
   // Creates the factory, its resource service and the formatter. Creation
   // failures propagate as ComError.
   bool Init();
@@ -31,6 +34,7 @@ class clsResService {
 
  private:
   std::shared_ptr<suite::ResourceServiceFactory> Factory();
+  static std::string Checked(std::string text, const std::string& res_id);
 
   std::shared_ptr<suite::ResourceServiceFactory> factory_;
   std::shared_ptr<suite::ResourceService> resource_service_;
@@ -47,6 +51,11 @@ Variant ToDBCurrentLanguage(const std::string& language_id);
 clsResService& SharedResService();
 // Whether this thread holds one now (tests of the release).
 bool HasSharedResService();
+
+// Whose rules the thread's lookups follow: the edition of the login object
+// created last on the thread (a process hosts one edition's library).
+void SetMessageEdition(Edition edition);
+Edition MessageEdition();
 
 }  // namespace tarn::resources
 

@@ -6,6 +6,7 @@
 
 #include "core/config.h"
 #include "core/login_state.h"
+#include "db/national.h"
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/env.h"
@@ -46,6 +47,16 @@ void Fail(const db::ConnectionPtr& conn, const std::string& description) {
   if (conn) conn->Close();
 }
 
+// A member of the sub-login data, read by name.
+Variant SubLoginMember(const Object& data, std::string_view member) {
+  const auto* context = dynamic_cast<const suite::ContextData*>(&data);
+  if (context == nullptr) {
+    throw ComError(errnum::kNoSuchMember,
+                   "Object doesn't support this property or method: " + std::string(member) + " of a " + data.TypeName());
+  }
+  return context->Get(member);
+}
+
 // The web-based modules hand their station name to the heartbeat.
 void StartHeartbeat(core::LoginState& s) {
   const std::string sub = AsciiUpper(s.cSub_Id);
@@ -55,7 +66,7 @@ void StartHeartbeat(core::LoginState& s) {
 
 }  // namespace
 
-bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_login_data) {
+bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
   core::LoginState& s = core::StateOf(login);
   const bool extended = s.edition == Edition::kExtended;
 
@@ -98,8 +109,9 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
     if (FormatDateTime(date) == "1899-01-01 00:00:00" && !(admin && s.cSub_Id == "AA")) {
       bool found;
       Variant end = First(*rs, conn,
-                          db::Statement("SELECT  dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = 12 AND  "
-                                        "(bIsDelete=0 or bisdelete is null)")
+                          db::StatementIn(extended,
+                                          "SELECT  dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = 12 "
+                                          "AND  (bIsDelete=0 or bisdelete is null)")
                               .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                               .BindNumber(s.cIYear),
                           &found);
@@ -137,11 +149,12 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const suite::ContextData* sub_l
 
     std::string task_id = s.TaskId;
     if (sub_login_data != nullptr) {
-      s.cSubName = sub_login_data->Get("SubName").ToStringOrEmpty();
-      task_id = sub_login_data->Get("TaskId").ToStringOrEmpty();
+      s.cSubName = SubLoginMember(*sub_login_data, "SubName").ToStringOrEmpty();
+      task_id = SubLoginMember(*sub_login_data, "TaskId").ToStringOrEmpty();
     } else {
       s.cSubName =
-          Required(*rs, conn, db::Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(s.cSub_Id))
+          Required(*rs, conn,
+                   db::StatementIn(extended, "SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(s.cSub_Id))
               .ToStringOrEmpty();
     }
     if (!extended) {

@@ -21,9 +21,11 @@ struct LoginArgs {
   std::string& serial;
 };
 
-// `sub_login_data`, when given (extended edition), supplies the subsystem
-// name and the task id. Throws ComError for a date text that is not a date.
-bool CompleteLogin(clsLogin& login, LoginArgs args, const suite::ContextData* sub_login_data = nullptr);
+// `sub_login_data`, when given (extended edition: the login interface's
+// sub-login data), supplies the subsystem name and the task id; an object
+// without those members fails the sign-on as a database error does.
+// Throws ComError for a date text that is not a date.
+bool CompleteLogin(clsLogin& login, LoginArgs args, const Object* sub_login_data = nullptr);
 
 }  // namespace tarn::signon
 

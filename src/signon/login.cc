@@ -2,6 +2,7 @@
 // object built from a token; and the database kit on the system database.
 #include "core/login_state.h"
 #include "core/release_sequence.h"
+#include "core/system_database.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
 #include "resources/error_codes.h"
@@ -60,25 +61,48 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     resources::SetShareString(ui.ErrDescript());
     return false;
   }
-  if (!ConstructLogin(ui.UserToken())) return false;
-  s.TaskId = ui.GetTaskID(pSubId);
-  std::string acc, year, user, password, date, server, serial;
-  const bool ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
+  std::string acc, year, user, password, date, server, serial;  // the completion's seven, empty
+  bool ok;
+  if (!extended) {
+    if (!ConstructLogin(ui.UserToken())) return false;
+    s.TaskId = ui.GetTaskID(pSubId);
+    ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
+  } else {
+    // The interface hands over what it knows: the user data builds the
+    // object, the sub-login data names the subsystem and the task.
+    if (!InternalConstructLogin(ui.userToken(), ui.getLoginInfo())) return false;
+    std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
+    ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
+  }
   // The object now belongs to this sign-on: its release logs the subsystem
   // out of the interface.
   if (ok) s.TokenBuilt = false;
   return ok;
 }
 
+bool clsLogin::LoginEx(std::string& pSubId, ObjectPtr& SSData) {
+  core::LoginState& s = *state_;
+  core::RequireExtended(s, "LoginEx");
+  if (!s.TokenBuilt) {
+    resources::SetShareString(resources::ResText(resources::res::kNotCompleteLogin));
+    return false;
+  }
+  std::string acc, year, user, password, date, server, serial;
+  return signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, SSData.get());
+}
+
 ObjectPtr clsLogin::ValeSystemDb() {
   core::LoginState& s = *state_;
   if (s.DatabaseKit) return s.DatabaseKit;
-  if (!s.SystemConnection) {
+  // The extended edition opens its system connection on first use; the
+  // full one has it only once signed on.
+  db::ConnectionPtr conn = s.edition == Edition::kExtended ? core::SystemAdoDb(s) : s.SystemConnection;
+  if (!conn) {
     throw ComError(errnum::kObjectRequired, "Object variable not set: the login object has not signed on");
   }
   auto kit = ObjectRegistry::Global().CreateAs<suite::DatabaseKit>(suite::kDatabaseKitProgId);
   s.DatabaseKit = kit;
-  kit->opendatabase(s.SystemConnection->ConnectionString() + ";INITIAL CATALOG=ValeSystem");
+  kit->opendatabase(conn->ConnectionString() + ";INITIAL CATALOG=ValeSystem");
   return kit;
 }
 

@@ -1,6 +1,9 @@
 #include "tasks/exclusion_rules.h"
 
+#include "db/backend.h"
+#include "db/national.h"
 #include "db/raise.h"
+#include "platform/text.h"
 #include "resources/error_codes.h"
 
 namespace tarn::tasks {
@@ -8,14 +11,45 @@ namespace {
 
 using db::Statement;
 
-// A statement of a rule failed: the rule ends without a finding.
-struct RuleFailed {};
+// A statement of a rule failed: the rule ends without a finding (full
+// edition), or the registration's handler takes the error (extended).
+struct RuleFailed {
+  std::string message;
+};
+
+bool Extended(const RuleContext& ctx) { return ctx.edition == Edition::kExtended; }
+
+// A template both editions run: the extended edition writes every string
+// of it as a Unicode literal.
+Statement Sql(const RuleContext& ctx, std::string_view template_sql) {
+  return db::StatementIn(Extended(ctx), template_sql);
+}
 
 db::ResultSet Rows(const RuleContext& ctx, const Statement& statement) {
   db::ResultSet rows;
-  if (!ctx.conn->Query(statement, &rows).ok()) throw RuleFailed();
+  const Status s = ctx.conn->Query(statement, &rows);
+  if (!s.ok()) throw RuleFailed{s.message()};
   return rows;
 }
+
+// With a class code the extended edition's pair rules see only running
+// tasks of that class or of none: the task query with this appended.
+constexpr std::string_view kClassFilter = " AND (cAuthClassCode =N? or IsNull(cAuthClassCode, '') = '')";
+
+// The task query of a pair rule, class-bound when the request has a class.
+// Both forms of each template are made once and kept.
+class ClassBoundQuery {
+ public:
+  explicit ClassBoundQuery(std::string_view sql) : plain_(sql), bound_(std::string(sql) + std::string(kClassFilter)) {}
+  Statement For(const RuleContext& ctx) const { return Statement(ctx.class_code.empty() ? plain_ : bound_); }
+  // Binds the class code when the statement carries the filter.
+  static void BindClass(const RuleContext& ctx, Statement& st) {
+    if (!ctx.class_code.empty()) st.Bind(ctx.class_code);
+  }
+
+ private:
+  std::string plain_, bound_;
+};
 
 std::string Text(const db::ResultSet& rows, size_t r, size_t c) { return rows.at(r, c).ToStringOrEmpty(); }
 
@@ -27,12 +61,21 @@ std::vector<Variant> Column(const db::ResultSet& rows, size_t c) {
   return values;
 }
 
+std::string NameOf(const RuleContext& ctx, const std::string& auth_id) {
+  db::ResultSet rows;
+  if (!ctx.conn->Query(Sql(ctx, "SELECT TOP 1 cauth_name FROM UA_Auth WHERE cauth_id=?").Bind(auth_id), &rows).ok() ||
+      rows.rows() == 0) {
+    return std::string();
+  }
+  return rows.at(0, 0).ToStringOrEmpty();
+}
+
 // Five arguments: station, running id, its name, requested id, its name.
 Conflict Five(const RuleContext& ctx, const RuleRequest& q, int32_t code, const char* res_id, std::string station,
               const std::string& running) {
   return Conflict{code, res_id,
-                  {Variant(std::move(station)), Variant(running), Variant(GetAuthName(*ctx.conn, running)),
-                   Variant(q.auth_id), Variant(q.auth_name)}};
+                  {Variant(std::move(station)), Variant(running), Variant(NameOf(ctx, running)), Variant(q.auth_id),
+                   Variant(q.auth_name)}};
 }
 
 // Six: station, running subsystem, running id, its name, requested id, its
@@ -42,18 +85,24 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
   const std::string running = Text(row, 0, 2);
   return Conflict{code, res_id,
                   {Variant(Text(row, 0, 0)), Variant(Text(row, 0, 1)), Variant(running),
-                   Variant(GetAuthName(*ctx.conn, running)), Variant(q.auth_id), Variant(q.auth_name)}};
+                   Variant(NameOf(ctx, running)), Variant(q.auth_id), Variant(q.auth_name)}};
 }
 
 // Is an exclusive function (UA_ControlEx) running in the account? Takes
 // no log id: an exclusive function has profile 1 or 2 and never runs it.
 std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet row = Rows(
-      ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id FROM UA_task with(nolock),UA_ControlEx "
-                     "with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  iyear=? or iAuthType=2) AND "
-                     "UA_task.cauth_id=UA_ControlEx.cauth_id AND UA_task.cauth_id<>'reg'")
-               .Bind(ctx.account)
-               .Bind(q.year));
+  const db::ResultSet row =
+      Extended(ctx)
+          ? Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id FROM UA_ControlEx with(nolock) "
+                                "inner join UA_task with(nolock) on UA_ControlEx.cauth_id=UA_task.cauth_id   WHERE "
+                                "(iAuthType =1 and  iyear=? or iAuthType=2)  AND cacc_id=N? ")
+                          .Bind(q.year)
+                          .Bind(ctx.account))
+          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id FROM UA_task with(nolock),"
+                                "UA_ControlEx with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  iyear=? or "
+                                "iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND UA_task.cauth_id<>'reg'")
+                          .Bind(ctx.account)
+                          .Bind(q.year));
   if (row.rows() == 0) return std::nullopt;
   return Five(ctx, q, resources::kConflictExclusive, resources::res::kTaskRepellent2, Text(row, 0, 0),
               Text(row, 0, 1));
@@ -63,12 +112,12 @@ std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleReq
 // other task there conflicts, but this station's logins into its own
 // subsystem, AA and DP.
 std::optional<Conflict> CheckLock(const RuleContext& ctx, const RuleRequest& q, bool year_only) {
-  Statement st(year_only ? "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND  "
-                           "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
-                           "csub_id='DP'))) AND iyear=?"
-                         : "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? and  "
-                           "ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? or csub_id='AA' or "
-                           "csub_id='DP')))");
+  Statement st = Sql(ctx, year_only ? "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
+                                      "cacc_id=? AND  ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? "
+                                      "or csub_id='AA' or csub_id='DP'))) AND iyear=?"
+                                    : "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
+                                      "cacc_id=? and  ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? "
+                                      "or csub_id='AA' or csub_id='DP')))");
   st.Bind(ctx.account).Bind(q.log_id).Bind(ctx.station).Bind(ctx.login_sub);
   if (year_only) st.Bind(q.year);
   const db::ResultSet row = Rows(ctx, st);
@@ -83,21 +132,30 @@ std::optional<Conflict> CheckAccountLock(const RuleContext& ctx, const RuleReque
 
 std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest& q) { return CheckLock(ctx, q, true); }
 
-// The function's pairs, from either side, in the same year.
+// The function's pairs, from either side, in the same year. The extended
+// edition pairs kind 0 only, within the request's class.
 std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet partners =
-      Rows(ctx, Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND (iauthtype<1 "
-                          "OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
-                          "crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
-                    .Bind(q.auth_id)
-                    .Bind(q.auth_id));
+      Extended(ctx)
+          ? Rows(ctx, Statement("SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
+                                "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
+                                "crepellent=N? AND iauthtype=0 ")
+                          .Bind(q.auth_id)
+                          .Bind(q.auth_id))
+          : Rows(ctx, Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
+                                "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
+                                "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
+                          .Bind(q.auth_id)
+                          .Bind(q.auth_id));
   if (partners.rows() == 0) return std::nullopt;
-  const db::ResultSet row = Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  "
-                                                "WHERE cacc_id=? and  ilogid<>? AND iyear=? AND cauth_id IN (?)")
-                                          .Bind(ctx.account)
-                                          .Bind(q.log_id)
-                                          .Bind(q.year)
-                                          .BindList(Column(partners, 0)));
+  static const ClassBoundQuery kFull("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
+                                     "cacc_id=? and  ilogid<>? AND iyear=? AND cauth_id IN (?)");
+  static const ClassBoundQuery kExtended("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
+                                         "cacc_id=N? and  ilogid<>? AND iyear=? AND cauth_id IN (N?)");
+  Statement st = (Extended(ctx) ? kExtended : kFull).For(ctx);
+  st.Bind(ctx.account).Bind(q.log_id).Bind(q.year).BindList(Column(partners, 0));
+  ClassBoundQuery::BindClass(ctx, st);
+  const db::ResultSet row = Rows(ctx, st);
   if (row.rows() == 0) return std::nullopt;
   return Five(ctx, q, resources::kConflictPairOrSubsystem, resources::res::kTaskRepellent5, Text(row, 0, 0),
               Text(row, 0, 2));
@@ -174,16 +232,42 @@ std::optional<Conflict> CheckSubsystemLock(const RuleContext& ctx, const RuleReq
   return std::nullopt;
 }
 
+// The extended edition's kind 3: a pair bound to the function's subsystem.
+// The partners are kind-0 rows of UA_controlex, from either side; they
+// conflict only while they run in that subsystem.
+std::optional<Conflict> CheckSubsystemPair(const RuleContext& ctx, const RuleRequest& q) {
+  const db::ResultSet partners =
+      Rows(ctx, Statement("SELECT crepellent as ctask FROM UA_controlex with (nolock)  WHERE cauth_id=N? AND "
+                          "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_controlex with (nolock)  WHERE "
+                          "crepellent=N? AND iauthtype=0 ")
+                    .Bind(q.auth_id)
+                    .Bind(q.auth_id));
+  if (partners.rows() == 0) return std::nullopt;
+  static const ClassBoundQuery kPlain("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
+                                      "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) )");
+  static const ClassBoundQuery kStrict("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
+                                       "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) or "
+                                       "(cauth_id=N'reg' and csub_id=N?and cstation<>N?))");
+  Statement st = (ctx.strict ? kStrict : kPlain).For(ctx);
+  st.Bind(ctx.account).Bind(q.year).Bind(q.auth_sub).Bind(q.log_id).BindList(Column(partners, 0));
+  if (ctx.strict) st.Bind(ctx.login_sub).Bind(ctx.station);
+  ClassBoundQuery::BindClass(ctx, st);
+  const db::ResultSet row = Rows(ctx, st);
+  if (row.rows() == 0) return std::nullopt;
+  return Five(ctx, q, resources::kConflictPairOrSubsystem, resources::res::kTaskRepellent6, Text(row, 0, 0),
+              Text(row, 0, 1));
+}
+
 // Kind 4: a running function that shuts out this function's module, and a
 // module this function shuts out that has running functions.
 std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet shutters =
-      Rows(ctx, Statement("SELECT DISTINCT cauth_id FROM UA_control with (nolock)  WHERE cRepellentModule=? AND "
-                          "iauthtype=4")
+      Rows(ctx, Sql(ctx, "SELECT DISTINCT cauth_id FROM UA_control with (nolock)  WHERE cRepellentModule=? AND "
+                         "iauthtype=4")
                     .Bind(q.auth_sub));
   if (shutters.rows() > 0) {
-    const db::ResultSet row = Rows(ctx, Statement("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE "
-                                                  "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id IN (?)")
+    const db::ResultSet row = Rows(ctx, Sql(ctx, "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE "
+                                                 "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id IN (?)")
                                             .Bind(ctx.account)
                                             .Bind(q.year)
                                             .Bind(q.log_id)
@@ -193,24 +277,38 @@ std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleR
                   Text(row, 0, 1));
     }
   }
-  const db::ResultSet modules = Rows(ctx, Statement("SELECT distinct csub_id FROM UA_task with (nolock)  WHERE "
-                                                    "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id<>'reg'")
-                                              .Bind(ctx.account)
-                                              .Bind(q.year)
-                                              .Bind(q.log_id));
-  if (modules.rows() == 0) return std::nullopt;
-  const db::ResultSet shut = Rows(ctx, Statement("SELECT TOP 1 cRepellentModule FROM UA_control with (nolock)  WHERE "
-                                                 "cauth_id=? AND iauthtype=4 AND cRepellentModule IN (?)")
-                                           .Bind(q.auth_id)
-                                           .BindList(Column(modules, 0)));
-  if (shut.rows() == 0) return std::nullopt;
-  const db::ResultSet row =
-      Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND "
-                          "iyear=? AND cSub_Id =? and ilogid<>? AND cauth_id<>'reg'")
-                    .Bind(ctx.account)
-                    .Bind(q.year)
-                    .Bind(Text(shut, 0, 0))
-                    .Bind(q.log_id));
+  db::ResultSet row;
+  if (Extended(ctx)) {
+    // Every module the function shuts out, looked for at once.
+    const db::ResultSet shut = Rows(ctx, Statement("SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
+                                                   "cauth_id=N? AND iauthtype=4")
+                                             .Bind(q.auth_id));
+    if (shut.rows() == 0) return std::nullopt;
+    row = Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=N? AND "
+                              "iyear=? AND cSub_Id in (N?) and ilogid<>? AND cauth_id<>N'reg'")
+                        .Bind(ctx.account)
+                        .Bind(q.year)
+                        .BindList(Column(shut, 0))
+                        .Bind(q.log_id));
+  } else {
+    const db::ResultSet modules = Rows(ctx, Statement("SELECT distinct csub_id FROM UA_task with (nolock)  WHERE "
+                                                      "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id<>'reg'")
+                                                .Bind(ctx.account)
+                                                .Bind(q.year)
+                                                .Bind(q.log_id));
+    if (modules.rows() == 0) return std::nullopt;
+    const db::ResultSet shut = Rows(ctx, Statement("SELECT TOP 1 cRepellentModule FROM UA_control with (nolock)  "
+                                                   "WHERE cauth_id=? AND iauthtype=4 AND cRepellentModule IN (?)")
+                                             .Bind(q.auth_id)
+                                             .BindList(Column(modules, 0)));
+    if (shut.rows() == 0) return std::nullopt;
+    row = Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND "
+                              "iyear=? AND cSub_Id =? and ilogid<>? AND cauth_id<>'reg'")
+                        .Bind(ctx.account)
+                        .Bind(q.year)
+                        .Bind(Text(shut, 0, 0))
+                        .Bind(q.log_id));
+  }
   if (row.rows() == 0) return std::nullopt;
   return Five(ctx, q, resources::kConflictPairOrSubsystem, resources::res::kTaskRepellent5, Text(row, 0, 0),
               Text(row, 0, 2));
@@ -246,6 +344,23 @@ std::vector<Rule> RulesFor(int profile, Phase phase) {
   return std::vector<Rule>(std::begin(kEveryRule), std::end(kEveryRule));
 }
 
+// The extended edition's: the kinds of cAuthType in their order, after the
+// exclusive list unless the first kind is an account or year lock. Pairs
+// need the own row's log id and run after the insert only.
+std::vector<Rule> ExtendedRulesFor(std::string_view auth_type, Phase phase) {
+  std::vector<std::string_view> kinds = SplitView(auth_type.empty() ? std::string_view("-1") : auth_type, ',');
+  std::vector<Rule> rules;
+  if (kinds.empty() || (kinds.front() != "1" && kinds.front() != "2")) rules.push_back(CheckExclusiveList);
+  for (std::string_view kind : kinds) {
+    if (kind == "0" && phase == Phase::kAfterInsert) rules.push_back(CheckRepellentPairs);
+    if (kind == "1") rules.push_back(CheckYearLock);
+    if (kind == "2") rules.push_back(CheckAccountLock);
+    if (kind == "3") rules.push_back(CheckSubsystemPair);
+    if (kind == "4") rules.push_back(CheckModuleRepellent);
+  }
+  return rules;
+}
+
 }  // namespace
 
 int ExclusionProfile(db::Connection& conn, const std::string& auth_id) {
@@ -272,24 +387,28 @@ bool IsAcceptedProfile(int profile) {
 }
 
 std::optional<Conflict> CheckRules(const RuleContext& ctx, const RuleRequest& request, int profile, Phase phase) {
-  for (Rule rule : RulesFor(profile, phase)) {
+  const bool extended = Extended(ctx);
+  for (Rule rule : extended ? ExtendedRulesFor(request.auth_type, phase) : RulesFor(profile, phase)) {
     try {
       if (std::optional<Conflict> conflict = rule(ctx, request)) return conflict;
-    } catch (const RuleFailed&) {
-      // Ignored, as the registration ignores the errors of its checks.
+    } catch (const RuleFailed& e) {
+      if (extended) {
+        const std::vector<db::DbError>& errors = ctx.conn->Errors();
+        throw ComError(errors.empty() ? db::kErrCommand : errors.front().number, e.message, "Provider");
+      }
+      // Ignored, as the full edition's registration ignores the errors of
+      // its checks.
     } catch (const ComError&) {
+      if (extended) throw;
     }
   }
   return std::nullopt;
 }
 
 std::string GetAuthName(db::Connection& conn, const std::string& auth_id) {
-  db::ResultSet rows;
-  if (!conn.Query(Statement("SELECT TOP 1 cauth_name FROM UA_Auth WHERE cauth_id=?").Bind(auth_id), &rows).ok() ||
-      rows.rows() == 0) {
-    return std::string();
-  }
-  return rows.at(0, 0).ToStringOrEmpty();
+  RuleContext ctx;
+  ctx.conn = &conn;
+  return NameOf(ctx, auth_id);
 }
 
 }  // namespace tarn::tasks

@@ -27,6 +27,9 @@ struct RuleContext {
   std::string login_year;  // cIYear as held
   std::string station;     // the task rows' station of this login
   bool strict = false;     // StrictSubsystemLock
+  // The extended edition's authorisation class: when set, the pair rules
+  // see only running tasks of this class or of none.
+  std::string class_code;
 };
 
 // The function being registered.
@@ -36,6 +39,9 @@ struct RuleRequest {
   std::string auth_sub;  // the subsystem that owns the function
   int32_t year = 0;      // the effective year
   double log_id = 0;     // 0 before the own row exists: every row is seen
+  // The extended edition's profile: the kinds of UA_Auth.cAuthType, comma
+  // separated; NULL or empty counts as "-1".
+  std::string auth_type;
 };
 
 // A conflicting running task: the rule's code, message and arguments.
@@ -56,9 +62,12 @@ int ExclusionProfile(db::Connection& conn, const std::string& auth_id);
 // profile is refused (code 300).
 bool IsAcceptedProfile(int profile);
 
-// Runs the rules of `profile` for `phase` in their order; the first
-// conflict ends the checking. A rule whose statements fail finds no
-// conflict (the registration ignores those errors).
+// Runs the rules for `phase` in their order; the first conflict ends the
+// checking. The full edition's rules are those of `profile`, and a rule
+// whose statements fail finds no conflict (the registration ignores those
+// errors). The extended edition's are those of request.auth_type, and a
+// failed statement raises ComError, the connection's errors left for the
+// caller to judge.
 std::optional<Conflict> CheckRules(const RuleContext& ctx, const RuleRequest& request, int profile, Phase phase);
 
 // The name of a function; "" when UA_Auth has no row or the read fails.

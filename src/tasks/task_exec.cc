@@ -6,7 +6,9 @@
 
 #include "boundary/service_protocol.h"
 #include "db/backend.h"
+#include "core/system_database.h"
 #include "core/thread_state.h"
+#include "db/national.h"
 #include "platform/env.h"
 #include "platform/text.h"
 #include "resources/error_codes.h"
@@ -24,6 +26,12 @@ bool clsLogin::TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iY
   return tasks::RunTaskExec(*state_, pAuth_id, bIsLock, iYear, std::string());
 }
 
+bool clsLogin::TaskExecEx(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear,
+                          const std::string& pAuthClassCode) {
+  core::RequireExtended(*state_, "TaskExecEx");
+  return tasks::RunTaskExec(*state_, pAuth_id, bIsLock, iYear, pAuthClassCode);
+}
+
 namespace tasks {
 namespace {
 
@@ -38,15 +46,18 @@ bool WasRepelled(const db::Connection& conn) {
   return false;
 }
 
-// A read whose failure reaches the caller of TaskExec, as the error the
-// database raised.
+// A failed statement as the error the database raised.
+[[noreturn]] void Raise(const db::Connection& conn, const Status& s) {
+  const int32_t number = conn.Errors().empty() ? db::kErrCommand : conn.Errors().front().number;
+  throw ComError(number, s.message(), "Provider");
+}
+
+// A read whose failure is raised: to the caller of TaskExec (full edition)
+// or to the registration's handler (extended).
 db::ResultSet Read(db::Connection& conn, const Statement& statement) {
   db::ResultSet rows;
   const Status s = conn.Query(statement, &rows);
-  if (!s.ok()) {
-    const int32_t number = conn.Errors().empty() ? db::kErrCommand : conn.Errors().front().number;
-    throw ComError(number, s.message(), "Provider");
-  }
+  if (!s.ok()) Raise(conn, s);
   return rows;
 }
 
@@ -54,10 +65,25 @@ int64_t CountOf(const db::ResultSet& rows) {
   return rows.rows() > 0 && !rows.at(0, 0).IsNull() ? static_cast<int64_t>(rows.at(0, 0).ToDouble()) : 0;
 }
 
-// The system connection, opened on demand from the account connection
-// string, in ValeSystem; reopened once when that fails. False with the
-// error recorded when even the reopen fails.
-bool UseSystemDatabase(core::LoginState& s) {
+// The system connection of the full edition: opened on demand from the
+// account connection string, in ValeSystem; reopened once when that fails.
+// Null with the error recorded when even the reopen fails.
+db::Connection* UseSystemDatabase(core::LoginState& s) {
+  if (s.edition == Edition::kExtended) {
+    // The extended edition's own, opened on first use, with no USE: its
+    // connection string names the catalog. Tried twice, as the full
+    // edition reopens once.
+    try {
+      return core::SystemAdoDb(s).get();
+    } catch (const ComError&) {
+    }
+    try {
+      return core::SystemAdoDb(s).get();
+    } catch (const ComError& e) {
+      resources::RecordRawError(e.number(), e.description());
+      return nullptr;
+    }
+  }
   Status st;
   if (!s.SystemConnection) {
     s.SystemConnection = db::Connection::Create();
@@ -65,17 +91,17 @@ bool UseSystemDatabase(core::LoginState& s) {
   }
   db::Connection& conn = *s.SystemConnection;
   if (st.ok()) st = conn.Execute(Statement("USE ValeSystem"));
-  if (st.ok()) return true;
+  if (st.ok()) return &conn;
   conn.ClearErrors();
   if (conn.State() == db::ObjectState::kOpen) conn.Close();
   st = conn.Open(s.ValeDbName, "", "");
   if (!st.ok()) {
     const int32_t number = conn.Errors().empty() ? db::kErrOpen : conn.Errors().front().number;
     resources::RecordRawError(number, st.message());
-    return false;
+    return nullptr;
   }
   (void)conn.Execute(Statement("USE ValeSystem"));  // errors are ignored here, as before the reopen
-  return true;
+  return &conn;
 }
 
 // The registration's own failure while it writes: a conflict with another
@@ -92,21 +118,23 @@ bool FailRegistration(const db::Connection& conn, const std::string& auth_id, co
 
 // Release (mode 0): the row of this task id and function, found or not,
 // and its usage-log entry when there was a row.
-bool Release(core::LoginState& s, const std::string& auth_id) {
-  db::Connection& conn = *s.SystemConnection;
+bool Release(const core::LoginState& s, db::Connection& conn, const std::string& auth_id) {
+  const bool unicode = s.edition == Edition::kExtended;
   conn.ClearErrors();
   Status st;
   double log_id = 0;
   db::ResultSet row;
-  st = conn.Query(Statement("SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?").Bind(s.TaskId).Bind(
-                      auth_id),
+  st = conn.Query(db::StatementIn(unicode, "SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?")
+                      .Bind(s.TaskId)
+                      .Bind(auth_id),
                   &row);
   if (st.ok() && row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
   if (st.ok()) {
-    st = conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
-                          .Bind(s.TaskId)
-                          .Bind(auth_id)
-                          .Bind(log_id));
+    st = conn.Execute(
+        db::StatementIn(unicode, "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
+            .Bind(s.TaskId)
+            .Bind(auth_id)
+            .Bind(log_id));
   }
   if (st.ok() && log_id > 0) {
     st = conn.Execute(Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?")
@@ -125,20 +153,220 @@ bool Release(core::LoginState& s, const std::string& auth_id) {
   return true;
 }
 
+// Whether the user holds the function, directly or through a group, with
+// its id or with ADMIN. The administrators hold everything.
+bool Holds(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int32_t year) {
+  const std::string user = AsciiUpper(s.cUserId);
+  if (user == "ADMIN" || user == "ASUSER" || s.IsAdmin) return true;
+  if (s.edition == Edition::kExtended) {
+    return Read(conn, Statement("SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
+                                "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
+                                "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
+                          .Bind(s.cAcc_Id)
+                          .Bind(year)
+                          .Bind(s.cUserId)
+                          .Bind(s.cUserId)
+                          .Bind(auth_id))
+               .rows() > 0;
+  }
+  return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
+                                      "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
+                                      "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
+                                .Bind(s.cAcc_Id)
+                                .Bind(year)
+                                .Bind(s.cUserId)
+                                .Bind(s.cUserId)
+                                .Bind(auth_id))) >= 1;
+}
+
 // The log id of a new function task: now as a day number times r times
-// 100000, kept as the 15 significant digits it is written with, so that
-// every statement and every station sees the same number.
-double DrawLogId() {
+// 100000 (the extended edition adds the task id read as a number), kept as
+// the 15 significant digits it is written with, so that every statement
+// and every station sees the same number.
+double DrawLogId(const core::LoginState& s) {
   Env& env = Env::Current();
   env.Reseed();
   const double r = env.Random();
-  return Variant(FormatNumber(env.Now().serial * r * 100000.0)).ToDouble();
+  double id = env.Now().serial * r * 100000.0;
+  if (s.edition == Edition::kExtended) id += Variant(s.TaskId).ToDouble();
+  return Variant(FormatNumber(id)).ToDouble();
+}
+
+// Steps 7 on, on the system connection. The full edition lets the
+// database errors of its holding, function and profile reads reach the
+// caller and ignores those of its checks and insert; the extended edition
+// raises every one to its caller's registration handler.
+bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+              int32_t effective_year, const std::string& class_code) {
+  const bool extended = s.edition == Edition::kExtended;
+  // Statements whose failure the full edition skips.
+  auto tolerated = [&](const Status& st) {
+    if (extended && !st.ok()) Raise(conn, st);
+    return st.ok();
+  };
+
+  if (extended) {
+    // One holding check for every mode but the release, before the
+    // function is looked up: releasing an unknown id succeeds.
+    if (mode == kRelease) return Release(s, conn, auth_id);
+    if (!Holds(s, conn, auth_id, effective_year)) {
+      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
+      return false;
+    }
+    if (mode == kHoldingOnly) return true;
+  } else if (mode == kHoldingOnly) {
+    // 7. Holding only: the login year, no exemption, nothing recorded.
+    return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? "
+                                        "or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) "
+                                        "AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
+                                  .Bind(s.cAcc_Id)
+                                  .BindNumber(s.cIYear)
+                                  .Bind(s.cUserId)
+                                  .Bind(s.cUserId)
+                                  .Bind(auth_id))) > 0;
+  }
+  // 8. The function; the extended edition's carries its exclusion kinds.
+  const db::ResultSet function =
+      extended ? Read(conn, Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE "
+                                      "cAuth_Id=N?")
+                                .Bind(auth_id))
+               : Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
+  if (function.rows() == 0) {
+    resources::RecordError(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
+    return false;
+  }
+  RuleRequest request;
+  request.auth_id = auth_id;
+  request.auth_sub = function.at(0, 0).ToStringOrEmpty();
+  request.auth_name = function.at(0, 1).ToStringOrEmpty();
+  request.year = effective_year;
+  if (extended) request.auth_type = function.at(0, 2).ToStringOrEmpty();
+  if (!extended) {
+    // 9. Any mode but register and check releases.
+    if (mode != kRegister && mode != kCheckOnly) return Release(s, conn, auth_id);
+    // 10. The holding check.
+    if (!Holds(s, conn, auth_id, effective_year)) {
+      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
+      return false;
+    }
+  }
+  // 11. Check only.
+  if (mode == kCheckOnly) return true;
+  // 12. The exclusion profile (the extended edition's is cAuthType).
+  const int profile = extended ? 0 : ExclusionProfile(conn, auth_id);
+
+  // 13. A quick look before the own row exists, so that an obvious
+  // conflict costs no write.
+  RuleContext ctx{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), s.StrictSubsystemLock,
+                  class_code};
+  if (std::optional<Conflict> c = CheckRules(ctx, request, profile, Phase::kBeforeInsert)) {
+    resources::RecordError(c->code, c->res_id, std::move(c->args));
+    return false;
+  }
+  // 14. The log id.
+  conn.ClearErrors();
+  request.log_id = DrawLogId(s);
+  // 15. A log id that exists already ends the registration.
+  db::ResultSet taken;
+  if (tolerated(conn.Query(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(request.log_id),
+                           &taken)) &&
+      taken.rows() > 0) {
+    resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
+    return false;
+  }
+  // 16. The own row. Every statement commits on its own: the row is seen by
+  // every other station as soon as this returns.
+  Statement insert(extended ? (class_code.empty()
+                                   ? "INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
+                                     "cTaskId,iLogId,cSub_id,cAppServer) VALUES(N?,?,N?,N?,N?,N?,?,N?,N?)"
+                                   : "INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
+                                     "cTaskId,iLogId,cSub_id,cAppServer,cAuthClassCode) "
+                                     "VALUES(N?,?,N?,N?,N?,N?,?,N?,N?,N?)")
+                            : "INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,"
+                              "iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)");
+  insert.Bind(s.cAcc_Id)
+      .Bind(effective_year)
+      .Bind(s.cUserId)
+      .Bind(auth_id)
+      .Bind(ctx.station)
+      .Bind(s.TaskId)
+      .Bind(request.log_id)
+      .Bind(request.auth_sub)
+      .Bind(s.cServerSerial);
+  if (extended && !class_code.empty()) insert.Bind(class_code);
+  (void)tolerated(conn.Execute(insert));  // the full edition does not report a failed insert by itself
+
+  // 17. The authoritative check, against every row inserted so far but the
+  // own one. Of two conflicting registrations A and B, each inserts its row
+  // before it checks. If neither saw the other, A checked before B
+  // inserted and B checked before A inserted; but A inserted before it
+  // checked, so B checked before A inserted before A checked before B
+  // inserted, which contradicts B inserting before it checked. So at least
+  // one sees the other and backs off, and at most one holds at any moment;
+  // when both check after both inserted, both back off.
+  conn.ClearErrors();
+  std::optional<Conflict> conflict;
+  if (!extended && !IsAcceptedProfile(profile)) {
+    conflict = Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(auth_id)}};
+  } else {
+    try {
+      conflict = CheckRules(ctx, request, profile, Phase::kAfterInsert);
+    } catch (const ComError& e) {
+      // The extended edition's check failed with the own row in place: the
+      // registration fails, and its row goes as after a conflict, or it
+      // would shut out others for a task nobody runs.
+      FailRegistration(conn, auth_id, e.description());
+      (void)conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
+      return false;
+    }
+  }
+  if (conflict) {
+    resources::RecordError(conflict->code, conflict->res_id, std::move(conflict->args));
+    const Status undone =
+        conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
+    if (!undone.ok()) FailRegistration(conn, auth_id, undone.message());
+    return false;
+  }
+
+  // 18. The task log, once per task id, and 19. the usage log. A failure
+  // here leaves the row for a release (or the lease) to remove.
+  db::ResultSet logged;
+  Status st = conn.Query(
+      db::StatementIn(extended, "SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId),
+      &logged);
+  if (st.ok() && logged.rows() == 0) {
+    st = conn.Execute(db::StatementIn(extended,
+                                      "INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,cTaskId,"
+                                      "TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
+                          .Bind(s.cSub_Id)
+                          .Bind(s.cSubName)
+                          .Bind(ctx.station)
+                          .Bind(s.TaskId)
+                          .Bind(s.cServerSerial));
+  }
+  if (st.ok()) {
+    // The log-in time stays a plain literal in both editions.
+    st = conn.Execute(Statement(extended ? "INSERT INTO UA_log with(rowlock) VALUES(N?,N?,N?,N?,N?,?,NULL,?,N?,0)"
+                                         : "INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
+                          .Bind(s.cAcc_Id)
+                          .Bind(request.auth_sub)
+                          .Bind(s.cUserId)
+                          .Bind(auth_id)
+                          .Bind(core::Thread().computer_name)
+                          .Bind(FormatDateTime(Env::Current().Now()))
+                          .Bind(request.log_id)
+                          .Bind(std::to_string(effective_year)));
+  }
+  if (!st.ok()) return FailRegistration(conn, auth_id, st.message());
+  // 20.
+  resources::ClearLastError();
+  return true;
 }
 
 }  // namespace
 
 bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
-                 const std::string& /*class_code: the extended edition's*/) {
+                 const std::string& class_code) {
   // 1. Strict subsystem lock for this call only.
   s.StrictSubsystemLock = false;
   if (mode == kRegisterStrict) {
@@ -164,142 +392,16 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   // 5. The effective year.
   const int32_t effective_year = year >= 1900 ? year : Variant(s.cIYear).ToInt16();
   // 6. The system connection.
-  if (!UseSystemDatabase(s)) return false;
-  db::Connection& conn = *s.SystemConnection;
-
-  // 7. Holding only: the login year, no exemption, nothing recorded.
-  if (mode == kHoldingOnly) {
-    return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? "
-                                        "or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) "
-                                        "AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
-                                  .Bind(s.cAcc_Id)
-                                  .BindNumber(s.cIYear)
-                                  .Bind(s.cUserId)
-                                  .Bind(s.cUserId)
-                                  .Bind(auth_id))) > 0;
+  db::Connection* conn = UseSystemDatabase(s);
+  if (conn == nullptr) return false;
+  if (s.edition == Edition::kFull) return Register(s, *conn, auth_id, mode, effective_year, class_code);
+  // The extended edition reports every database error of the registration
+  // as the registration's failure; an inserted row stays for its release.
+  try {
+    return Register(s, *conn, auth_id, mode, effective_year, class_code);
+  } catch (const ComError& e) {
+    return FailRegistration(*conn, auth_id, e.description());
   }
-  // 8. The function.
-  const db::ResultSet function =
-      Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
-  if (function.rows() == 0) {
-    resources::RecordError(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
-    return false;
-  }
-  RuleRequest request;
-  request.auth_id = auth_id;
-  request.auth_sub = function.at(0, 0).ToStringOrEmpty();
-  request.auth_name = function.at(0, 1).ToStringOrEmpty();
-  request.year = effective_year;
-  // 9. Any mode but register and check releases.
-  if (mode != kRegister && mode != kCheckOnly) return Release(s, auth_id);
-  // 10. The holding check, but for the administrators.
-  const std::string user = AsciiUpper(s.cUserId);
-  if (user != "ADMIN" && user != "ASUSER" && !s.IsAdmin) {
-    const int64_t held = CountOf(Read(
-        conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or cuser_id in "
-                        "(select distinct cGroup_id from ua_role where cuser_id=?)) AND (cauth_id=? OR "
-                        "UPPER(cauth_id)='ADMIN')")
-                  .Bind(s.cAcc_Id)
-                  .Bind(effective_year)
-                  .Bind(s.cUserId)
-                  .Bind(s.cUserId)
-                  .Bind(auth_id)));
-    if (held < 1) {
-      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
-      return false;
-    }
-  }
-  // 11. Check only.
-  if (mode == kCheckOnly) return true;
-  // 12. The exclusion profile.
-  const int profile = ExclusionProfile(conn, auth_id);
-
-  // 13. From here to the insert, errors are ignored statement by
-  // statement: a quick look before the own row exists, so that an obvious
-  // conflict costs no write.
-  RuleContext ctx{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), s.StrictSubsystemLock};
-  if (std::optional<Conflict> c = CheckRules(ctx, request, profile, Phase::kBeforeInsert)) {
-    resources::RecordError(c->code, c->res_id, std::move(c->args));
-    return false;
-  }
-  // 14. The log id.
-  conn.ClearErrors();
-  request.log_id = DrawLogId();
-  // 15. A log id that exists already ends the registration.
-  db::ResultSet taken;
-  if (conn.Query(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(request.log_id),
-                 &taken)
-          .ok() &&
-      taken.rows() > 0) {
-    resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
-    return false;
-  }
-  // 16. The own row. Every statement commits on its own: the row is seen by
-  // every other station as soon as this returns.
-  (void)conn.Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,"
-                               "iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)")
-                         .Bind(s.cAcc_Id)
-                         .Bind(effective_year)
-                         .Bind(s.cUserId)
-                         .Bind(auth_id)
-                         .Bind(ctx.station)
-                         .Bind(s.TaskId)
-                         .Bind(request.log_id)
-                         .Bind(request.auth_sub)
-                         .Bind(s.cServerSerial));  // a failed insert is not reported by itself
-
-  // 17. The authoritative check, against every row inserted so far but the
-  // own one. Of two conflicting registrations A and B, each inserts its row
-  // before it checks. If neither saw the other, A checked before B
-  // inserted and B checked before A inserted; but A inserted before it
-  // checked, so B checked before A inserted before A checked before B
-  // inserted, which contradicts B inserting before it checked. So at least
-  // one sees the other and backs off, and at most one holds at any moment;
-  // when both check after both inserted, both back off.
-  conn.ClearErrors();
-  std::optional<Conflict> conflict;
-  if (!IsAcceptedProfile(profile)) {
-    conflict = Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(auth_id)}};
-  } else {
-    conflict = CheckRules(ctx, request, profile, Phase::kAfterInsert);
-  }
-  if (conflict) {
-    resources::RecordError(conflict->code, conflict->res_id, std::move(conflict->args));
-    const Status undone =
-        conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
-    if (!undone.ok()) FailRegistration(conn, auth_id, undone.message());
-    return false;
-  }
-
-  // 18. The task log, once per task id, and 19. the usage log. A failure
-  // here leaves the row for a release (or the lease) to remove.
-  db::ResultSet logged;
-  Status st = conn.Query(Statement("SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId),
-                         &logged);
-  if (st.ok() && logged.rows() == 0) {
-    st = conn.Execute(Statement("INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,cTaskId,"
-                                "TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
-                          .Bind(s.cSub_Id)
-                          .Bind(s.cSubName)
-                          .Bind(ctx.station)
-                          .Bind(s.TaskId)
-                          .Bind(s.cServerSerial));
-  }
-  if (st.ok()) {
-    st = conn.Execute(Statement("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
-                          .Bind(s.cAcc_Id)
-                          .Bind(request.auth_sub)
-                          .Bind(s.cUserId)
-                          .Bind(auth_id)
-                          .Bind(core::Thread().computer_name)
-                          .Bind(FormatDateTime(Env::Current().Now()))
-                          .Bind(request.log_id)
-                          .Bind(std::to_string(effective_year)));
-  }
-  if (!st.ok()) return FailRegistration(conn, auth_id, st.message());
-  // 20.
-  resources::ClearLastError();
-  return true;
 }
 
 }  // namespace tasks

@@ -113,6 +113,36 @@ std::vector<Member> FullMembers() {
 // The members that only the extended edition has, after the full ones.
 std::vector<Member> ExtendedMembers() {
   std::vector<Member> members = FullMembers();
+  std::vector<Member> extended = {
+      GetObject("ValeCurrentDb", [](clsLogin& l) { return l.ValeCurrentDb(); }),
+      {"GetFileServerInfo", K::kMethod, {{"fsInfo", P::kString, true}},
+       [](Object& o, Frame& f) { return Variant(Login(o).GetFileServerInfo(f.Str(0))); }},
+      Get("EntTypeID", [](clsLogin& l) { return l.EntTypeID(); }),
+      GetObject("ValeSystemADODb", [](clsLogin& l) { return l.ValeSystemADODb(); }),
+      {"LoginEx", K::kMethod, {{"pSubId", P::kString, true}, {"SSData", P::kVariant, true}},
+       [](Object& o, Frame& f) {
+         ObjectPtr data = f.Var(1).ToObject();
+         return Variant(Login(o).LoginEx(f.Str(0), data));
+       }},
+      {"TaskExecEx", K::kMethod,
+       {{"pAuth_id", P::kString, true},
+        {"bIsLock", P::kInt16, true},
+        {"iYear", P::kInt16, true, true},
+        {"pAuthClassCode", P::kString, true, true}},
+       [](Object& o, Frame& f) { return Variant(Login(o).TaskExecEx(f.Str(0), f.I16(1), f.I16(2), f.Str(3))); }},
+      {"InternalConstructLogin", K::kMethod, {{"userToken", P::kString}, {"LoginUserData", P::kVariant, false, true}},
+       [](Object& o, Frame& f) {
+         return Variant(Login(o).InternalConstructLogin(f.Str(0), f.Given(1) ? f.Var(1).ToObject() : nullptr));
+       }},
+      {"ConstructLoginEx", K::kMethod, {{"userToken", P::kString}, {"LoginUserData", P::kVariant}},
+       [](Object& o, Frame& f) { return Variant(Login(o).ConstructLoginEx(f.Str(0), f.Var(1).ToObject())); }},
+      Get("ValeMetaName", [](clsLogin& l) { return l.ValeMetaName(); }),
+      Get("dbServerName", [](clsLogin& l) { return l.dbServerName(); }),
+      Get("userToken", [](clsLogin& l) { return l.userToken(); }),
+      {"GetBindFsUser", K::kMethod, {{"fsUser", P::kString, true}},
+       [](Object& o, Frame& f) { return Variant(Login(o).GetBindFsUser(f.Str(0))); }},
+  };
+  members.insert(members.end(), std::make_move_iterator(extended.begin()), std::make_move_iterator(extended.end()));
   return members;
 }
 

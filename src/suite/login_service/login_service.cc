@@ -53,6 +53,11 @@ std::string XmlEscape(std::string_view s) {
       case '>': out += "&gt;"; break;
       case '&': out += "&amp;"; break;
       case '"': out += "&quot;"; break;
+      // Line ends and tabs as references: a parser turns them, written as
+      // they are, into blanks inside an attribute.
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      case '\t': out += "&#9;"; break;
       default: out.push_back(c);
     }
   }
@@ -163,7 +168,7 @@ std::string AccountConnectionString(const std::string& system_database) {
     if (canonical == "initial catalog") continue;
     std::string item = key + "=" + value;
     if (canonical == "data source") {
-      source = item;
+      source = "data source=" + value;  // the interface's spelling, which modules search for
     } else {
       head += item + ";";
     }
@@ -531,11 +536,9 @@ std::string LoginService::GetFileServerInfo(const std::string&, bool) { return S
 
 std::shared_ptr<LoginErrorRecord> LoginService::GetLastErrorResID() {
   if (error_res_id_.empty()) return nullptr;
+  // One element per argument, in order, its value in the "key" attribute.
   std::string args;
-  for (size_t i = 0; i < error_args_.items.size(); ++i) {
-    args += "<resarg key=\"" + std::to_string(i + 1) + "\">" + XmlEscape(error_args_.items[i].ToStringOrEmpty()) +
-            "</resarg>";
-  }
+  for (const Variant& arg : error_args_.items) args += "<resarg key=\"" + XmlEscape(arg.ToStringOrEmpty()) + "\"/>";
   return std::make_shared<ErrorRecord>(error_res_id_, args);
 }
 

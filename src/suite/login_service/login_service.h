@@ -68,8 +68,9 @@ class LoginService final : public LoginUI {
 void RegisterDefaultLoginService(ObjectRegistry& registry, Edition edition);
 
 // The connection string handed to modules as the account connection: the
-// system database's, without its catalog, with the data source not last so
-// that it is always followed by ';'.
+// system database's, without its catalog, its data source first and
+// spelled "data source=" (modules search for "source=" as written) so that
+// it is always followed by ';'.
 std::string AccountConnectionString(const std::string& system_database);
 
 }  // namespace tarn::suite

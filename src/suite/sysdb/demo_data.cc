@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "suite/stored_text_codec.h"
 #include "suite/sysdb/schema.h"
 
 namespace tarn::suite {
@@ -113,15 +114,20 @@ Status AccountSubsystems(Connection& conn) {
 }
 
 Status UsersAndGroups(Connection& conn) {
-  Status s = Insert(conn, "INSERT INTO UA_User (cUser_Id,cUser_Name,cDept,cSysUserName,bDisabled) VALUES (?,?,?,?,?)",
-                    {{"ADMIN", "Administrator", kNull, kNull, false},
-                     {"DEMO", "Demo Manager", "Finance", "demo.fs", false},
-                     {"ALICE", "Alice Chen", "Accounting", kNull, false},
-                     {"BOB", "Bob Li", "Payables", kNull, false},
-                     {"CAROL", "Carol Wang", "Payroll", kNull, false},
-                     {"ZHANG", "张伟", "财务部", kNull, false},
-                     {"ERIN", "Erin Fox", "Sales", kNull, true},
-                     {"ASUSER", "Account set service", kNull, kNull, false}});
+  // DEMO's file-server account keeps its password in the stored form;
+  // ALICE's is plain, as older rows hold it.
+  const std::string stored = CommEncodeText("fs-demo-2024") + std::string(1, '\x03');
+  Status s = Insert(conn,
+                    "INSERT INTO UA_User (cUser_Id,cUser_Name,cDept,cSysUserName,cSysUserPassword,bDisabled) VALUES "
+                    "(?,?,?,?,?,?)",
+                    {{"ADMIN", "Administrator", kNull, kNull, kNull, false},
+                     {"DEMO", "Demo Manager", "Finance", "demo.fs", stored, false},
+                     {"ALICE", "Alice Chen", "Accounting", "alice.fs", "plain-pass", false},
+                     {"BOB", "Bob Li", "Payables", kNull, kNull, false},
+                     {"CAROL", "Carol Wang", "Payroll", kNull, kNull, false},
+                     {"ZHANG", "张伟", "财务部", kNull, kNull, false},
+                     {"ERIN", "Erin Fox", "Sales", kNull, kNull, true},
+                     {"ASUSER", "Account set service", kNull, kNull, kNull, false}});
   if (s.ok()) {
     s = Insert(conn, "INSERT INTO UA_Group (cGroup_Id,cGroup_Name) VALUES (?,?)",
                {{"ACCT", "Accountants"}, {"MGR", "Managers"}});
@@ -178,7 +184,7 @@ Status Functions(Connection& conn) {
       {"AP01", "AP", "Payables", nullptr, false, nullptr},
       {"AP0101", "AP", "Invoice entry", "AP01", true, nullptr},
       {"AP0102", "AP", "Payment", "AP01", true, "0"},
-      {"AP0103", "AP", "Payment reversal", "AP01", true, nullptr},
+      {"AP0103", "AP", "Payment reversal", "AP01", true, "0"},
       {"AR01", "AR", "Receivables", nullptr, false, nullptr},
       {"AR0101", "AR", "Receipt entry", "AR01", true, nullptr},
       {"AR0102", "AR", "Write-off", "AR01", true, "0"},

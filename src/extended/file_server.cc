@@ -1,0 +1,87 @@
+// The file server of the signed-on user: the login interface's description
+// of it, and the file-server account bound to the suite user.
+#include "core/login_state.h"
+#include "core/system_database.h"
+#include "db/raise.h"
+#include "db/recordset.h"
+#include "platform/object_registry.h"
+#include "resources/error_state.h"
+#include "service/stored_text.h"
+#include "tarn/com_error.h"
+#include "tarn/login.h"
+
+namespace tarn {
+namespace {
+
+// Both members trap every error: false, with its number and text.
+bool Failed(int32_t number, std::string text) {
+  resources::RecordRawError(number, std::move(text));
+  return false;
+}
+
+// The account's name and password go into attribute values: a quote, an
+// ampersand or an angle bracket in them is written as XML writes it, so that
+// the text stays the two attributes it claims to be.
+std::string AttributeText(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '\'': out += "&apos;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
+  core::LoginState& s = *state_;
+  core::RequireExtended(s, "GetFileServerInfo");
+  try {
+    auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+    fsInfo = ui->GetFileServerInfo(s.UserToken, false);
+    return true;
+  } catch (const ComError& e) {
+    fsInfo.clear();
+    return Failed(e.number(), e.description());
+  } catch (const std::exception& e) {
+    fsInfo.clear();
+    return Failed(errnum::kInvalidCall, e.what());
+  }
+}
+
+bool clsLogin::GetBindFsUser(std::string& fsUser) {
+  core::LoginState& s = *state_;
+  core::RequireExtended(s, "GetBindFsUser");
+  try {
+    auto rs = db::Recordset::Create();
+    db::RaiseIfFailed(rs->Open(db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ")
+                                   .Bind(s.cUserId),
+                               core::SystemAdoDb(s), db::CursorType::kStatic));
+    std::string text;
+    if (!rs->Eof()) {
+      const std::string name = rs->Value("cSysUserName").ToStringOrEmpty();
+      if (!name.empty()) {
+        std::string stored = rs->Value("cSysUserPassword").ToStringOrEmpty();
+        const std::string password = service::DecodeStoredText(stored);
+        text = "<valeco>\r\n<user name='" + AttributeText(name) + "' pwd='" + AttributeText(password) +
+               "'> \r\n</user>\r\n</valeco>";
+      }
+    }
+    if (rs->State() == db::ObjectState::kOpen) rs->Close();
+    fsUser = std::move(text);
+    return true;
+  } catch (const ComError& e) {
+    return Failed(e.number(), e.description());
+  } catch (const std::exception& e) {
+    return Failed(errnum::kInvalidCall, e.what());
+  }
+}
+
+}  // namespace tarn
