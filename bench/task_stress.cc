@@ -6,7 +6,11 @@
 // and reports grants, refusals by code, violations (two holdings that the
 // rules forbid together, both held at once) and orphan rows.
 //
-//   task_stress [--stations 8] [--ops 1000] [--data DIR | --connect-file FILE] [--seed N]
+//   task_stress [--stations 8] [--ops 1000] [--backend sqlite|postgres] [--seed N] [--extended]
+//
+// With --extended the stations run the extended edition: its rules come
+// from each function's cAuthType, and its registrations carry an
+// authorisation class, so that pairs conflict only within a class.
 //
 // Exits 0 when there is no violation and no orphan row.
 #include <poll.h>
@@ -60,8 +64,18 @@ struct Function {
 // (XA), year and account locks (LY, LA), a pair (PA, PB), a subsystem lock
 // that exempts one function (S3 exempts SX), and a module shut-out (M4
 // shuts GL out).
+//
+// The extended edition reads the same intent from cAuthType: locks 1 and
+// 2, pairs 0 on both sides, a subsystem-bound pair 3 (S3 with SY, through
+// UA_ControlEx), and the module rule 4 on M4 and on the ledger functions it
+// shuts out, so that each side checks the other.
 const Function kFunctions[] = {{"F0", "GL"}, {"F1", "GL"}, {"XY", "GL"}, {"XA", "GL"}, {"LY", "GL"}, {"LA", "GL"},
                                {"PA", "AP"}, {"PB", "AP"}, {"S3", "PS"}, {"SX", "PS"}, {"SY", "PS"}, {"M4", "FA"}};
+const std::map<std::string, std::string> kAuthTypes = {{"F0", "4"}, {"F1", "4"}, {"XY", "1"}, {"XA", "2"},
+                                                       {"LY", "1"}, {"LA", "2"}, {"PA", "0"}, {"PB", "0"},
+                                                       {"S3", "3"}, {"SY", "3"}, {"M4", "4"}};
+// The classes an extended station registers under ("" for none).
+const char* const kClasses[] = {"", "K1", "K2"};
 
 struct Station {
   std::string account;
@@ -140,10 +154,12 @@ bool CreateData(const std::string& server, int stations) {
                                .Bind(hash));
   }
   for (const Function& f : kFunctions) {
-    ok = ok && Exec(*conn, Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name) VALUES (?,?,?)")
+    const auto kinds = kAuthTypes.find(f.id);
+    ok = ok && Exec(*conn, Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name,cAuthType) VALUES (?,?,?,?)")
                                .Bind(f.id)
                                .Bind(f.sub)
-                               .Bind(std::string("Function ") + f.id));
+                               .Bind(std::string("Function ") + f.id)
+                               .Bind(kinds == kAuthTypes.end() ? Variant(tarn::Null{}) : Variant(kinds->second)));
     ok = ok && Exec(*conn, Statement("INSERT INTO ua_auth_base (cAuth_Id,cSub_Id,cAuth_Name,bEndGrade) VALUES "
                                      "(?,?,?,1)")
                                .Bind(f.id)
@@ -160,6 +176,7 @@ bool CreateData(const std::string& server, int stations) {
       "INSERT INTO UA_control (cAuth_Id,iAuthType,cRepellentModule) VALUES ('M4',4,'GL')",
       "INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XY',1)",
       "INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XA',2)",
+      "INSERT INTO UA_ControlEx (cAuth_Id,iAuthType,cRepellent) VALUES ('S3',0,'SY')",
   };
   for (const char* sql : controls) ok = ok && Exec(*conn, Statement(sql));
   return ok;
@@ -167,11 +184,12 @@ bool CreateData(const std::string& server, int stations) {
 
 // ---- One station.
 
-int RunStation(int index, int ops, const std::string& log_path, unsigned seed) {
+int RunStation(int index, int ops, const std::string& log_path, unsigned seed, bool extended) {
   const Station plan = Plan(index + 1)[static_cast<size_t>(index)];
+  const tarn::Edition edition = extended ? tarn::Edition::kExtended : tarn::Edition::kFull;
   std::ofstream log(log_path);
   std::mt19937 rng(seed + static_cast<unsigned>(index) * 7919u);
-  auto login = std::make_unique<tarn::clsLogin>();
+  auto login = std::make_unique<tarn::clsLogin>(edition);
   auto sign_on = [&] {
     tarn::LoginParams p;
     p.sub_id = "GL";
@@ -192,16 +210,18 @@ int RunStation(int index, int ops, const std::string& log_path, unsigned seed) {
     if (plan.cycles && op % 25 == 24) {
       log << "O " << Now() << "\n";
       login->ShutDown();
-      login = std::make_unique<tarn::clsLogin>();
+      login = std::make_unique<tarn::clsLogin>(edition);
       std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 20));
       if (!sign_on()) return 1;
     }
     const auto& [function, year_choice] = plan.menu[rng() % plan.menu.size()];
     const int year = year_choice == 0 ? plan.login_year : year_choice;
+    const std::string klass = extended ? kClasses[rng() % std::size(kClasses)] : "";
     log << "B " << Now() << " " << function << " " << year << "\n";
     bool granted = false;
     try {
-      granted = login->TaskExec(function, -1, static_cast<int16_t>(year_choice));
+      granted = extended ? login->TaskExecEx(function, -1, static_cast<int16_t>(year_choice), klass)
+                         : login->TaskExec(function, -1, static_cast<int16_t>(year_choice));
     } catch (const tarn::ComError& e) {
       log << "X " << Now() << " " << function << " " << year << " " << e.number() << "\n";
       continue;
@@ -217,7 +237,7 @@ int RunStation(int index, int ops, const std::string& log_path, unsigned seed) {
           << (station.empty() ? "-" : station) << " " << (running.empty() ? "-" : running) << "\n";
       continue;
     }
-    log << "G " << Now() << " " << function << " " << year << "\n";
+    log << "G " << Now() << " " << function << " " << year << " " << (klass.empty() ? "-" : klass) << "\n";
     std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
     log << "R " << Now() << " " << function << " " << year << "\n";
     if (!login->TaskExec(function, 0)) {
@@ -240,6 +260,7 @@ struct Holding {
   std::string login_sub;
   bool login;
   int64_t before, granted, released;  // a login: granted = signed on, released = signing off
+  std::string klass;                  // the extended edition's class; "" for none
 };
 
 struct Attempt {
@@ -259,6 +280,39 @@ struct Rules {
   std::map<std::string, std::set<std::string>> kind3_exempt;  // function -> exempted
   std::map<std::string, std::string> shuts;      // function -> module
   std::map<std::string, std::set<std::string>> leaves;  // subsystem -> leaf functions
+  std::map<std::string, std::vector<std::string>> kinds;     // extended: cAuthType, split
+  std::set<std::pair<std::string, std::string>> sub_pairs;  // extended: UA_ControlEx kind 0
+
+  // The extended edition's rules: those of the kinds `g` lists.
+  bool RefusesExtended(const Holding& g, const Holding& h) const {
+    if (g.account != h.account) return false;
+    const std::vector<std::string>& list = kinds.at(g.auth);
+    const bool same_class = g.klass.empty() || h.klass.empty() || h.klass == g.klass;
+    if (list.front() != "1" && list.front() != "2" && !h.login) {
+      const auto ex = exclusive.find(h.auth);
+      if (ex != exclusive.end() && (ex->second == 2 || h.year == g.year)) return true;
+    }
+    for (const std::string& k : list) {
+      if (k == "1" || k == "2") {
+        const bool spared =
+            h.login && h.station == g.station && (h.sub == g.login_sub || h.sub == "AA" || h.sub == "DP");
+        if (!spared && (k == "2" || h.year == g.year)) return true;
+      }
+      if (h.login || h.year != g.year) continue;
+      if (k == "0" && same_class && (pairs.count({g.auth, h.auth}) || pairs.count({h.auth, g.auth}))) return true;
+      if (k == "3" && same_class && h.sub == g.sub &&
+          (sub_pairs.count({g.auth, h.auth}) || sub_pairs.count({h.auth, g.auth}))) {
+        return true;
+      }
+      if (k == "4") {
+        const auto shut = shuts.find(h.auth);
+        if (shut != shuts.end() && shut->second == g.sub) return true;
+        const auto own_shut = shuts.find(g.auth);
+        if (own_shut != shuts.end() && own_shut->second == h.sub) return true;
+      }
+    }
+    return false;
+  }
 
   // Would `g` (registering) be refused while `h` runs? The rules of the
   // component, restated on the data the run used.
@@ -306,12 +360,21 @@ Rules ReadRules(tarn::db::Connection& conn) {
     return rs;
   };
   auto text = [](const tarn::db::ResultSet& rs, size_t row, size_t col) { return rs.at(row, col).ToStringOrEmpty(); };
-  tarn::db::ResultSet rs = rows("SELECT cAuth_Id, cSub_Id FROM UA_Auth");
-  for (size_t i = 0; i < rs.rows(); ++i) r.sub_of[text(rs, i, 0)] = text(rs, i, 1);
+  tarn::db::ResultSet rs = rows("SELECT cAuth_Id, cSub_Id, cAuthType FROM UA_Auth");
+  for (size_t i = 0; i < rs.rows(); ++i) {
+    r.sub_of[text(rs, i, 0)] = text(rs, i, 1);
+    std::vector<std::string>& list = r.kinds[text(rs, i, 0)];
+    std::stringstream kinds(text(rs, i, 2).empty() ? "-1" : text(rs, i, 2));
+    for (std::string k; std::getline(kinds, k, ',');) list.push_back(k);
+  }
   rs = rows("SELECT cAuth_Id, cSub_Id FROM ua_auth_base WHERE bEndGrade=1");
   for (size_t i = 0; i < rs.rows(); ++i) r.leaves[text(rs, i, 1)].insert(text(rs, i, 0));
-  rs = rows("SELECT cAuth_Id, iAuthType FROM UA_ControlEx");
-  for (size_t i = 0; i < rs.rows(); ++i) r.exclusive[text(rs, i, 0)] = rs.at(i, 1).ToInt32();
+  rs = rows("SELECT cAuth_Id, iAuthType, cRepellent FROM UA_ControlEx");
+  for (size_t i = 0; i < rs.rows(); ++i) {
+    const int kind = rs.at(i, 1).IsNull() ? 0 : rs.at(i, 1).ToInt32();
+    if (kind == 1 || kind == 2) r.exclusive[text(rs, i, 0)] = kind;
+    if (kind == 0) r.sub_pairs.insert({text(rs, i, 0), text(rs, i, 2)});
+  }
   rs = rows("SELECT cAuth_Id, iAuthType, cRepellent, cNotRepellent, cRepellentModule FROM UA_control");
   for (size_t i = 0; i < rs.rows(); ++i) {
     const std::string id = text(rs, i, 0);
@@ -329,7 +392,11 @@ struct Report {
   std::map<int, int64_t> by_code;
 };
 
-Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& plan, const Rules& rules) {
+Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& plan, const Rules& rules,
+             bool extended) {
+  auto refuses = [&](const Holding& g, const Holding& h) {
+    return extended ? rules.RefusesExtended(g, h) : rules.Refuses(g, h);
+  };
   std::vector<Holding> held;
   std::vector<Attempt> refused;
   Report report;
@@ -346,7 +413,7 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
       f >> kind >> t;
       if (kind == 'L') {
         login_now = Holding{static_cast<int>(s), plan[s].account, "GL", "reg", plan[s].login_year,
-                            plan[s].login_year, "GL", true, t, t, INT64_MAX};
+                            plan[s].login_year, "GL", true, t, t, INT64_MAX, ""};
       } else if (kind == 'O') {
         login_now.released = t;
         held.push_back(login_now);
@@ -357,8 +424,10 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
         int year;
         f >> auth >> year;
         if (kind == 'G') {
+          std::string klass;
+          f >> klass;
           open[{auth, year}] = Holding{static_cast<int>(s), plan[s].account, rules.sub_of.at(auth), auth, year,
-                                       plan[s].login_year, "GL", false, before, t, 0};
+                                       plan[s].login_year, "GL", false, before, t, 0, klass == "-" ? "" : klass};
           ++report.grants;
         } else if (kind == 'R') {
           Holding h = open[{auth, year}];
@@ -387,7 +456,7 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
       if (!overlap) continue;
       const bool h_all_through = h.granted < g.before && g.granted < h.released;
       const bool concurrent = !h.login && h.before < g.granted && g.before < h.granted;
-      if ((h_all_through && rules.Refuses(g, h)) || (concurrent && rules.Refuses(g, h) && rules.Refuses(h, g))) {
+      if ((h_all_through && refuses(g, h)) || (concurrent && refuses(g, h) && refuses(h, g))) {
         ++report.violations;
         std::fprintf(stderr, "violation: station %d %s/%d granted at %lld beside station %d %s/%d\n", g.station,
                      g.auth.c_str(), g.year, static_cast<long long>(g.granted), h.station, h.auth.c_str(), h.year);
@@ -409,7 +478,8 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
   return report;
 }
 
-int Coordinate(int stations, int ops, const std::string& server, unsigned seed, const std::string& dir) {
+int Coordinate(int stations, int ops, const std::string& server, unsigned seed, const std::string& dir,
+               bool extended) {
   const std::string system_db = server + ";Initial Catalog=ValeSystem";
   if (!CreateData(server, stations)) return 2;
   const std::string key = dir + "/token.key", service_key = dir + "/service.key", registry = dir + "/registry.reg";
@@ -427,7 +497,7 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
   for (int i = 0; i < stations; ++i) {
     logs.push_back(dir + "/station" + std::to_string(i) + ".log");
     std::vector<std::string> args{self, "station", std::to_string(i), std::to_string(ops), logs.back(),
-                                  std::to_string(seed)};
+                                  std::to_string(seed), extended ? "extended" : "full"};
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.push_back(*e);
     env.push_back("TARN_REGISTRY=" + registry);
@@ -452,13 +522,14 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
   auto conn = tarn::db::Connection::Create();
   if (!conn->Open(system_db, "", "").ok()) return 2;
   const Rules rules = ReadRules(*conn);
-  const Report report = Audit(logs, plan, rules);
+  const Report report = Audit(logs, plan, rules, extended);
   tarn::db::ResultSet rs;
   int64_t orphans = -1;
   if (conn->Query(Statement("SELECT count(*) FROM UA_task"), &rs).ok() && rs.rows()) {
     orphans = static_cast<int64_t>(rs.at(0, 0).ToDouble());
   }
-  std::printf("stations %d, registrations %d each, %.1f s\n", stations, ops, seconds);
+  std::printf("%s edition: stations %d, registrations %d each, %.1f s\n", extended ? "extended" : "full", stations,
+              ops, seconds);
   std::printf("grants %lld, refusals %lld (", static_cast<long long>(report.grants),
               static_cast<long long>(report.refusals));
   bool first = true;
@@ -478,21 +549,29 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 6 && std::string(argv[1]) == "station") {
-    return RunStation(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], static_cast<unsigned>(std::atoi(argv[5])));
+  if (argc >= 7 && std::string(argv[1]) == "station") {
+    return RunStation(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], static_cast<unsigned>(std::atoi(argv[5])),
+                      std::string(argv[6]) == "extended");
   }
   int stations = 8, ops = 1000;
   unsigned seed = 1;
   std::string backend = "sqlite";
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string a = argv[i], v = argv[i + 1];
+  bool extended = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--extended") {
+      extended = true;
+      continue;
+    }
+    if (i + 1 >= argc) break;
+    const std::string a = argv[i], v = argv[++i];
     if (a == "--stations") stations = std::max(1, std::atoi(v.c_str()));
     else if (a == "--ops") ops = std::max(1, std::atoi(v.c_str()));
     else if (a == "--seed") seed = static_cast<unsigned>(std::atoi(v.c_str()));
     else if (a == "--backend") backend = v;
   }
   if (backend != "sqlite" && backend != "postgres") {
-    std::fprintf(stderr, "usage: task_stress [--stations N] [--ops N] [--seed N] [--backend sqlite|postgres]\n");
+    std::fprintf(stderr,
+                 "usage: task_stress [--stations N] [--ops N] [--seed N] [--backend sqlite|postgres] [--extended]\n");
     return 2;
   }
   std::string skip;
@@ -506,7 +585,7 @@ int main(int argc, char** argv) {
   char tmpl[] = "/tmp/tarn-stress.XXXXXX";
   if (!mkdtemp(tmpl)) return 2;
   const std::string dir = tmpl;
-  const int rc = Coordinate(stations, ops, server->server(), seed, dir);
+  const int rc = Coordinate(stations, ops, server->server(), seed, dir, extended);
   if (rc == 0) std::filesystem::remove_all(dir);
   else std::fprintf(stderr, "station logs kept in %s\n", dir.c_str());
   return rc;

@@ -7,6 +7,9 @@
 #include <fstream>
 
 #include "session_host.h"
+#include "boundary/suite.h"
+#include "platform/object_registry.h"
+#include "resources/error_state.h"
 #include "support/fake_env.h"
 
 namespace tarn {
@@ -124,6 +127,45 @@ TEST(SessionProcessTest, ComputerNameComesFromTheEnvironment) {
   EXPECT_EQ(answers[1]["result"], serial);
   EXPECT_EQ(answers[2]["result"], serial);
   EXPECT_EQ(answers[3]["result"], nullptr);
+}
+
+// A message package that knows no text at all.
+class NoTexts : public suite::ResourceService {
+ public:
+  std::string GetString(const std::string&) override { return std::string(); }
+};
+class English : public suite::LocalService {
+ public:
+  std::string GetLocalID() override { return "en-us"; }
+};
+class NoTextsFactory : public suite::ResourceServiceFactory {
+ public:
+  std::shared_ptr<suite::ResourceService> GetResourceService() override { return std::make_shared<NoTexts>(); }
+  std::shared_ptr<suite::LocalService> GetLocalService() override { return std::make_shared<English>(); }
+};
+
+TEST(SessionMessageTest, AMessageTheLibraryShowsComesBeforeTheAnswer) {
+  testing::FakeEnv env;
+  testing::FakeEnvScope scope(env);
+  ScopedRegistration texts(suite::kResourceFactoryProgId, [] { return std::make_shared<NoTextsFactory>(); });
+  resources::ResetThreadForTesting();
+  app::SessionHost host(Edition::kExtended);
+  // No account set: the text of NotCompleteLogin is looked up, and is
+  // missing.
+  const std::optional<std::string> out = host.Execute(R"(Login "GL" "" "" "" "" "" "" "")");
+  ASSERT_TRUE(out.has_value());
+  const size_t nl = out->find('\n');
+  ASSERT_NE(nl, std::string::npos) << *out;
+  const Json box = Json::parse(out->substr(0, nl));
+  EXPECT_EQ(box["messagebox"]["text"], "没有找到资源号：Tarn.AA.TarnLogin.NotCompleteLogin");
+  EXPECT_EQ(box["messagebox"]["buttons"], "ok");
+  const Json answer = Json::parse(out->substr(nl + 1));
+  EXPECT_EQ(answer["error"]["number"], 99);
+  EXPECT_EQ(answer["error"]["description"], "not find Tarn.AA.TarnLogin.NotCompleteLogin");
+  // The next line has no message of its own.
+  const std::optional<std::string> next = host.Execute("LogState");
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ(next->find('\n'), std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/session_process.h"
+
 namespace {
 
 using Json = nlohmann::json;
@@ -69,6 +71,52 @@ TEST(SignOnProcessTest, AUserSignsOnAndASecondProcessUsesAToken) {
   EXPECT_EQ(b[2]["result"], "Bob Li");
   EXPECT_EQ(b[3]["result"], "2024");
   EXPECT_EQ(b[4]["result"], false);
+}
+
+// The extended edition on the demo, as two stations run it: a refusal
+// answers 8888 with the login service's own resource id and arguments, and
+// authorisation classes keep pairs apart.
+TEST(SignOnProcessTest, TheExtendedEditionForwardsRefusalsAndSeparatesClasses) {
+  std::string dir = ::testing::TempDir() + "tarn-ext-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  ASSERT_NE(Shell(std::string(TARN_BIN_DIR) + "/tarn db init --data " + dir + " --demo").find("registry.reg"),
+            std::string::npos);
+  const std::string registry = "TARN_REGISTRY=" + dir + "/registry.reg";
+  tarn::testing::SessionProcess pc01({registry, "TARN_COMPUTERNAME=PC01", "TARN_LANG=en-us"}, {"--extended"});
+  tarn::testing::SessionProcess pc02({registry, "TARN_COMPUTERNAME=PC02", "TARN_LANG=en-us"}, {"--extended"});
+  ASSERT_TRUE(pc01.running() && pc02.running());
+
+  Json j = pc01.Ask(R"(Login "AP" "001" "2024" "NOBODY" "x" "2024-03-15")");
+  EXPECT_EQ(j["result"], false) << j.dump();
+  EXPECT_EQ(j["LogState"], 8888);
+  j = pc01.Ask("GetLastErrorResID");
+  EXPECT_EQ(j["result"]["ResId"], "Tarn.AA.LoginService.UnknownUser") << j.dump();
+  EXPECT_EQ(j["result"]["ResArg"], Json::array({"NOBODY"}));
+  j = pc01.Ask(R"(Login "AP" "001" "2024" "BOB" "wrong" "2024-03-15")");
+  EXPECT_EQ(j["LogState"], 8888);
+  EXPECT_EQ(pc01.Ask("GetLastErrorResID")["result"]["ResId"], "Tarn.AA.LoginService.BadPassword");
+
+  ASSERT_EQ(pc01.Ask(R"(Login "AP" "001" "2024" "BOB" "bob" "2024-03-15")")["result"], true);
+  ASSERT_EQ(pc02.Ask(R"(Login "AP" "001" "2024" "DEMO" "demo" "2024-03-15")")["result"], true);
+  j = pc01.Ask(R"(TaskExecEx "AP0103" -1 0 "CLASS-A")");
+  ASSERT_EQ(j["result"], true) << j.dump();
+  // Another class runs beside it; the same class does not.
+  j = pc02.Ask(R"(TaskExecEx "AP0102" -1 0 "CLASS-B")");
+  EXPECT_EQ(j["result"], true) << j.dump();
+  EXPECT_EQ(pc02.Ask(R"(TaskExecEx "AP0102" 0 0 "CLASS-B")")["result"], true);
+  j = pc02.Ask(R"(TaskExecEx "AP0102" -1 0 "CLASS-A")");
+  EXPECT_EQ(j["result"], false) << j.dump();
+  EXPECT_EQ(j["LogState"], 14);
+  EXPECT_NE(j["ShareString"].get<std::string>().find("PC01"), std::string::npos) << j.dump();
+
+  // The file-server and metadata members answer from the demo.
+  j = pc02.Ask(R"(GetBindFsUser "")");
+  EXPECT_EQ(j["byref"][0], "<valeco>\r\n<user name='demo.fs' pwd='fs-demo-2024'> \r\n</user>\r\n</valeco>");
+  EXPECT_EQ(pc02.Ask("dbServerName")["result"], dir);
+  j = pc02.Ask("ValeSystemADODb");
+  EXPECT_NE(j["result"]["connection"].get<std::string>().find("valesystem"), std::string::npos) << j.dump();
+  EXPECT_EQ(pc01.Finish(), 0);
+  EXPECT_EQ(pc02.Finish(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "core/release_sequence.h"
 
+#include "db/national.h"
 #include "resources/error_state.h"
 
 namespace tarn::core {
@@ -15,18 +16,17 @@ void Ignoring(F&& step) {
   }
 }
 
+// The extended edition writes both strings as Unicode literals.
 db::Statement DeleteLoginTask(const LoginState& s) {
-  return db::Statement(s.edition == Edition::kExtended
-                           ? "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id=N'reg'"
-                           : "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'")
+  return db::StatementIn(s.edition == Edition::kExtended,
+                         "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'")
       .Bind(s.TaskId);
 }
 
 db::Statement CloseLoginLog(const LoginState& s) {
-  return db::Statement(
-             s.edition == Edition::kExtended
-                 ? "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND cAuth_Id=N'reg'"
-                 : "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND cAuth_Id='reg'")
+  return db::StatementIn(s.edition == Edition::kExtended,
+                         "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND "
+                         "cAuth_Id='reg'")
       .BindNumber(s.TaskId);
 }
 

@@ -20,6 +20,17 @@ Array ParseResArgXml(std::string_view text) {
     throw ComError(errnum::kInvalidCall,
                    std::string("the error record's arguments are not well-formed XML: ") + parsed.description());
   }
+  // pugixml takes a fragment of several top-level nodes; XML does not. Text
+  // that closes the wrapping element and opens another is refused.
+  size_t top_level = 0;
+  for (const pugi::xml_node& node : doc.children()) {
+    if (node.type() == pugi::node_element || node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+      ++top_level;
+    }
+  }
+  if (top_level != 1) {
+    throw ComError(errnum::kInvalidCall, "the error record's arguments are not well-formed XML: text beyond its element");
+  }
   Array args{1, {}};
   for (const pugi::xml_node& node : doc.child("res").children("resarg")) {
     args.items.push_back(Variant(std::string(node.attribute("key").value())));

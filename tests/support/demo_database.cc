@@ -23,12 +23,19 @@ std::string TempDir() {
 }
 
 DemoDatabase Create() {
+  const std::string dir = TempDir();
+  return DemoOn("Provider=SQLite;Data Source=" + dir, dir);
+}
+
+}  // namespace
+
+DemoDatabase DemoOn(const std::string& server, const std::string& dir) {
   DemoDatabase db;
-  db.dir = TempDir();
-  db.system_database = "Provider=SQLite;Data Source=" + db.dir + ";Initial Catalog=ValeSystem";
+  db.dir = dir;
+  db.system_database = server + ";Initial Catalog=ValeSystem";
   db.key_file = db.dir + "/token.key";
   auto conn = db::Connection::Create();
-  Status s = conn->Open("Provider=SQLite;Data Source=" + db.dir, "", "");
+  Status s = conn->Open(server, "", "");
   if (s.ok()) s = suite::CreateSystemDatabase(*conn);
   if (s.ok()) s = suite::LoadDemoData(*conn);
   for (const char* user : {"ALICE", "BOB", "DEMO", "ADMIN", "ASUSER"}) {
@@ -48,8 +55,6 @@ DemoDatabase Create() {
   conn->Close();
   return db;
 }
-
-}  // namespace
 
 const DemoDatabase& SharedDemoDatabase() {
   static const DemoDatabase db = Create();

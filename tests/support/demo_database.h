@@ -20,6 +20,10 @@ struct DemoDatabase {
 // lower case).
 const DemoDatabase& SharedDemoDatabase();
 
+// The demo company on `server` (a connection string without catalog), its
+// token key in `dir`.
+DemoDatabase DemoOn(const std::string& server, const std::string& dir);
+
 // A fresh copy for tests that write.
 DemoDatabase CopyOfDemoDatabase();
 

@@ -21,6 +21,16 @@ class FakeUserData : public suite::UserData {
   }
 };
 
+class FakeErrorRecord : public suite::LoginErrorRecord {
+ public:
+  FakeErrorRecord(std::string id, std::string args) : id_(std::move(id)), args_(std::move(args)) {}
+  std::string ResId() const override { return id_; }
+  std::string ResArg() const override { return args_; }
+
+ private:
+  std::string id_, args_;
+};
+
 class FakeProductContext : public suite::ProductContext {
  public:
   Variant Get(std::string_view) const override { return Variant(); }
@@ -36,6 +46,11 @@ class FakeLoginUI : public suite::LoginUI {
   std::string err_descript = "refused";
   std::map<std::string, std::shared_ptr<FakeUserData>> tokens;
   bool throw_on_logout = false;  // SubLogout records its call, then raises
+  // What the extended edition asks for.
+  std::shared_ptr<suite::LoginErrorRecord> error_record;
+  std::shared_ptr<suite::UserData> login_info;
+  std::shared_ptr<suite::ContextData> sub_login_info;
+  std::string file_server = "fs";
 
   void SetLanguageID(const std::string& locale) override { calls.push_back("LanguageID=" + locale); }
   bool Login(std::string& sub, std::string& user, std::string& password, std::string& server, std::string& date,
@@ -73,11 +88,17 @@ class FakeLoginUI : public suite::LoginUI {
     calls.push_back("GetDefaultConnstring");
     return "Provider=SQLite;Data Source=/x;" + host.substr(0, 0);
   }
-  std::string GetFileServerInfo(const std::string&, bool) override { return "fs"; }
-  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return nullptr; }
+  std::string GetFileServerInfo(const std::string& t, bool flag) override {
+    calls.push_back("GetFileServerInfo(" + t + "," + (flag ? "true" : "false") + ")");
+    return file_server;
+  }
+  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return error_record; }
   std::string userToken() override { return token; }
-  std::shared_ptr<suite::UserData> getLoginInfo() override { return nullptr; }
-  std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string&) override { return nullptr; }
+  std::shared_ptr<suite::UserData> getLoginInfo() override { return login_info; }
+  std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string& sub) override {
+    calls.push_back("GetSubLoginInfo(" + sub + ")");
+    return sub_login_info;
+  }
 };
 
 }  // namespace tarn::testing

@@ -307,7 +307,10 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
     data["IsCompanyVer"] = Variant(false);
     data["LanguageID"] = Variant(language_.empty() ? CurrentLanguage() : language_);
     data["UserName"] = Variant(user.at(0, 0).ToStringOrEmpty());
-    data["AppServerSerial"] = Variant("");
+    // The extended edition takes the server's identity from here instead
+    // of asking the management service itself.
+    data["AppServerSerial"] =
+        Variant(edition_ == Edition::kExtended ? HostIdentity(data["AppServer"].ToString(), serial) : std::string());
     session_ = std::move(data);
     error_text_.clear();
     error_res_id_.clear();

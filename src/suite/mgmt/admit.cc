@@ -43,4 +43,16 @@ void WithdrawTask(const std::string& host, const std::string& identity, const st
   }
 }
 
+std::string HostIdentity(const std::string& host, const std::string& identity) {
+  try {
+    auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
+    std::string reply(kBufferChars, ' ');
+    if (parley->RPCCall(host, HostInfoLine(identity), reply) != 0) return std::string();
+    const std::string plain = reply.substr(0, reply.find('\0'));
+    return plain.substr(0, plain.find(','));
+  } catch (const std::exception&) {
+    return std::string();
+  }
+}
+
 }  // namespace tarn::suite

@@ -26,6 +26,10 @@ Admission AdmitTask(const std::string& host, const std::string& identity, const 
 void WithdrawTask(const std::string& host, const std::string& identity, const std::string& sub,
                   const std::string& task);
 
+// The service's identity of a host as HostInfo answers it for `identity`;
+// "" when the service cannot be asked. Never throws.
+std::string HostIdentity(const std::string& host, const std::string& identity);
+
 }  // namespace tarn::suite
 
 #endif  // TARN_SUITE_MGMT_ADMIT_H_
