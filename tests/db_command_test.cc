@@ -63,6 +63,23 @@ TEST_F(DbCommandTest, InitAndQuery) {
   EXPECT_EQ(Tarn("db query \"SELECT 1\"", &out), 2) << "usage without a database";
 }
 
+// The demo sends the compact build's SQL Server strings to its SQLite
+// files and gives the dialog its host database.
+TEST_F(DbCommandTest, TheDemoServesTheCompactDialog) {
+  const std::string registry = dir_ + "/registry.reg";
+  const std::string host = "Provider=SQLOLEDB.1;User ID=sa;PassWord=x;Initial Catalog=TarnHost;Data Source=" + dir_;
+  // Each test runs in a process of its own: its environment is its own.
+  setenv("TARN_REGISTRY", registry.c_str(), 1);
+  for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(display);
+  std::string out;
+  EXPECT_EQ(Tarn("db query --connect '" + host + "' 'SELECT count(*) FROM sys_path'", &out), 0) << out;
+  EXPECT_EQ(out, "count(*)\n0\n");
+  // Without a display the dialog says so instead of failing inside Qt.
+  EXPECT_EQ(Tarn("compact --conn '" + host + "'", &out), 1);
+  EXPECT_NE(out.find("no display"), std::string::npos) << out;
+  unsetenv("TARN_REGISTRY");
+}
+
 TEST_F(DbCommandTest, InjectionThroughBindIsText) {
   const std::string id = "'; DROP TABLE UA_task; --";
   EXPECT_EQ(Query("--bind \"" + id +

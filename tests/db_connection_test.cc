@@ -8,6 +8,7 @@
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "suite/sysdb/schema.h"
+#include "support/fake_env.h"
 #include "support/scratch_server.h"
 
 namespace tarn::db {
@@ -83,6 +84,30 @@ TEST(ConnectionTest, SqlServerProvidersGoThroughFreeTds) {
     ASSERT_FALSE(s.ok());
     EXPECT_NE(c->Errors().front().description.find("FreeTDS"), std::string::npos) << provider << ": " << s.message();
   }
+}
+
+// The registry can send a provider to another backend, as a data-source
+// name sends a name to a server: the compact build's SQL Server strings
+// reach SQLite so.
+TEST(ConnectionTest, AProviderAliasChoosesTheBackend) {
+  testing::FakeEnv env;
+  testing::FakeEnvScope scope(env);
+  std::string skip;
+  auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip);
+  ASSERT_TRUE(server) << skip;
+  const std::string sqlserver = "Provider=SQLOLEDB.1;User ID=sa;PassWord=x;Data Source=" + server->dir();
+  env.registry.SetString(kProviderAliasKey, "sqloledb.1", "SQLite");  // names compare in any case
+  ConnectionPtr c;
+  ASSERT_TRUE(OpenWith(sqlserver, &c).ok()) << c->Errors().front().description;
+  EXPECT_EQ(c->flavor(), Flavor::kSqlite);
+  // Only the provider named: SQLOLEDB without ".1" still goes to FreeTDS.
+  Status s = OpenWith("Provider=SQLOLEDB;Data Source=127.0.0.1,1;User ID=sa;Password=x", &c);
+  EXPECT_NE(c->Errors().front().description.find("FreeTDS"), std::string::npos) << s.message();
+  // An alias to a backend we do not have is a provider that is not there.
+  env.registry.SetString(kProviderAliasKey, "SQLOLEDB.1", "Oracle");
+  s = OpenWith(sqlserver, &c);
+  EXPECT_EQ(c->Errors().front().number, 3706);
+  EXPECT_NE(s.message().find("SQLOLEDB.1"), std::string::npos) << s.message();
 }
 
 TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {

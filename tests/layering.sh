@@ -19,7 +19,8 @@ declare -A allowed=(
   [extended]="core service signon tasks calendar resources platform db boundary"
   [typelib]="core service signon tasks calendar extended resources platform db boundary"
   [suite]="platform db boundary"
-  [editions]="typelib suite core platform boundary"
+  [compact]="platform db"
+  [editions]="typelib suite core platform boundary compact"
 )
 
 status=0

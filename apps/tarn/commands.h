@@ -16,6 +16,7 @@ int RunDemo(const Args& args);     // tarn demo
 int RunService(const Args& args);  // tarn service
 int RunToken(const Args& args);    // tarn token
 int RunTasks(const Args& args);    // tarn tasks [release|try]
+int RunCompact(const Args& args);  // tarn compact
 
 }  // namespace tarn::app
 

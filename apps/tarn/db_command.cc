@@ -128,6 +128,10 @@ int Init(const Options& o) {
     s = suite::LoadDemoData(*conn);
     if (!s.ok()) return Report("init", *conn, s);
     std::printf("loaded the demo company: account sets 001 and 002, years 2023 to 2025\n");
+    s = suite::CreateCompactHostDatabase(*conn);
+    if (!s.ok()) return Report("init", *conn, s);
+    std::printf("created %s with an empty sys_path, for the compact dialog (tarn compact)\n",
+                suite::kCompactHostCatalog);
   }
   conn->Close();
   return InitSignOnMaterial(target);

@@ -10,7 +10,9 @@
 #include <iostream>
 
 #include "db/connection.h"
+#include "db/connection_string.h"
 #include "db_init.h"
+#include "platform/text.h"
 #include "secrets.h"
 #include "suite/login_service/password.h"
 #include "suite/key_file.h"
@@ -45,6 +47,17 @@ Status SetPassword(db::Connection& conn, const std::string& user, const std::str
   return s;
 }
 
+// The backend the demo's SQL Server provider stands for: the one the demo
+// was made on, when it is ours.
+std::string DemoProviderAlias(const DbTarget& target) {
+  if (!target.demo) return "";
+  if (!target.data_dir.empty()) return "SQLite";
+  db::ConnectionString cs;
+  if (!db::ConnectionString::Parse(target.connection_string, &cs).ok()) return "";
+  const std::string provider = AsciiLower(cs.Get("Provider"));
+  return provider == "postgresql" || provider == "postgres" ? "PostgreSQL" : "";
+}
+
 }  // namespace
 
 // The demo users sign on with their id in lower case as password.
@@ -70,8 +83,15 @@ int InitSignOnMaterial(const DbTarget& target) {
     }
   }
   std::ofstream reg(registry_file, std::ios::trunc);
-  reg << "Windows Registry Editor Version 5.00\n\n"
-      << "[HKEY_LOCAL_MACHINE\\" << suite::kSettingsKey.substr(0, suite::kSettingsKey.size() - 1) << "]\n"
+  reg << "Windows Registry Editor Version 5.00\n\n";
+  // The compact build's connection strings name SQL Server's provider: the
+  // demo sends them to the backend it was made on. The settings' own key
+  // comes last, so that a value appended to the file lands in it.
+  if (const std::string backend = DemoProviderAlias(target); !backend.empty()) {
+    reg << "[HKEY_LOCAL_MACHINE\\" << db::kProviderAliasKey << "]\n"
+        << "\"SQLOLEDB.1\"=" << RegQuote(backend) << "\n\n";
+  }
+  reg << "[HKEY_LOCAL_MACHINE\\" << suite::kSettingsKey.substr(0, suite::kSettingsKey.size() - 1) << "]\n"
       << "\"SystemDatabase\"=" << RegQuote(system_database) << "\n"
       << "\"TokenKeyFile\"=" << RegQuote(key_file) << "\n"
       << "\"ServiceKeyFile\"=" << RegQuote(service_key_file) << "\n";

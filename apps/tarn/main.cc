@@ -16,6 +16,7 @@ int Usage() {
       "  service   the management service: --listen ADDR:PORT --connect CONNSTR\n"
       "  token     --user U --sub GL --acc 001 --year 2024: a sign-on token (password asked or on stdin)\n"
       "  tasks     [release|try] (--data DIR | ...): who holds which function; free or try one\n"
+      "  compact   --conn CONNSTR: the compact build's settings dialog; prints the account connection\n"
       "  demo      a module's life on a demo database\n",
       stderr);
   return 2;
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   // The session registers the stand-ins of the edition it hosts.
   if (command == "session") return tarn::app::RunSession(args);
+  // The compact build stands apart from the suite: nothing to register.
+  if (command == "compact") return tarn::app::RunCompact(args);
   tarn::suite::RegisterStandIns(tarn::Edition::kFull);
   if (command == "db") return tarn::app::RunDb(args);
   if (command == "demo") return tarn::app::RunDemo(args);

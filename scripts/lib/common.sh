@@ -10,6 +10,7 @@ TARN_PACKAGES=(
   nlohmann-json3-dev libsqlite3-dev libsodium-dev libpq-dev
   unixodbc-dev odbc-postgresql tdsodbc
   libasio-dev libpugixml-dev
+  qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
   postgresql
 )
 

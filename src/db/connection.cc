@@ -9,6 +9,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/fault.h"
+#include "platform/env.h"
 #include "platform/text.h"
 
 namespace tarn::db {
@@ -38,10 +39,26 @@ struct CacheEntry {
 };
 using Cache = std::unordered_map<std::string, CacheEntry, StringHash, std::equal_to<>>;
 
+// A provider the registry maps to one of our backends, as an ODBC data
+// source name maps a name to a server: the suite's connection strings name
+// SQL Server's providers, and an alias lets the same texts reach SQLite or
+// PostgreSQL. "" when there is none.
+std::string AliasFor(std::string_view provider) {
+  const std::shared_ptr<const RegistryStore> registry = Env::Current().Registry();
+  for (const char* key : {kProviderAliasKey, kProviderAliasKey64}) {
+    if (std::optional<std::string> target = registry->GetString(key, provider)) return AsciiLower(*target);
+  }
+  return std::string();
+}
+
 // Which backend serves a Provider; "" when none does.
 std::string BackendFor(const ConnectionString& cs) {
-  const std::string p = AsciiLower(cs.Get("Provider"));
+  std::string p = AsciiLower(cs.Get("Provider"));
+  if (!p.empty()) {
+    if (std::string alias = AliasFor(p); !alias.empty()) p = alias;
+  }
   if (p == "sqlite") return "sqlite";
+  if (p == "odbc") return "odbc";
   if (p == "postgresql" || p == "postgres") return "postgres";
   if (p == "msdasql" || p == "msdasql.1" || p == "sqloledb" || p == "sqloledb.1" || p.rfind("sqlncli", 0) == 0 ||
       p.rfind("msoledbsql", 0) == 0) {

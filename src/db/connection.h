@@ -28,6 +28,13 @@ struct DbError {
 
 enum class ObjectState { kClosed = 0, kOpen = 1 };
 
+// Provider aliases in the registry (HKEY_LOCAL_MACHINE): value name = a
+// provider as connection strings name it ("SQLOLEDB.1"), value = the
+// backend that serves it: "SQLite", "PostgreSQL" or "ODBC". Without one the
+// SQL Server providers go to ODBC (FreeTDS).
+inline constexpr char kProviderAliasKey[] = "Software\\ValeSoft\\WF\\Tarn\\Providers";
+inline constexpr char kProviderAliasKey64[] = "Software\\Wow6432Node\\ValeSoft\\WF\\Tarn\\Providers";
+
 class Connection : public Object {
  public:
   // A closed connection; the backend is chosen at Open by the Provider key.

@@ -289,4 +289,15 @@ Status LoadDemoData(Connection& conn) {
   return conn.CommitTrans();
 }
 
+Status CreateCompactHostDatabase(Connection& conn) {
+  Status s = conn.Execute(Statement(std::string("CREATE DATABASE ") + kCompactHostCatalog));
+  if (s.ok()) s = conn.Execute(Statement(std::string("USE ") + kCompactHostCatalog));
+  if (s.ok()) {
+    s = conn.Execute(Statement(
+        "CREATE TABLE sys_path (id int NULL, fwqname varchar(100) NULL, username varchar(100) NULL, "
+        "userkl varchar(100) NULL)"));
+  }
+  return s;
+}
+
 }  // namespace tarn::suite

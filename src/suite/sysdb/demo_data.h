@@ -14,6 +14,12 @@ namespace tarn::suite {
 // connection in ValeSystem.
 Status LoadDemoData(db::Connection& conn);
 
+// The database of a host program of the compact build: the catalog
+// TarnHost with an empty settings table sys_path, where the compact
+// dialog remembers server, login name and password.
+inline constexpr char kCompactHostCatalog[] = "TarnHost";
+Status CreateCompactHostDatabase(db::Connection& conn);
+
 }  // namespace tarn::suite
 
 #endif  // TARN_SUITE_SYSDB_DEMO_DATA_H_
