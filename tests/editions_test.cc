@@ -17,6 +17,8 @@
 #include "resources/error_state.h"
 #include "suite/login_service/login_service.h"
 #include "support/demo_database.h"
+#include "suite/key_file.h"
+#include "suite/login_service/token.h"
 #include "support/fake_env.h"
 #include "support/scratch_server.h"
 #include "tarn/com_error.h"
@@ -169,15 +171,24 @@ TEST_P(EditionsTest, SigningOnWithAToken) {
   }
   EXPECT_EQ(login.iMonth(), 3);
 
-  clsLogin bad(edition());
-  resources::ClearLastError();
-  EXPECT_FALSE(bad.ConstructLogin("t1.not-a-token"));
-  EXPECT_FALSE(bad.ShareString().empty());
-  if (extended()) {
-    EXPECT_EQ(bad.LogState(), 8887);
-    EXPECT_EQ(ResId(bad), "Tarn.AA.LoginService.BadToken");
-  } else {
-    EXPECT_EQ(bad.LogState(), 0);
+  // Not a token, and one sealed under another installation's key: refused
+  // alike, and the extended edition forwards the service's record.
+  const std::string other_key_file = dir_ + "/other.key";
+  ASSERT_TRUE(suite::CreateKeyFile(other_key_file).ok());
+  std::string other_key;
+  ASSERT_TRUE(suite::LoadKeyFile(other_key_file, &other_key).ok());
+  for (const std::string& token :
+       {std::string("t1.not-a-token"), suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})")}) {
+    clsLogin bad(edition());
+    resources::ClearLastError();
+    EXPECT_FALSE(bad.ConstructLogin(token));
+    EXPECT_FALSE(bad.ShareString().empty());
+    if (extended()) {
+      EXPECT_EQ(bad.LogState(), 8887);
+      EXPECT_EQ(ResId(bad), "Tarn.AA.LoginService.BadToken");
+    } else {
+      EXPECT_EQ(bad.LogState(), 0);
+    }
   }
 }
 
