@@ -6,7 +6,7 @@
 set -euo pipefail
 
 public='^((vtable|typeinfo|typeinfo name) for )?tarn::(clsLogin|clsErrorRes|CompactLogin|Object|Variant|Array|ComError|LoginParams|DateFromCivil|CivilFromDate|ParseDateText|FormatDateTime|FormatDay|FormatDayOrDateTime|FormatNumber|ArgsFrom|PumpMessages|MillisUntilNextTimer|TimerFileDescriptor|ShowMessage|SetMessageHandler|ScopedMessageHandler)\b'
-entry_points='^(TarnLibraryEdition|DllRegisterServer|DllUnregisterServer|DllGetClassObject|DllCanUnloadNow)$'
+entry_points='^(TarnLibraryEdition|DllRegisterServer|DllUnregisterServer|DllGetClassObject|DllCanUnloadNow|tarn_[a-z0-9_]+)$'
 linker='^(_init|_fini|__bss_start|_edata|_end)$'
 
 status=0
@@ -20,10 +20,10 @@ for lib in "$@"; do
   fi
   # An empty table would pass the check above: the interface must be there.
   needed=('tarn::clsLogin::Login(tarn::LoginParams&)' 'tarn::PumpMessages()' 'TarnLibraryEdition'
-          'typeinfo for tarn::ComError' 'typeinfo for tarn::clsErrorRes')
+          'typeinfo for tarn::ComError' 'typeinfo for tarn::clsErrorRes' 'tarn_invoke' 'DllRegisterServer')
   case "$(basename "$lib")" in
     *compact*)
-      needed=('tarn::CompactLogin::Login()' 'typeinfo for tarn::ComError'
+      needed=('tarn::CompactLogin::Login()' 'typeinfo for tarn::ComError' 'tarn_invoke' 'DllGetClassObject'
               'tarn::SetMessageHandler(std::function<tarn::MessageAnswer (tarn::Message const&)>)')
       # The compact build stands on its own.
       if readelf -d "$lib" | grep -q 'NEEDED.*libtarnlogin'; then

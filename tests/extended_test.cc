@@ -427,8 +427,8 @@ TEST_F(ExtendedTest, TheFullEditionHasNoneOfTheseMembers) {
   // them after the full members, in the interface's order.
   std::vector<Variant> args;
   EXPECT_EQ(RaisedNumber([&] {
-              typelib::Invoke(typelib::LoginType(Edition::kFull), full, "dbServerName",
-                              typelib::MemberKind::kPropertyGet, args);
+              Invoke(typelib::LoginType(Edition::kFull), full, "dbServerName",
+                              MemberKind::kPropertyGet, args);
             }),
             errnum::kNoSuchMember);
   const auto& full_members = typelib::LoginType(Edition::kFull).members();

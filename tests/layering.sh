@@ -17,10 +17,11 @@ declare -A allowed=(
   [tasks]="core service signon resources platform db boundary"
   [calendar]="core service signon resources platform db boundary"
   [extended]="core service signon tasks calendar resources platform db boundary"
-  [typelib]="core service signon tasks calendar extended resources platform db boundary"
+  [typelib]="core service signon tasks calendar extended resources platform db boundary capi"
   [suite]="platform db boundary"
   [compact]="platform db"
-  [editions]="typelib suite core platform boundary compact"
+  [capi]="platform"
+  [editions]="typelib suite core platform boundary compact capi"
 )
 
 status=0

@@ -1,13 +1,15 @@
-// Hosts that link one edition of the shared library and include only the
-// public headers (examples/hello_login.cc): they sign on to the demo, run
-// their loop on the public pump until the heartbeat has gone out, and read
-// their own edition's registry keys.
+// Hosts that link one library and include only the public headers: the C++
+// host (examples/hello_login.cc) signs on to the demo, runs its loop on the
+// public pump until the heartbeat has gone out, and reads its own edition's
+// registry keys; the C host (examples/hello_c.c) goes through the C
+// interface and the registry file.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -79,3 +81,44 @@ TEST(SharedLibraryTest, HostsOfBothEditionsSignOnAndBeatThroughThePublicPump) {
 }
 
 }  // namespace
+
+// A host in C (examples/hello_c.c) registers the library it links, signs
+// on and opens a function through the C interface; the compact build,
+// registered with `tarn regsvr`, is created by ProgID from the library the
+// registry file names.
+TEST(SharedLibraryTest, AHostInCCreatesClassesByProgIdThroughTheRegistry) {
+  std::string dir = ::testing::TempDir() + "tarn-c-host-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_LANG=en-us TARN_COMPUTERNAME=PC01 ";
+  Child init, reg, run, unreg, again;
+  Start(&init, kBin + "/tarn db init --data " + dir + " --demo");
+  Finish(&init);
+  ASSERT_EQ(init.status, 0) << init.out;
+  Start(&reg, env + kBin + "/tarn regsvr " + TARN_LIB_DIR + "/libtarnlogin-compact.so");
+  Finish(&reg);
+  ASSERT_EQ(reg.status, 0) << reg.out;
+
+  Start(&run, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15");
+  Finish(&run);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const char* line : {"signed on\n", "cUserName: Alice Chen\n", "TaskExec GL0101: granted\n",
+                           "NoSuchMember: error 438: ", "TarnLogin.Login (_Login) StrConn: Provider=SQLite;",
+                           "released twice: error 91\n", "DllCanUnloadNow: 0\n"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << " in\n" << run.out;
+  }
+  std::ifstream file(dir + "/registry.reg");
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\TarnLogin.clsLogin\\CLSID]"), std::string::npos) << text;
+  EXPECT_NE(text.find("/libtarnlogin.so\""), std::string::npos) << text;
+
+  // Unregistered, the compact class is gone again; the rest stays.
+  Start(&unreg, env + kBin + "/tarn regsvr -u " + TARN_LIB_DIR + "/libtarnlogin-compact.so");
+  Finish(&unreg);
+  ASSERT_EQ(unreg.status, 0) << unreg.out;
+  Start(&again, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15");
+  Finish(&again);
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_NE(again.out.find("TarnLogin.Login: ActiveX component can't create object: class not registered"),
+            std::string::npos)
+      << again.out;
+}

@@ -17,6 +17,7 @@ int RunService(const Args& args);  // tarn service
 int RunToken(const Args& args);    // tarn token
 int RunTasks(const Args& args);    // tarn tasks [release|try]
 int RunCompact(const Args& args);  // tarn compact
+int RunRegsvr(const Args& args);   // tarn regsvr
 
 }  // namespace tarn::app
 

@@ -17,6 +17,7 @@ int Usage() {
       "  token     --user U --sub GL --acc 001 --year 2024: a sign-on token (password asked or on stdin)\n"
       "  tasks     [release|try] (--data DIR | ...): who holds which function; free or try one\n"
       "  compact   --conn CONNSTR: the compact build's settings dialog; prints the account connection\n"
+      "  regsvr    [-u] LIBRARY: register a library's classes in the registry file (or remove them)\n"
       "  demo      a module's life on a demo database\n",
       stderr);
   return 2;
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   if (command == "session") return tarn::app::RunSession(args);
   // The compact build stands apart from the suite: nothing to register.
   if (command == "compact") return tarn::app::RunCompact(args);
+  if (command == "regsvr") return tarn::app::RunRegsvr(args);
   tarn::suite::RegisterStandIns(tarn::Edition::kFull);
   if (command == "db") return tarn::app::RunDb(args);
   if (command == "demo") return tarn::app::RunDemo(args);

@@ -193,13 +193,13 @@ std::string SessionHost::Call(const std::string& line) {
   size_t blank = line.find_first_of(" \t");
   std::string member = line.substr(0, blank);
   std::string rest = blank == std::string::npos ? std::string() : line.substr(blank);
-  typelib::MemberKind kind = typelib::MemberKind::kMethod;
+  MemberKind kind = MemberKind::kMethod;
   if (member == "let") {
     rest = std::string(TrimSpace(rest));
     blank = rest.find_first_of(" \t");
     member = rest.substr(0, blank);
     rest = blank == std::string::npos ? std::string() : rest.substr(blank);
-    kind = typelib::MemberKind::kPropertyLet;
+    kind = MemberKind::kPropertyLet;
   }
 
   Json out{{"member", member}};
@@ -228,7 +228,7 @@ std::string SessionHost::Call(const std::string& line) {
       }
     }
   }
-  if (error.is_null() && kind == typelib::MemberKind::kPropertyLet && args.size() != 1) {
+  if (error.is_null() && kind == MemberKind::kPropertyLet && args.size() != 1) {
     error = ErrorJson(errnum::kWrongArgCount, "let takes a property name and one value");
   }
   clsLogin* self = current_ < objects_.size() ? objects_[current_].get() : nullptr;
@@ -238,8 +238,8 @@ std::string SessionHost::Call(const std::string& line) {
   Json result;
   if (error.is_null()) {
     try {
-      const Variant value = typelib::Invoke(typelib::LoginType(edition_), *self, member, kind, args);
-      result = kind == typelib::MemberKind::kPropertyLet ? Json(nullptr) : ToJson(value);
+      const Variant value = Invoke(typelib::LoginType(edition_), *self, member, kind, args);
+      result = kind == MemberKind::kPropertyLet ? Json(nullptr) : ToJson(value);
     } catch (const ComError& e) {
       error = ErrorJson(e.number(), e.description());
     } catch (const std::exception& e) {

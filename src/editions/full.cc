@@ -5,6 +5,7 @@
 #include "suite/defaults.h"
 #include "tarn/login.h"
 #include "typelib/entry_points.h"
+#include "typelib/served_classes.h"
 
 namespace tarn {
 
@@ -18,5 +19,6 @@ namespace {
 
 // When the library is loaded, before any object exists.
 [[maybe_unused]] const bool stand_ins_registered = (tarn::suite::RegisterStandIns(tarn::Edition::kFull), true);
+[[maybe_unused]] const bool classes_served = (tarn::typelib::ServeClasses(tarn::Edition::kFull), true);
 
 }  // namespace

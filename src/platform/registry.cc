@@ -201,12 +201,16 @@ class RegistryStore::Parser {
       return;
     }
     std::string_view hive = path.substr(0, path.find('\\'));
-    if (!EqualsNoCase(hive, "HKEY_LOCAL_MACHINE") && !EqualsNoCase(hive, "HKLM")) {
+    const bool classes = EqualsNoCase(hive, "HKEY_CLASSES_ROOT") || EqualsNoCase(hive, "HKCR");
+    if (!classes && !EqualsNoCase(hive, "HKEY_LOCAL_MACHINE") && !EqualsNoCase(hive, "HKLM")) {
       Warn("section of another hive (" + std::string(hive.substr(0, 64)) + "); its values are ignored");
       state_ = State::kIgnored;
       return;
     }
+    // Class registrations keep their hive in the key; machine keys are
+    // relative to HKEY_LOCAL_MACHINE.
     key_ = StripBackslashes(path.substr(hive.size()));
+    if (classes) key_ = key_.empty() ? std::string(kClassesRoot) : std::string(kClassesRoot) + "\\" + key_;
     (*keys_)[key_];  // an empty section still makes the key exist
     state_ = State::kMachine;
   }
@@ -370,6 +374,7 @@ RegistryStore RegistryStore::LoadFile(const std::string& path) {
 }
 
 std::string RegistryStore::NormalizeKey(std::string_view key) {
+  if (StartsWithNoCase(key, "HKCR\\")) return std::string(kClassesRoot) + AsciiLower(key.substr(4));
   if (StartsWithNoCase(key, "HKEY_LOCAL_MACHINE\\")) {
     key.remove_prefix(19);
   } else if (StartsWithNoCase(key, "HKLM\\")) {

@@ -16,6 +16,11 @@ namespace tarn {
 
 class RegistryStore {
  public:
+  // Keys below HKEY_CLASSES_ROOT are named with their hive
+  // ("HKEY_CLASSES_ROOT\\TarnLogin.clsLogin\\CLSID"); all others are
+  // relative to HKEY_LOCAL_MACHINE.
+  static constexpr std::string_view kClassesRoot = "hkey_classes_root";
+
   struct Warning {
     int line = 0;
     std::string message;

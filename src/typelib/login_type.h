@@ -3,7 +3,7 @@
 #define TARN_TYPELIB_LOGIN_TYPE_H_
 
 #include "tarn/edition.h"
-#include "typelib/type_info.h"
+#include "platform/dispatch.h"
 
 namespace tarn::typelib {
 

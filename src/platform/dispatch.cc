@@ -1,10 +1,10 @@
-#include "typelib/type_info.h"
+#include "platform/dispatch.h"
 
 #include <strings.h>
 
 #include "tarn/com_error.h"
 
-namespace tarn::typelib {
+namespace tarn {
 
 Frame::Frame(std::vector<Variant>& args, const std::vector<Param>& params)
     : args_(args), params_(params), slots_(params.size()) {}
@@ -101,4 +101,4 @@ Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, Member
   return result;
 }
 
-}  // namespace tarn::typelib
+}  // namespace tarn

@@ -1,8 +1,8 @@
 // Member tables of the public classes and invocation by member name with
 // any-typed arguments: what a late-bound caller (the session host, a script,
 // a C caller) goes through.
-#ifndef TARN_TYPELIB_TYPE_INFO_H_
-#define TARN_TYPELIB_TYPE_INFO_H_
+#ifndef TARN_PLATFORM_DISPATCH_H_
+#define TARN_PLATFORM_DISPATCH_H_
 
 #include <functional>
 #include <string>
@@ -12,7 +12,7 @@
 
 #include "tarn/variant.h"
 
-namespace tarn::typelib {
+namespace tarn {
 
 enum class MemberKind { kMethod, kPropertyGet, kPropertyLet };
 
@@ -80,6 +80,6 @@ class TypeInfo {
 Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, MemberKind kind,
                std::vector<Variant>& args);
 
-}  // namespace tarn::typelib
+}  // namespace tarn
 
-#endif  // TARN_TYPELIB_TYPE_INFO_H_
+#endif  // TARN_PLATFORM_DISPATCH_H_
