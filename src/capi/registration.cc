@@ -75,14 +75,20 @@ bool Ours(const Section& s, const std::vector<ClassEntry>& classes, const Regist
   return false;
 }
 
+// The library as it was loaded: by its SONAME when a host linked it, so
+// that the registration outlives a minor upgrade. An absolute directory,
+// its links resolved, and the name as loaded.
 std::string LibraryPath() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) == 0 || !info.dli_fname) return "";
-  char* real = realpath(info.dli_fname, nullptr);
-  if (!real) return info.dli_fname;
+  const std::string loaded = info.dli_fname;
+  const size_t slash = loaded.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : loaded.substr(0, slash));
+  char* real = realpath(dir.c_str(), nullptr);
+  if (!real) return loaded;
   std::string path = real;
   free(real);
-  return path;
+  return path + "/" + loaded.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 int Edit(bool add) {
