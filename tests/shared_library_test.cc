@@ -109,7 +109,7 @@ TEST(SharedLibraryTest, AHostInCCreatesClassesByProgIdThroughTheRegistry) {
   std::ifstream file(dir + "/registry.reg");
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\TarnLogin.clsLogin\\CLSID]"), std::string::npos) << text;
-  EXPECT_NE(text.find("/libtarnlogin.so\""), std::string::npos) << text;
+  EXPECT_NE(text.find("/libtarnlogin.so.1\""), std::string::npos) << text;  // by its SONAME
 
   // Unregistered, the compact class is gone again; the rest stays.
   Start(&unreg, env + kBin + "/tarn regsvr -u " + TARN_LIB_DIR + "/libtarnlogin-compact.so");
