@@ -21,7 +21,7 @@ declare -A allowed=(
   [suite]="platform db boundary"
   [compact]="platform db"
   [capi]="platform"
-  [editions]="typelib suite core platform boundary compact capi"
+  [editions]="typelib suite core platform boundary compact capi db"
 )
 
 status=0

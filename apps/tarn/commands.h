@@ -1,23 +1,33 @@
-// The subcommands of the tarn tool. Each takes the arguments after its own
-// name and returns the process exit code.
+// The subcommands of the tarn tool. Each adds itself, its options and its
+// help to the command line; when it is the one chosen, its callback runs it
+// and leaves the process exit code in `*code`.
 #ifndef TARN_APPS_TARN_COMMANDS_H_
 #define TARN_APPS_TARN_COMMANDS_H_
 
+#include <CLI/CLI.hpp>
 #include <string>
-#include <vector>
 
 namespace tarn::app {
 
-using Args = std::vector<std::string>;
+void AddSessionCommand(CLI::App& app, int* code);  // tarn session
+void AddDbCommand(CLI::App& app, int* code);       // tarn db init|query|passwd|shell
+void AddDemoCommand(CLI::App& app, int* code);     // tarn demo
+void AddServiceCommand(CLI::App& app, int* code);  // tarn service
+void AddTokenCommand(CLI::App& app, int* code);    // tarn token
+void AddTasksCommand(CLI::App& app, int* code);    // tarn tasks [release|try]
+void AddCompactCommand(CLI::App& app, int* code);  // tarn compact
+void AddRegsvrCommand(CLI::App& app, int* code);   // tarn regsvr
 
-int RunSession(const Args& args);  // tarn session
-int RunDb(const Args& args);       // tarn db init|query|passwd
-int RunDemo(const Args& args);     // tarn demo
-int RunService(const Args& args);  // tarn service
-int RunToken(const Args& args);    // tarn token
-int RunTasks(const Args& args);    // tarn tasks [release|try]
-int RunCompact(const Args& args);  // tarn compact
-int RunRegsvr(const Args& args);   // tarn regsvr
+// The system database as the commands name it: exactly one of --data DIR
+// (the embedded SQLite files), --connect-file FILE or --connect CONN.
+struct SystemDatabaseOption {
+  std::string data_dir, connect, connect_file;
+};
+void AddSystemDatabaseOptions(CLI::App* command, SystemDatabaseOption* o);
+// The connection string they give, without catalog for --data; false, with
+// the reason in `*problem`, when none or more than one was given or the
+// file cannot be read.
+bool ResolveSystemDatabase(const SystemDatabaseOption& o, std::string* connect, std::string* problem);
 
 }  // namespace tarn::app
 

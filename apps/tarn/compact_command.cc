@@ -1,7 +1,6 @@
 // tarn compact: the compact build's settings dialog on the desktop, as a
 // host program shows it; prints StrTarnConn when the dialog closes.
-//   tarn compact --conn "<the host's database, with sys_path>"
-//   tarn compact --conn-file FILE
+//   tarn compact (--conn "<the host's database, with sys_path>" | --conn-file FILE)
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -16,31 +15,16 @@
 namespace tarn::app {
 namespace {
 
-int Usage() {
-  std::fputs("usage: tarn compact (--conn \"<connection string>\" | --conn-file FILE)\n", stderr);
-  return 2;
-}
-
-}  // namespace
-
-int RunCompact(const Args& args) {
-  std::string conn;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--conn" && i + 1 < args.size()) {
-      conn = args[++i];
-    } else if (args[i] == "--conn-file" && i + 1 < args.size()) {
-      std::ifstream in(args[++i]);
-      if (!in) {
-        std::fprintf(stderr, "tarn compact: cannot read %s\n", args[i].c_str());
-        return 1;
-      }
-      conn.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      while (!conn.empty() && (conn.back() == '\n' || conn.back() == '\r')) conn.pop_back();
-    } else {
-      return Usage();
+int RunCompact(std::string conn, const std::string& conn_file) {
+  if (!conn_file.empty()) {
+    std::ifstream in(conn_file);
+    if (!in) {
+      std::fprintf(stderr, "tarn compact: cannot read %s\n", conn_file.c_str());
+      return 1;
     }
+    conn.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    while (!conn.empty() && (conn.back() == '\n' || conn.back() == '\r')) conn.pop_back();
   }
-  if (conn.empty()) return Usage();
   if (!compact::HasDisplay()) {
     std::fputs("tarn compact: no display: DISPLAY and WAYLAND_DISPLAY are unset (QT_QPA_PLATFORM=offscreen draws "
                "nowhere)\n",
@@ -58,6 +42,25 @@ int RunCompact(const Args& args) {
   }
   std::printf("%s\n", login.StrTarnConn().c_str());
   return 0;
+}
+
+}  // namespace
+
+void AddCompactCommand(CLI::App& app, int* code) {
+  static std::string conn, conn_file;
+  CLI::App* cmd = app.add_subcommand(
+      "compact", "the compact build's settings dialog on the desktop; prints the account database's connection");
+  auto* c = cmd->add_option("--conn", conn, "the host's database, which holds sys_path (StrConn)");
+  auto* f = cmd->add_option("--conn-file", conn_file, "a file holding that connection string");
+  c->excludes(f);
+  cmd->callback([code] {
+    if (conn.empty() && conn_file.empty()) {
+      std::fputs("tarn compact: give --conn or --conn-file\n", stderr);
+      *code = 2;
+      return;
+    }
+    *code = RunCompact(conn, conn_file);
+  });
 }
 
 }  // namespace tarn::app

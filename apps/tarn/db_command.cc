@@ -1,10 +1,12 @@
 // tarn db: create the system database (with the demo company if asked) and
 // run single statements against it.
 //
-//   tarn db init  (--data DIR | --connect "<connection string>") [--demo]
-//   tarn db query (--data DIR | --connect "<connection string>") [--bind VALUE]... "<statement>"
-//   tarn db passwd ...
+//   tarn db init  (--data DIR | --connect-file FILE | --connect CONN) [--demo]
+//   tarn db query (...) [--bind VALUE]... [--json | --csv] "<statement>"
+//   tarn db passwd (...) USER
+//   tarn db shell --data DIR        the stock sqlite3 shell, with our collations loaded
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,59 +20,19 @@
 #include "suite/sysdb/demo_data.h"
 #include "suite/sysdb/schema.h"
 #include "db_init.h"
+#include "json_values.h"
 #include "secrets.h"
 
 namespace tarn::app {
 namespace {
 
-int Usage() {
-  std::fputs(
-      "usage: tarn db init  (--data DIR | --connect-file FILE | --connect \"<connection string>\") [--demo]\n"
-      "       tarn db query (--data DIR | --connect-file FILE | --connect \"<connection string>\")\n"
-      "                     [--bind VALUE]... \"<statement>\"\n"
-      "       tarn db passwd ...\n"
-      "A statement is written in T-SQL with ? for each --bind value, in order.\n",
-      stderr);
-  return 2;
-}
-
 struct Options {
-  std::string data_dir;
-  std::string connect;
-  bool demo = false;
+  SystemDatabaseOption db;
+  std::string data_dir, connect;  // resolved from `db`
+  bool demo = false, json = false, csv = false;
   std::vector<std::string> binds;
-  std::vector<std::string> positional;
+  std::string statement;
 };
-
-bool ParseOptions(const Args& args, size_t first, Options* o) {
-  for (size_t i = first; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) return false;
-      *out = args[++i];
-      return true;
-    };
-    if (a == "--data") {
-      if (!value(&o->data_dir)) return false;
-    } else if (a == "--connect") {
-      if (!value(&o->connect)) return false;
-    } else if (a == "--connect-file") {
-      std::string file;
-      if (!value(&file) || !ReadSecretFile(file, &o->connect)) return false;
-    } else if (a == "--bind") {
-      std::string v;
-      if (!value(&v)) return false;
-      o->binds.push_back(v);
-    } else if (a == "--demo") {
-      o->demo = true;
-    } else if (a.rfind("--", 0) == 0) {
-      return false;
-    } else {
-      o->positional.push_back(a);
-    }
-  }
-  return o->data_dir.empty() != o->connect.empty();  // exactly one of them
-}
 
 std::string Masked(const std::string& connection_string) {
   db::ConnectionString cs;
@@ -143,44 +105,140 @@ std::string Text(const Variant& v) {
   return v.ToString();
 }
 
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
 int Query(const Options& o) {
-  if (o.positional.size() != 1) return Usage();
   const std::string conn_str =
       o.data_dir.empty() ? o.connect : "Provider=SQLite;Data Source=" + o.data_dir + ";Initial Catalog=ValeSystem";
   auto conn = db::Connection::Create();
   Status s = conn->Open(conn_str, "", "");
   if (!s.ok()) return Report("query", *conn, s);
-  db::Statement st(o.positional[0]);
+  db::Statement st(o.statement);
   for (const std::string& b : o.binds) st.Bind(b);
   db::ResultSet rs;
   int64_t affected = -1;
   s = conn->Query(st, &rs, &affected);
   if (!s.ok()) return Report("query", *conn, s);
   if (!rs.columns) {
-    if (affected >= 0) std::printf("(%lld rows affected)\n", static_cast<long long>(affected));
+    if (o.json) {
+      std::printf("%s\n", Json{{"rows_affected", affected}}.dump().c_str());
+    } else if (affected >= 0) {
+      std::printf("(%lld rows affected)\n", static_cast<long long>(affected));
+    }
     return 0;
   }
+  if (o.json) {
+    // One object per row, keyed by column, values as JSON types.
+    Json rows = Json::array();
+    for (size_t r = 0; r < rs.rows(); ++r) {
+      Json row = Json::object();
+      for (size_t c = 0; c < rs.width(); ++c) row[(*rs.columns)[c].name] = ToJson(rs.at(r, c));
+      rows.push_back(std::move(row));
+    }
+    std::printf("%s\n", rows.dump(2).c_str());
+    return 0;
+  }
+  const char* separator = o.csv ? "," : "\t";
+  auto field = [&](const std::string& text) { return o.csv ? CsvField(text) : text; };
   std::string line;
-  for (size_t c = 0; c < rs.width(); ++c) line += (c ? "\t" : "") + (*rs.columns)[c].name;
+  for (size_t c = 0; c < rs.width(); ++c) line += (c ? separator : "") + field((*rs.columns)[c].name);
   std::printf("%s\n", line.c_str());
   for (size_t r = 0; r < rs.rows(); ++r) {
     line.clear();
-    for (size_t c = 0; c < rs.width(); ++c) line += (c ? "\t" : "") + Text(rs.at(r, c));
+    // In CSV, NULL is the empty field, as spreadsheets read it.
+    for (size_t c = 0; c < rs.width(); ++c) {
+      const Variant& v = rs.at(r, c);
+      line += (c ? separator : "") + field(o.csv && v.IsNull() ? std::string() : Text(v));
+    }
     std::printf("%s\n", line.c_str());
   }
   return 0;
 }
 
+// The collations of our SQLite files (text compared as SQL Server compares
+// it, dates by their value) as a loadable extension beside the tool.
+std::string CollationExtension() {
+  if (const char* path = std::getenv("TARN_SQLITE_EXTENSION"); path && *path) return path;
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "";
+  self[n] = '\0';
+  std::string bin = self;
+  bin.resize(bin.rfind('/'));
+  for (const std::string& libdir : {std::string("/../lib"), std::string("/../" TARN_INSTALL_LIBDIR)}) {
+    const std::string candidate = bin + libdir + "/libtarncollation.so";
+    if (access(candidate.c_str(), R_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+int Shell(const Options& o) {
+  if (o.data_dir.empty()) {
+    std::fputs("tarn db shell: the stock sqlite3 shell opens the embedded database: give --data DIR\n", stderr);
+    return 2;
+  }
+  const std::string file = o.data_dir + "/valesystem.db";
+  if (access(file.c_str(), R_OK) != 0) {
+    std::fprintf(stderr, "tarn db shell: no system database in %s (tarn db init --data %s)\n", o.data_dir.c_str(),
+                 o.data_dir.c_str());
+    return 1;
+  }
+  const std::string extension = CollationExtension();
+  if (extension.empty()) {
+    std::fputs("tarn db shell: libtarncollation.so not found beside tarn (or set TARN_SQLITE_EXTENSION)\n", stderr);
+    return 1;
+  }
+  const std::string load = ".load " + extension;
+  execlp("sqlite3", "sqlite3", "-cmd", load.c_str(), file.c_str(), static_cast<char*>(nullptr));
+  std::fprintf(stderr, "tarn db shell: cannot run sqlite3: %s (Debian's package sqlite3)\n", std::strerror(errno));
+  return 1;
+}
+
 }  // namespace
 
-int RunDb(const Args& args) {
-  if (args.empty()) return Usage();
-  if (args[0] == "passwd") return RunDbPasswd(Args(args.begin() + 1, args.end()));
-  Options o;
-  if (!ParseOptions(args, 1, &o)) return Usage();
-  if (args[0] == "init") return o.positional.empty() ? Init(o) : Usage();
-  if (args[0] == "query") return Query(o);
-  return Usage();
+void AddDbCommand(CLI::App& app, int* code) {
+  static Options o;
+  CLI::App* db = app.add_subcommand("db", "the system database: create it, query it, set passwords, open a shell");
+  db->require_subcommand(1);
+  // Each subcommand resolves the database it was given, then runs.
+  auto run = [code](const char* what, int (*command)(const Options&)) {
+    return [code, what, command] {
+      std::string connect, problem;
+      if (!ResolveSystemDatabase(o.db, &connect, &problem)) {
+        std::fprintf(stderr, "tarn db %s: %s\n", what, problem.c_str());
+        *code = 2;
+        return;
+      }
+      o.data_dir = o.db.data_dir;
+      o.connect = o.data_dir.empty() ? connect : "";
+      *code = command(o);
+    };
+  };
+
+  CLI::App* init = db->add_subcommand("init", "create the system database, with the demo company if asked");
+  AddSystemDatabaseOptions(init, &o.db);
+  init->add_flag("--demo", o.demo, "load the demo company: two account sets, three years, users and rules");
+  init->callback(run("init", Init));
+
+  CLI::App* query = db->add_subcommand("query", "run one statement, written in T-SQL with ? for each --bind value");
+  AddSystemDatabaseOptions(query, &o.db);
+  query->add_option("--bind", o.binds, "a value for the next ?, in order (repeat it)")->expected(1)->take_all();
+  auto* json = query->add_flag("--json", o.json, "rows as a JSON array of objects");
+  query->add_flag("--csv", o.csv, "rows as CSV with a header line")->excludes(json);
+  query->add_option("STATEMENT", o.statement, "the statement")->required();
+  query->callback(run("query", Query));
+
+  AddDbPasswdCommand(db, code);
+
+  CLI::App* shell = db->add_subcommand("shell", "the stock sqlite3 shell on the embedded system database");
+  shell->add_option("--data", o.db.data_dir, "the directory of the embedded database")->required();
+  shell->callback(run("shell", Shell));
 }
 
 }  // namespace tarn::app

@@ -20,8 +20,8 @@ struct DbTarget {
 // signing on needs beside the tables. Returns an exit code.
 int InitSignOnMaterial(const DbTarget& target);
 
-// tarn db passwd
-int RunDbPasswd(const Args& args);
+// tarn db passwd, below `db`.
+void AddDbPasswdCommand(CLI::App* db, int* code);
 
 }  // namespace tarn::app
 

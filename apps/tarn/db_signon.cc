@@ -126,32 +126,9 @@ int InitSignOnMaterial(const DbTarget& target) {
   return 0;
 }
 
-int RunDbPasswd(const Args& args) {
-  std::string data, connect, user;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--password-stdin") continue;  // the password is read from standard input anyway
-    if (args[i] == "--data" && i + 1 < args.size()) {
-      data = args[++i];
-    } else if (args[i] == "--connect" && i + 1 < args.size()) {
-      connect = args[++i];
-    } else if (args[i] == "--connect-file" && i + 1 < args.size()) {
-      if (!ReadSecretFile(args[++i], &connect)) {
-        std::fprintf(stderr, "tarn db passwd: cannot read the connection string in %s\n", args[i].c_str());
-        return 2;
-      }
-    } else if (user.empty() && !args[i].empty() && args[i][0] != '-') {
-      user = args[i];
-    } else {
-      user.clear();
-      break;
-    }
-  }
-  if (user.empty() || data.empty() == connect.empty()) {
-    std::fputs("usage: tarn db passwd (--data DIR | --connect-file FILE | --connect \"<connection string>\") USER\n"
-               "The password is asked for, or read from standard input (--password-stdin).\n",
-               stderr);
-    return 2;
-  }
+namespace {
+
+int RunDbPasswd(const std::string& user, const std::string& data, const std::string& connect) {
   std::string password;
   if (!ReadPassword("new password for " + user + ": ", &password) || password.empty()) {
     std::fputs("tarn db passwd: an empty password is not accepted\n", stderr);
@@ -171,6 +148,28 @@ int RunDbPasswd(const Args& args) {
   }
   std::printf("password of %s set\n", user.c_str());
   return 0;
+}
+
+}  // namespace
+
+void AddDbPasswdCommand(CLI::App* db, int* code) {
+  static SystemDatabaseOption o;
+  static std::string user;
+  static bool password_stdin = false;
+  CLI::App* cmd = db->add_subcommand("passwd", "set a user's password (asked for, or read from standard input)");
+  AddSystemDatabaseOptions(cmd, &o);
+  cmd->add_flag("--password-stdin", password_stdin, "read it from standard input (it is read there anyway when "
+                                                    "standard input is no terminal)");
+  cmd->add_option("USER", user, "the user id")->required();
+  cmd->callback([code] {
+    std::string connect, problem;
+    if (!ResolveSystemDatabase(o, &connect, &problem)) {
+      std::fprintf(stderr, "tarn db passwd: %s\n", problem.c_str());
+      *code = 2;
+      return;
+    }
+    *code = RunDbPasswd(user, o.data_dir, o.data_dir.empty() ? connect : "");
+  });
 }
 
 }  // namespace tarn::app

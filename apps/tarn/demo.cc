@@ -153,13 +153,8 @@ void ShowWhoItIs(Station& station) {
   std::printf("  (connection data, password masked: %s)\n", text.c_str());
 }
 
-}  // namespace
 
-int RunDemo(const Args& args) {
-  std::string dir;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--data" && i + 1 < args.size()) dir = args[++i];
-  }
+int RunDemo(std::string dir) {
   if (dir.empty()) {
     char templ[] = "/tmp/tarn-demo-XXXXXX";
     if (mkdtemp(templ) == nullptr) {
@@ -231,6 +226,15 @@ int RunDemo(const Args& args) {
   std::printf("\nThe demo database stays in %s; inspect it with `tarn db query --data %s \"...\"`.\n", dir.c_str(),
               dir.c_str());
   return 0;
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app, int* code) {
+  static std::string dir;
+  CLI::App* cmd = app.add_subcommand("demo", "a module's life on a demo database, step by step");
+  cmd->add_option("--data", dir, "where the demo company is made (default: a new temporary directory)");
+  cmd->callback([code] { *code = RunDemo(dir); });
 }
 
 }  // namespace tarn::app

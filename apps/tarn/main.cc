@@ -1,44 +1,73 @@
 // tarn: the command line of the login component.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "commands.h"
+#include "secrets.h"
 #include "suite/defaults.h"
 
-namespace {
+#ifndef TARN_VERSION
+#define TARN_VERSION "unknown"
+#endif
 
-int Usage() {
-  std::fputs(
-      "usage: tarn <command> [options]\n"
-      "  session   a login object host speaking one JSON line per command\n"
-      "  db        init | query | passwd: the system database\n"
-      "  service   the management service: --listen ADDR:PORT --connect CONNSTR\n"
-      "  token     --user U --sub GL --acc 001 --year 2024: a sign-on token (password asked or on stdin)\n"
-      "  tasks     [release|try] (--data DIR | ...): who holds which function; free or try one\n"
-      "  compact   --conn CONNSTR: the compact build's settings dialog; prints the account connection\n"
-      "  regsvr    [-u] LIBRARY: register a library's classes in the registry file (or remove them)\n"
-      "  demo      a module's life on a demo database\n",
-      stderr);
-  return 2;
+namespace tarn::app {
+
+void AddSystemDatabaseOptions(CLI::App* command, SystemDatabaseOption* o) {
+  auto* data = command->add_option("--data", o->data_dir, "the embedded system database: its directory");
+  auto* file = command->add_option("--connect-file", o->connect_file,
+                                   "a file holding the connection string of a database server");
+  auto* connect = command->add_option("--connect", o->connect,
+                                      "the connection string itself (shows its password to anyone listing processes)");
+  data->excludes(file)->excludes(connect);
+  file->excludes(connect);
 }
 
-}  // namespace
+bool ResolveSystemDatabase(const SystemDatabaseOption& o, std::string* connect, std::string* problem) {
+  if (!o.data_dir.empty()) {
+    *connect = "Provider=SQLite;Data Source=" + o.data_dir;
+    return true;
+  }
+  if (!o.connect_file.empty()) {
+    if (ReadSecretFile(o.connect_file, connect)) return true;
+    *problem = "cannot read a connection string in " + o.connect_file;
+    return false;
+  }
+  if (!o.connect.empty()) {
+    *connect = o.connect;
+    return true;
+  }
+  *problem = "name the system database: --data DIR, --connect-file FILE or --connect CONN";
+  return false;
+}
+
+}  // namespace tarn::app
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  tarn::app::Args args(argv + 2, argv + argc);
-  const std::string command = argv[1];
-  // The session registers the stand-ins of the edition it hosts.
-  if (command == "session") return tarn::app::RunSession(args);
-  // The compact build stands apart from the suite: nothing to register.
-  if (command == "compact") return tarn::app::RunCompact(args);
-  if (command == "regsvr") return tarn::app::RunRegsvr(args);
-  tarn::suite::RegisterStandIns(tarn::Edition::kFull);
-  if (command == "db") return tarn::app::RunDb(args);
-  if (command == "demo") return tarn::app::RunDemo(args);
-  if (command == "service") return tarn::app::RunService(args);
-  if (command == "token") return tarn::app::RunToken(args);
-  if (command == "tasks") return tarn::app::RunTasks(args);
-  return Usage();
+  CLI::App app{"tarn: the sign-on and task-control component of the accounting suite, on the command line", "tarn"};
+  app.set_version_flag("--version", "tarn " TARN_VERSION);
+  app.require_subcommand(1);
+  app.fallthrough(false);
+  int code = 0;
+  tarn::app::AddSessionCommand(app, &code);
+  tarn::app::AddDbCommand(app, &code);
+  tarn::app::AddTokenCommand(app, &code);
+  tarn::app::AddTasksCommand(app, &code);
+  tarn::app::AddServiceCommand(app, &code);
+  tarn::app::AddCompactCommand(app, &code);
+  tarn::app::AddRegsvrCommand(app, &code);
+  tarn::app::AddDemoCommand(app, &code);
+  // The session registers the stand-ins of the edition it hosts, and the
+  // compact build stands apart from the suite; every other command works
+  // with the full edition's, from before its callback runs.
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first != "session" && first != "compact") tarn::suite::RegisterStandIns(tarn::Edition::kFull);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help and --version, on standard output
+  } catch (const CLI::ParseError& e) {
+    (void)app.exit(e);  // what was wrong, and where to read more, on standard error
+    return 2;
+  }
+  return code;
 }

@@ -9,24 +9,9 @@
 #include "commands.h"
 
 namespace tarn::app {
+namespace {
 
-int RunRegsvr(const Args& args) {
-  bool remove = false;
-  std::string library;
-  for (const std::string& a : args) {
-    if (a == "-u") {
-      remove = true;
-    } else if (library.empty() && !a.empty() && a[0] != '-') {
-      library = a;
-    } else {
-      library.clear();
-      break;
-    }
-  }
-  if (library.empty()) {
-    std::fputs("usage: tarn regsvr [-u] LIBRARY\n", stderr);
-    return 2;
-  }
+int RunRegsvr(const std::string& library, bool remove) {
   void* dl = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!dl) {
     std::fprintf(stderr, "tarn regsvr: %s\n", dlerror());
@@ -45,6 +30,17 @@ int RunRegsvr(const Args& args) {
   }
   std::printf("%s: %s succeeded\n", library.c_str(), entry);
   return 0;
+}
+
+}  // namespace
+
+void AddRegsvrCommand(CLI::App& app, int* code) {
+  static std::string library;
+  static bool remove = false;
+  CLI::App* cmd = app.add_subcommand("regsvr", "register a library's classes in the registry file, or remove them");
+  cmd->add_flag("-u,--unregister", remove, "remove them (DllUnregisterServer)");
+  cmd->add_option("LIBRARY", library, "libtarnlogin.so, libtarnlogin-ext.so or libtarnlogin-compact.so")->required();
+  cmd->callback([code] { *code = RunRegsvr(library, remove); });
 }
 
 }  // namespace tarn::app

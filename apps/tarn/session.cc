@@ -97,16 +97,9 @@ void ReportRegistryWarnings() {
   }
 }
 
-int RunSession(const Args& args) {
-  Edition edition = Edition::kFull;
-  for (const std::string& a : args) {
-    if (a == "--extended") {
-      edition = Edition::kExtended;
-    } else {
-      std::fprintf(stderr, "usage: tarn session [--extended]\n");
-      return 2;
-    }
-  }
+namespace {
+
+int RunSession(Edition edition) {
   ReportRegistryWarnings();
   InstallKillDrill();
   suite::RegisterStandIns(edition);
@@ -121,6 +114,16 @@ int RunSession(const Args& args) {
     }
   }
   return 0;
+}
+
+}  // namespace
+
+void AddSessionCommand(CLI::App& app, int* code) {
+  static bool extended_flag = false;  // the one command line of the process
+  CLI::App* cmd = app.add_subcommand(
+      "session", "a login object host: one command per line on standard input, one JSON object per answer");
+  cmd->add_flag("--extended", extended_flag, "host the extended edition");
+  cmd->callback([code] { *code = RunSession(extended_flag ? Edition::kExtended : Edition::kFull); });
 }
 
 }  // namespace tarn::app

@@ -27,15 +27,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 using db::Statement;
 
-int Usage(const std::string& problem = "") {
-  if (!problem.empty()) std::fprintf(stderr, "tarn tasks: %s\n", problem.c_str());
-  std::fputs(
-      "usage: tarn tasks         (--data DIR | --connect-file FILE | --connect CONN) [--acc A] [--year Y] [--json]\n"
-      "       tarn tasks release (--data DIR | ...) --task-id T [--auth A]\n"
-      "       tarn tasks try     (--data DIR | ...) --user U --acc A --year Y --auth F [--station S] [--sub GL]\n"
-      "Lists who holds which function where and since when; frees what a station left behind; tells\n"
-      "whether a function would be granted now, and which running task refuses it.\n",
-      stderr);
+int Problem(const std::string& problem) {
+  std::fprintf(stderr, "tarn tasks: %s\n", problem.c_str());
   return 2;
 }
 
@@ -44,58 +37,6 @@ struct Options {
   std::string acc, year, task_id, auth, user, station, sub = "GL";
   bool json = false;
 };
-
-bool Parse(const Args& args, size_t first, Options* o, std::string* problem) {
-  for (size_t i = first; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
-        *problem = a + " needs a value";
-        return false;
-      }
-      *out = args[++i];
-      return true;
-    };
-    std::string file;
-    if (a == "--data") {
-      std::string dir;
-      if (!value(&dir)) return false;
-      o->connect = "Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem";
-    } else if (a == "--connect") {
-      if (!value(&o->connect)) return false;
-    } else if (a == "--connect-file") {
-      if (!value(&file)) return false;
-      if (!ReadSecretFile(file, &o->connect)) {
-        *problem = "cannot read a connection string in " + file;
-        return false;
-      }
-    } else if (a == "--json") {
-      o->json = true;
-    } else if (a == "--acc") {
-      if (!value(&o->acc)) return false;
-    } else if (a == "--year") {
-      if (!value(&o->year)) return false;
-    } else if (a == "--task-id") {
-      if (!value(&o->task_id)) return false;
-    } else if (a == "--auth") {
-      if (!value(&o->auth)) return false;
-    } else if (a == "--user") {
-      if (!value(&o->user)) return false;
-    } else if (a == "--station") {
-      if (!value(&o->station)) return false;
-    } else if (a == "--sub") {
-      if (!value(&o->sub)) return false;
-    } else {
-      *problem = "unknown option " + a;
-      return false;
-    }
-  }
-  if (o->connect.empty()) {
-    *problem = "name the system database: --data DIR, --connect-file FILE or --connect CONN";
-    return false;
-  }
-  return true;
-}
 
 // The system database, or a clear error.
 db::ConnectionPtr Open(const std::string& connect) {
@@ -119,7 +60,7 @@ int List(const Options& o) {
     try {
       year = Variant(o.year).ToInt32();
     } catch (const ComError&) {
-      return Usage("--year takes a year");
+      return Problem("--year takes a year");
     }
   }
   db::ResultSet rows;
@@ -170,7 +111,7 @@ int List(const Options& o) {
 
 // The statements of a release, for each row of the task (and function).
 int Release(const Options& o) {
-  if (o.task_id.empty()) return Usage("release needs --task-id: it never frees everything at once");
+  if (o.task_id.empty()) return Problem("release needs --task-id: it never frees everything at once");
   db::ConnectionPtr conn = Open(o.connect);
   if (!conn) return 1;
   db::ResultSet rows;
@@ -217,13 +158,13 @@ int Release(const Options& o) {
 // before and after where the own row would stand; nothing is written.
 int Try(const Options& o) {
   if (o.user.empty() || o.acc.empty() || o.year.empty() || o.auth.empty()) {
-    return Usage("try needs --user, --acc, --year and --auth");
+    return Problem("try needs --user, --acc, --year and --auth");
   }
   int32_t year = 0;
   try {
     year = Variant(o.year).ToInt32();
   } catch (const ComError&) {
-    return Usage("--year takes a year");
+    return Problem("--year takes a year");
   }
   db::ConnectionPtr conn = Open(o.connect);
   if (!conn) return 1;
@@ -282,13 +223,46 @@ int Try(const Options& o) {
 
 }  // namespace
 
-int RunTasks(const Args& args) {
-  const bool sub_command = !args.empty() && (args[0] == "release" || args[0] == "try");
-  Options o;
-  std::string problem;
-  if (!Parse(args, sub_command ? 1 : 0, &o, &problem)) return Usage(problem);
-  if (!sub_command) return List(o);
-  return args[0] == "release" ? Release(o) : Try(o);
+void AddTasksCommand(CLI::App& app, int* code) {
+  static Options o;
+  static SystemDatabaseOption db;
+  // The system database, with its catalog; a problem ends the command.
+  auto run = [code](int (*command)(const Options&)) {
+    std::string connect, problem;
+    if (!ResolveSystemDatabase(db, &connect, &problem)) {
+      std::fprintf(stderr, "tarn tasks: %s\n", problem.c_str());
+      *code = 2;
+      return;
+    }
+    o.connect = db.data_dir.empty() ? connect : connect + ";Initial Catalog=ValeSystem";
+    *code = command(o);
+  };
+  CLI::App* list = app.add_subcommand("tasks", "who holds which function where and since when; free or try one");
+  AddSystemDatabaseOptions(list, &db);
+  list->add_option("--acc", o.acc, "only this account set");
+  list->add_option("--year", o.year, "only this fiscal year");
+  list->add_flag("--json", o.json, "one JSON document instead of the table");
+  list->require_subcommand(0, 1);
+
+  CLI::App* release = list->add_subcommand("release", "free what a station left behind");
+  AddSystemDatabaseOptions(release, &db);
+  release->add_option("--task-id", o.task_id, "the task whose rows go")->required();
+  release->add_option("--auth", o.auth, "only this function of it");
+  release->callback([run] { run(Release); });
+
+  CLI::App* attempt = list->add_subcommand("try", "would the function be granted now, and if not, who refuses it");
+  AddSystemDatabaseOptions(attempt, &db);
+  attempt->add_option("--user", o.user, "the user who asks")->required();
+  attempt->add_option("--acc", o.acc, "the account set")->required();
+  attempt->add_option("--year", o.year, "the fiscal year")->required();
+  attempt->add_option("--auth", o.auth, "the function")->required();
+  attempt->add_option("--station", o.station, "the station that asks");
+  attempt->add_option("--sub", o.sub, "the subsystem of the module that asks (default GL)");
+  attempt->callback([run] { run(Try); });
+
+  list->callback([run, list] {
+    if (list->get_subcommands().empty()) run(List);
+  });
 }
 
 }  // namespace tarn::app

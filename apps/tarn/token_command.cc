@@ -10,40 +10,19 @@
 
 namespace tarn::app {
 
-int RunToken(const Args& args) {
-  std::string user, password, sub, acc, year, date;
-  bool bad = false, password_stdin = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& flag = args[i];
-    if (flag == "--password-stdin") {
-      password_stdin = true;
-      continue;
-    }
-    if (flag == "--password") {
-      std::fputs("tarn token: a password is not taken on the command line, where others can read it; "
-                 "use --password-stdin or answer the prompt\n",
-                 stderr);
-      return 2;
-    }
-    if (i + 1 >= args.size()) {
-      bad = true;
-      break;
-    }
-    const std::string& value = args[++i];
-    if (flag == "--user") user = value;
-    else if (flag == "--sub") sub = value;
-    else if (flag == "--acc") acc = value;
-    else if (flag == "--year") year = value;
-    else if (flag == "--date") date = value;
-    else bad = true;
-  }
-  if (bad || user.empty() || sub.empty()) {
-    std::fputs("usage: tarn token --user U --sub GL [--acc 001 --year 2024] [--date YYYY-MM-DD] [--password-stdin]\n"
-               "The password is asked for, or read from standard input.\n",
-               stderr);
-    return 2;
-  }
-  (void)password_stdin;  // the prompt reads standard input when it is no terminal
+namespace {
+
+struct TokenOptions {
+  std::string user, sub, acc, year, date;
+  bool password_stdin = false;
+};
+
+int RunToken(const TokenOptions& o) {
+  // Copies: the login interface takes its arguments by reference.
+  std::string user = o.user, sub = o.sub, acc = o.acc, password;
+  const std::string& year = o.year;
+  const std::string& date = o.date;
+  // The prompt reads standard input when it is no terminal.
   if (!ReadPassword("password for " + user + ": ", &password)) {
     std::fputs("tarn token: no password on standard input\n", stderr);
     return 2;
@@ -65,6 +44,27 @@ int RunToken(const Args& args) {
     std::fprintf(stderr, "tarn token: %s\n", e.description().c_str());
     return 1;
   }
+}
+
+}  // namespace
+
+void AddTokenCommand(CLI::App& app, int* code) {
+  static TokenOptions o;
+  static std::string password;
+  CLI::App* cmd = app.add_subcommand(
+      "token", "sign a user on through the login service and print a token, as the suite's launcher does");
+  cmd->add_option("--user", o.user, "the user id")->required();
+  cmd->add_option("--sub", o.sub, "the subsystem, GL for instance")->required();
+  cmd->add_option("--acc", o.acc, "the account set, 001 for instance");
+  cmd->add_option("--year", o.year, "the fiscal year");
+  cmd->add_option("--date", o.date, "the operating date, YYYY-MM-DD");
+  cmd->add_flag("--password-stdin", o.password_stdin, "read the password from standard input (it is asked for otherwise)");
+  // Refused with its reason: a password on a command line is readable by everyone.
+  cmd->add_option("--password", password, "not accepted: use --password-stdin or answer the prompt")
+      ->check([](const std::string&) {
+        return std::string("a password is not taken on the command line, where others can read it");
+      });
+  cmd->callback([code] { *code = RunToken(o); });
 }
 
 }  // namespace tarn::app
