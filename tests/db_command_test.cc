@@ -80,6 +80,51 @@ TEST_F(DbCommandTest, TheDemoServesTheCompactDialog) {
   unsetenv("TARN_REGISTRY");
 }
 
+TEST_F(DbCommandTest, QueriesAnswerAsJsonAndCsv) {
+  std::string out;
+  ASSERT_EQ(Tarn("db query --data '" + dir_ + "' --json --bind 001 \"SELECT cAcc_Id, iYear, cAcc_Name FROM "
+                 "UA_Account WHERE cAcc_Id=?\"",
+                 &out),
+            0)
+      << out;
+  EXPECT_NE(out.find("\"cAcc_Id\": \"001\""), std::string::npos) << out;
+  EXPECT_NE(out.find("\"cAcc_Name\": \"Tarn Demo Trading\""), std::string::npos) << out;
+  // A field with a comma or a quote is quoted; NULL is the empty field.
+  ASSERT_EQ(Tarn("db query --data '" + dir_ + "' --csv --bind 'a, \"b\"' \"SELECT ? AS v, NULL AS n\"", &out), 0)
+      << out;
+  EXPECT_EQ(out, "v,n\n\"a, \"\"b\"\"\",\n");
+  EXPECT_EQ(Tarn("db query --data '" + dir_ + "' --json --csv \"SELECT 1\"", &out), 2) << out;
+}
+
+// The stock sqlite3 shell, with our collations: the user id compares as
+// the component compares it, in any case.
+TEST_F(DbCommandTest, TheShellIsTheStockSqliteWithOurCollations) {
+  std::ofstream(dir_ + "/query.sql") << "SELECT cUser_Name FROM UA_User WHERE cUser_Id='alice';\n";
+  std::string out;
+  ASSERT_EQ(Tarn("db shell --data '" + dir_ + "' < '" + dir_ + "/query.sql'", &out), 0) << out;
+  EXPECT_EQ(out, "Alice Chen\n");
+  EXPECT_EQ(Tarn("db shell --data '" + dir_ + "/nowhere'", &out), 1);
+  EXPECT_NE(out.find("no system database"), std::string::npos) << out;
+}
+
+// Every command explains itself; what it does not know ends with 2.
+TEST(CommandLineTest, HelpVersionAndUnknownOptions) {
+  std::string out;
+  EXPECT_EQ(Tarn("--version", &out), 0);
+  EXPECT_EQ(out.rfind("tarn ", 0), 0u) << out;
+  for (const char* help : {"--help", "db --help", "db query --help", "tasks --help", "tasks try --help",
+                           "session --help", "service --help", "token --help", "compact --help", "regsvr --help"}) {
+    EXPECT_EQ(Tarn(help, &out), 0) << help << ": " << out;
+    EXPECT_NE(out.find("Usage: tarn"), std::string::npos) << help << ": " << out;
+  }
+  for (const char* bad : {"frobnicate", "--bogus", "db", "db query --data /tmp --bogus \"SELECT 1\"",
+                          "tasks --data /tmp --connect x", "service --lease-seconds 0", "session --extended x",
+                          "token --user U --sub GL --password secret"}) {
+    EXPECT_EQ(Tarn(std::string(bad) + " </dev/null", &out), 2) << bad << ": " << out;
+    EXPECT_FALSE(out.empty()) << bad;
+  }
+}
+
 TEST_F(DbCommandTest, InjectionThroughBindIsText) {
   const std::string id = "'; DROP TABLE UA_task; --";
   EXPECT_EQ(Query("--bind \"" + id +
