@@ -494,6 +494,8 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
   char self[4096] = {};
   if (readlink("/proc/self/exe", self, sizeof self - 1) < 0) return 2;
   const auto start = std::chrono::steady_clock::now();
+  // Progress goes to standard error; the report alone to standard output.
+  std::fprintf(stderr, "task_stress: %d stations, %d registrations each...\n", stations, ops);
   for (int i = 0; i < stations; ++i) {
     logs.push_back(dir + "/station" + std::to_string(i) + ".log");
     std::vector<std::string> args{self, "station", std::to_string(i), std::to_string(ops), logs.back(),
@@ -512,11 +514,13 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
     pids.push_back(pid);
   }
   int failed = 0;
-  for (pid_t pid : pids) {
+  for (size_t done = 0; done < pids.size(); ++done) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(pids[done], &status, 0);
     failed += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::fprintf(stderr, "task_stress: station %zu of %zu finished\n", done + 1, pids.size());
   }
+  std::fputs("task_stress: auditing the logs...\n", stderr);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   auto conn = tarn::db::Connection::Create();

@@ -52,4 +52,15 @@ TARN_COMPUTERNAME=PC02 python3 "$src/examples/hello_ctypes.py" "$libdir/libtarnl
 expect "signed on as" "$work/py.out"
 expect "TaskExec GL0101: granted" "$work/py.out"
 expect "released GL0101: True" "$work/py.out"
-echo "installed tree: C, CMake and Python hosts signed on"
+# The tool, its manual page and its completion.
+"$prefix/bin/tarn" --version | grep -q "^tarn [0-9]" || { echo "tarn --version says nothing"; exit 1; }
+page=$(find "$prefix" -name tarn.1)
+MANPAGER=cat MANWIDTH=80 man -l "$page" >"$work/man.out" 2>"$work/man.err"
+expect "tarn - sign-on and task control" "$work/man.out"
+expect "tasks try" "$work/man.out"
+[ ! -s "$work/man.err" ] || { echo "man -l warns:"; cat "$work/man.err"; exit 1; }
+completion=$(find "$prefix" -path '*bash-completion/completions/tarn')
+bash -c 'source "$1"; COMP_WORDS=(tarn db q); COMP_CWORD=2; _tarn; printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" \
+  >"$work/completion.out"
+expect "query" "$work/completion.out"
+echo "installed tree: C, CMake and Python hosts signed on; the manual and the completion work"

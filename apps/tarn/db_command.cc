@@ -87,6 +87,8 @@ int Init(const Options& o) {
   if (!s.ok()) return Report("init", *conn, s);
   std::printf("created %s on %s\n", suite::kSystemCatalog, Masked(target.connection_string).c_str());
   if (o.demo) {
+    // Progress on standard error: on a server this takes a while.
+    std::fputs("loading the demo company...\n", stderr);
     s = suite::LoadDemoData(*conn);
     if (!s.ok()) return Report("init", *conn, s);
     std::printf("loaded the demo company: account sets 001 and 002, years 2023 to 2025\n");

@@ -11,7 +11,7 @@ TARN_PACKAGES=(
   unixodbc-dev odbc-postgresql tdsodbc
   libasio-dev libpugixml-dev
   qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
-  libcli11-dev sqlite3 python3
+  libcli11-dev sqlite3 python3 man-db
   postgresql
 )
 
