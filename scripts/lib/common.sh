@@ -5,7 +5,7 @@ TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Debian packages the build, the tests and the demo need.
 TARN_PACKAGES=(
-  cmake g++ ninja-build pkg-config
+  cmake gcc g++ ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libsqlite3-dev libsodium-dev libpq-dev
   unixodbc-dev odbc-postgresql tdsodbc
