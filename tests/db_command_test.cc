@@ -99,6 +99,11 @@ TEST_F(DbCommandTest, QueriesAnswerAsJsonAndCsv) {
 // The stock sqlite3 shell, with our collations: the user id compares as
 // the component compares it, in any case.
 TEST_F(DbCommandTest, TheShellIsTheStockSqliteWithOurCollations) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The stock shell is not sanitized, and a sanitized extension cannot be
+  // loaded into it; the plain build runs this.
+  GTEST_SKIP() << "the collation extension is sanitized in this build";
+#endif
   std::ofstream(dir_ + "/query.sql") << "SELECT cUser_Name FROM UA_User WHERE cUser_Id='alice';\n";
   std::string out;
   ASSERT_EQ(Tarn("db shell --data '" + dir_ + "' < '" + dir_ + "/query.sql'", &out), 0) << out;
