@@ -288,7 +288,8 @@ TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
   clsLogin login;
   for (const std::string& bad :
        {std::string(), std::string("garbage"), good.substr(0, good.size() / 2), good + "x",
-        suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})"), std::string("t1.") + std::string(200, 'A')}) {
+        suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})"), std::string("t1."),
+        std::string("t1.") + std::string(200, 'A')}) {
     EXPECT_FALSE(login.ConstructLogin(bad)) << bad;
     EXPECT_FALSE(login.ShareString().empty());
     EXPECT_EQ(login.cUserId(), "");

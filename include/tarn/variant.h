@@ -59,7 +59,7 @@ struct TARN_EXPORT Array {
   int lower_bound = 0;
   std::vector<Variant> items;
 
-  int UpperBound() const { return lower_bound + static_cast<int>(items.size()) - 1; }
+  int UpperBound() const;
   const Variant& At(int index) const;  // throws ComError 9 when out of range
 };
 
@@ -114,6 +114,9 @@ class TARN_EXPORT Variant {
                std::shared_ptr<const Array>>
       v_;
 };
+
+// Out of line: Variant must be complete before its vector is measured.
+inline int Array::UpperBound() const { return lower_bound + static_cast<int>(items.size()) - 1; }
 
 // Decimal text of a double as an automation client writes it: up to 15
 // significant digits, no exponent for ordinary magnitudes, no trailing zeros.

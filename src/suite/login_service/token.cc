@@ -37,6 +37,8 @@ bool OpenToken(const std::string& key, std::string_view token, std::string* payl
     return false;
   }
   token.remove_prefix(kPrefix.size());
+  // An empty body would hand the decoder a null buffer.
+  if (token.empty()) return false;
   std::vector<unsigned char> sealed(token.size());
   size_t len = 0;
   if (sodium_base642bin(sealed.data(), sealed.size(), token.data(), token.size(), nullptr, &len, nullptr,
