@@ -465,10 +465,23 @@ TEST_P(TaskControlTest, DatabaseErrorsFollowTheFailureTable) {
     EXPECT_THROW(Lock(*a, "F0"), ComError);
     EXPECT_EQ(a->LogState(), 0);
   }
-  {  // the own insert: ignored; the registration goes on
+  {  // the own insert: without its row the function would run unguarded,
+     // so the registration fails as the handler reports it
     db::ScopedFaultHook hook(fail("INSERT INTO UA_task", 0));
-    EXPECT_TRUE(Lock(*a, "F0"));
+    EXPECT_FALSE(Lock(*a, "F0"));
+    EXPECT_EQ(a->LogState(), 22);
     EXPECT_EQ(Tasks("F0"), 0);
+  }
+  {  // the check after the insert: the own row goes again
+    bool inserted = false;
+    db::ScopedFaultHook hook([&](const Statement& st) -> std::optional<db::DbError> {
+      inserted |= st.sql().find("INSERT INTO UA_task") != std::string_view::npos;
+      if (!inserted || st.sql().find("UA_task with(nolock)") == std::string_view::npos) return std::nullopt;
+      return db::DbError{-2147467259, "simulated failure", 1205, "40001"};
+    });
+    EXPECT_FALSE(Lock(*a, "XY"));
+    EXPECT_EQ(a->LogState(), 9999);
+    EXPECT_EQ(Tasks("XY"), 0);
   }
   {  // the usage log, chosen as deadlock victim: 9999; the row stays
     db::ScopedFaultHook hook(fail("INSERT INTO UA_log", 1205));

@@ -61,19 +61,40 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     resources::SetShareString(ui.ErrDescript());
     return false;
   }
+  // From here the interface holds a sign-on for us, its login task among
+  // it. A sign-on that fails or raises from here on hands it back: this
+  // object's release would not (it is built from a token until the
+  // completion succeeds), and the row would wait for the lease.
+  const std::string signed_on_sub = pSubId;
+  auto give_back = [&] {
+    try {
+      ui.SubLogout(signed_on_sub);
+    } catch (const std::exception&) {
+      // the failure being reported is the sign-on's, not this one
+    }
+  };
   std::string acc, year, user, password, date, server, serial;  // the completion's seven, empty
-  bool ok;
-  if (!extended) {
-    if (!ConstructLogin(ui.UserToken())) return false;
-    s.TaskId = ui.GetTaskID(pSubId);
-    ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
-  } else {
-    // The interface hands over what it knows: the user data builds the
-    // object, the sub-login data names the subsystem and the task.
-    if (!InternalConstructLogin(ui.userToken(), ui.getLoginInfo())) return false;
-    std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
-    ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
+  bool ok = false;
+  try {
+    if (!extended) {
+      if (ConstructLogin(ui.UserToken())) {
+        s.TaskId = ui.GetTaskID(pSubId);
+        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
+      }
+    } else {
+      // The interface hands over what it knows: the user data builds the
+      // object, the sub-login data names the subsystem and the task.
+      if (InternalConstructLogin(ui.userToken(), ui.getLoginInfo())) {
+        std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
+        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial},
+                                   sub_login.get());
+      }
+    }
+  } catch (...) {
+    give_back();
+    throw;
   }
+  if (!ok) give_back();
   // The object now belongs to this sign-on: its release logs the subsystem
   // out of the interface.
   if (ok) s.TokenBuilt = false;

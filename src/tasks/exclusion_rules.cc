@@ -392,14 +392,16 @@ std::optional<Conflict> CheckRules(const RuleContext& ctx, const RuleRequest& re
     try {
       if (std::optional<Conflict> conflict = rule(ctx, request)) return conflict;
     } catch (const RuleFailed& e) {
-      if (extended) {
+      // The full edition skips a look before its row exists that fails,
+      // since the check after it decides. That check is what keeps two
+      // stations apart, so a failure of it is the registration's failure in
+      // both editions.
+      if (extended || phase == Phase::kAfterInsert) {
         const std::vector<db::DbError>& errors = ctx.conn->Errors();
         throw ComError(errors.empty() ? db::kErrCommand : errors.front().number, e.message, "Provider");
       }
-      // Ignored, as the full edition's registration ignores the errors of
-      // its checks.
     } catch (const ComError&) {
-      if (extended) throw;
+      if (extended || phase == Phase::kAfterInsert) throw;
     }
   }
   return std::nullopt;

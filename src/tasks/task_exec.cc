@@ -294,7 +294,12 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
       .Bind(request.auth_sub)
       .Bind(s.cServerSerial);
   if (extended && !class_code.empty()) insert.Bind(class_code);
-  (void)tolerated(conn.Execute(insert));  // the full edition does not report a failed insert by itself
+  // Without its row the function would run unguarded, seen by no other
+  // station's check: a failed insert fails the registration in both
+  // editions, as the registration handler reports it.
+  if (const Status written = conn.Execute(insert); !written.ok()) {
+    return FailRegistration(conn, auth_id, written.message());
+  }
 
   // 17. The authoritative check, against every row inserted so far but the
   // own one. Of two conflicting registrations A and B, each inserts its row
@@ -312,9 +317,10 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     try {
       conflict = CheckRules(ctx, request, profile, Phase::kAfterInsert);
     } catch (const ComError& e) {
-      // The extended edition's check failed with the own row in place: the
-      // registration fails, and its row goes as after a conflict, or it
-      // would shut out others for a task nobody runs.
+      // The check could not run with the own row in place: the
+      // registration fails, since nothing showed it is alone, and its row
+      // goes as after a conflict, or it would shut out others for a task
+      // nobody runs.
       FailRegistration(conn, auth_id, e.description());
       (void)conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
       return false;
