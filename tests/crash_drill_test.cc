@@ -1,14 +1,20 @@
 // Stations that die at the worst moment: a `tarn session` killed just
 // before each write of its sign-on leaves either no rows or rows whose task
-// the management service knows, so that its lease releases them.
+// the management service knows, so that its lease releases them; and
+// stations killed at random moments of sign-on, registration and release,
+// two at a time, leave a database that is sound and that the lease clears.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,6 +89,101 @@ TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCan
   ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;
   EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task"), 0);
   EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
+}
+
+// A station process: `tarn session` on `script`, with `env` added.
+pid_t StartStation(const std::string& tarn, const std::string& script, const std::vector<std::string>& env) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int in = open(script.c_str(), O_RDONLY);
+  const int null = open("/dev/null", O_WRONLY);
+  if (in < 0 || null < 0) _exit(127);
+  dup2(in, 0);
+  dup2(null, 1);
+  dup2(null, 2);
+  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+  execl(tarn.c_str(), "tarn", "session", static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// SQLite's own check of every page and index, through our connection, which
+// knows the collations the indexes use.
+std::string IntegrityCheck(const std::string& dir) {
+  auto conn = db::Connection::Create();
+  if (!conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok()) return "no open";
+  db::ResultSet rs;
+  if (!conn->Query(db::Statement("PRAGMA integrity_check"), &rs).ok()) return "no check";
+  std::string answer;
+  for (size_t r = 0; r < rs.rows(); ++r) answer += rs.at(r, 0).ToStringOrEmpty();
+  return answer;
+}
+
+// Two stations at a time, each killed at a random moment (by the clock, or
+// just before a random write of its own), a few hundred times: the
+// database passes its integrity check, and a lease later nothing of the
+// dead stations is left.
+TEST(CrashDrillTest, StationsKilledAtRandomMomentsLeaveASoundDatabaseThatTheLeaseClears) {
+  std::string dir = ::testing::TempDir() + "tarn-crash-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const std::string tarn = std::string(TARN_BIN_DIR) + "/tarn";
+  std::string out;
+  ASSERT_EQ(Shell(tarn + " db init --data " + dir + " --demo", &out), 0) << out;
+  std::ofstream(dir + "/registry.reg", std::ios::app) << "\"LeaseSeconds\"=\"1\"\n";
+  const char* users[][2] = {{"ALICE", "GL0101"}, {"BOB", "AP0102"}};
+  for (int u = 0; u < 2; ++u) {
+    std::ofstream(dir + "/station" + std::to_string(u) + ".txt")
+        << "Login \"" << (u == 0 ? "GL" : "AP") << "\" \"001\" \"2024\" \"" << users[u][0] << "\" \""
+        << (u == 0 ? "alice" : "bob") << "\" \"2024-03-15\"\n"
+        << "TaskExec \"" << users[u][1] << "\" -1\n"
+        << "TaskExec \"" << users[u][1] << "\" 0\n"
+        << "TaskExec \"" << users[u][1] << "\" -1\n";
+  }
+
+  const int rounds = std::getenv("TARN_CRASH_ROUNDS") ? std::atoi(std::getenv("TARN_CRASH_ROUNDS")) : 150;
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  int by_clock = 0, by_write = 0, finished = 0;
+  for (int round = 0; round < rounds; ++round) {
+    pid_t pids[2];
+    bool clock_kill[2];
+    for (int u = 0; u < 2; ++u) {
+      std::vector<std::string> env = {"TARN_REGISTRY=" + dir + "/registry.reg",
+                                      "TARN_COMPUTERNAME=PC0" + std::to_string(u + 1)};
+      clock_kill[u] = random() % 2 == 0;
+      if (!clock_kill[u]) env.push_back("TARN_DRILL_KILL_AT_WRITE=" + std::to_string(1 + random() % 16));
+      pids[u] = StartStation(tarn, dir + "/station" + std::to_string(u) + ".txt", env);
+      ASSERT_GT(pids[u], 0);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
+    for (int u = 0; u < 2; ++u) {
+      if (clock_kill[u]) kill(pids[u], SIGKILL);
+      int status = 0;
+      ASSERT_EQ(waitpid(pids[u], &status, 0), pids[u]);
+      if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+        ++(clock_kill[u] ? by_clock : by_write);
+      } else {
+        ++finished;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a station failed on its own, round " << round;
+      }
+    }
+  }
+  EXPECT_GT(by_clock, rounds / 4);
+  EXPECT_GT(by_write, rounds / 4);
+  EXPECT_EQ(IntegrityCheck(dir), "ok");
+
+  auto conn = db::Connection::Create();
+  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
+  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"),
+            0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
+  std::ofstream(dir + "/list.txt") << "RemoteExec \"list\"\n";
+  const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_COMPUTERNAME=PC09 ";
+  ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;
+  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task"), 0);
+  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
+  EXPECT_EQ(IntegrityCheck(dir), "ok");
+  std::printf("%d stations killed by the clock, %d before a write, %d finished\n", by_clock, by_write, finished);
 }
 
 }  // namespace
