@@ -66,9 +66,12 @@ struct Fixture {
   std::unique_ptr<ScratchServer> server;
   std::unique_ptr<tarn::clsLogin> login;
 
-  static Fixture* Get(ScratchServer::Kind kind, int others) {
+  static std::map<std::pair<int, int>, std::unique_ptr<Fixture>>& Made() {
     static std::map<std::pair<int, int>, std::unique_ptr<Fixture>> made;
-    auto& slot = made[{static_cast<int>(kind), others}];
+    return made;
+  }
+  static Fixture* Get(ScratchServer::Kind kind, int others) {
+    auto& slot = Made()[{static_cast<int>(kind), others}];
     if (!slot) {
       std::string skip;
       auto server = ScratchServer::Make(kind, &skip);
@@ -257,4 +260,13 @@ BENCHMARK(BM_PgAdvisoryLockPair)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // The scratch databases go while libpq can still reach their server: at
+  // exit its TLS layer may be gone already.
+  Fixture::Made().clear();
+  return 0;
+}
