@@ -73,6 +73,26 @@ class FaultAt {
 
 bool Mentions(const std::string& sql, std::string_view what) { return sql.find(what) != std::string::npos; }
 
+// What a member did with its `nth` statement failing: its answer, whether
+// it raised, and that statement ("" when the member ran fewer).
+struct Attempt {
+  bool ok = false;
+  bool raised = false;
+  std::string failed;
+};
+template <class Call>
+Attempt Try(int nth, const Fault& fault, Call call) {
+  Attempt a;
+  FaultAt at(nth, fault);
+  try {
+    a.ok = call();
+  } catch (const ComError&) {
+    a.raised = true;
+  }
+  a.failed = at.failed();
+  return a;
+}
+
 // No operation reaches this many statements; a walk that does is stuck.
 constexpr int kMaxStatements = 400;
 
@@ -157,17 +177,8 @@ TEST_P(FaultWalkTest, SignOnAtEveryStatement) {
     int n = 1;
     for (; n <= kMaxStatements; ++n) {
       auto login = NewLogin();
-      bool ok = false, raised = false;
-      std::string failed;
-      {
-        FaultAt at(n, fault);
-        try {
-          ok = SignOn(*login);
-        } catch (const ComError&) {
-          raised = true;  // what the login interface raises reaches the caller
-        }
-        failed = at.failed();
-      }
+      // What the login interface raises reaches the caller.
+      const auto [ok, raised, failed] = Try(n, fault, [&] { return SignOn(*login); });
       if (failed.empty()) {
         EXPECT_TRUE(ok) << login->ShareString();
         break;
@@ -199,17 +210,7 @@ TEST_P(FaultWalkTest, RegistrationAtEveryStatement) {
     int n = 1;
     for (; n <= kMaxStatements; ++n) {
       alice->ClearError();
-      bool ok = false, raised = false;
-      std::string failed;
-      {
-        FaultAt at(n, fault);
-        try {
-          ok = alice->TaskExec("GL0101", -1);
-        } catch (const ComError&) {
-          raised = true;
-        }
-        failed = at.failed();
-      }
+      const auto [ok, raised, failed] = Try(n, fault, [&] { return alice->TaskExec("GL0101", -1); });
       const int64_t rows = RowsOf(task_id, "GL0101");
       if (failed.empty()) {
         EXPECT_TRUE(ok) << alice->ShareString();
@@ -261,17 +262,7 @@ TEST_P(FaultWalkTest, ReleaseAtEveryStatement) {
     for (; n <= kMaxStatements; ++n) {
       ASSERT_TRUE(alice->TaskExec("GL0101", -1)) << alice->ShareString();
       alice->ClearError();
-      bool ok = false, raised = false;
-      std::string failed;
-      {
-        FaultAt at(n, fault);
-        try {
-          ok = alice->TaskExec("GL0101", 0);
-        } catch (const ComError&) {
-          raised = true;
-        }
-        failed = at.failed();
-      }
+      const auto [ok, raised, failed] = Try(n, fault, [&] { return alice->TaskExec("GL0101", 0); });
       const int64_t rows = RowsOf(task_id, "GL0101");
       if (failed.empty()) {
         EXPECT_TRUE(ok);
@@ -350,17 +341,7 @@ TEST_P(FaultWalkTest, AccountInformationAndClosingStatusAtEveryStatement) {
     for (const Fault& fault : kFaults) {
       for (int n = 1; n <= kMaxStatements; ++n) {
         Variant v;
-        bool raised = false, ok = false;
-        std::string failed;
-        {
-          FaultAt at(n, fault);
-          try {
-            ok = ask(&v);
-          } catch (const ComError&) {
-            raised = true;
-          }
-          failed = at.failed();
-        }
+        const auto [ok, raised, failed] = Try(n, fault, [&] { return ask(&v); });
         if (failed.empty()) {
           EXPECT_EQ(ok, expected) << index;
           EXPECT_EQ(Describe(v), Describe(expected_value)) << index;
@@ -378,17 +359,9 @@ TEST_P(FaultWalkTest, AccountInformationAndClosingStatusAtEveryStatement) {
   for (int16_t index : {204, 205, 206}) {
     for (const Fault& fault : kFaults) {
       for (int n = 1; n <= kMaxStatements; ++n) {
-        bool state = false, raised = false, ok = false;
-        std::string failed;
-        {
-          FaultAt at(n, fault);
-          try {
-            ok = alice->ClosingStatus(index, "GL", 2024, state);
-          } catch (const ComError&) {
-            raised = true;
-          }
-          failed = at.failed();
-        }
+        bool state = false;
+        const auto [ok, raised, failed] =
+            Try(n, fault, [&] { return alice->ClosingStatus(index, "GL", 2024, state); });
         if (failed.empty()) {
           EXPECT_TRUE(ok) << index;
           break;
