@@ -18,8 +18,9 @@ namespace {
 
 // Runs the tool through the shell; returns its exit code, output in `out`.
 // `cwd` is where files that the tool writes beside the database land.
-int Tarn(const std::string& args, std::string* out, const std::string& cwd = "/tmp") {
-  const std::string cmd = "cd '" + cwd + "' && " + std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
+// `env` goes before the command: "env -u DISPLAY", "NAME=value".
+int Tarn(const std::string& args, std::string* out, const std::string& cwd = "/tmp", const std::string& env = "") {
+  const std::string cmd = "cd '" + cwd + "' && " + env + " " + std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1;
   std::array<char, 4096> buf;
@@ -127,6 +128,24 @@ TEST(CommandLineTest, HelpVersionAndUnknownOptions) {
                           "token --user U --sub GL --password secret"}) {
     EXPECT_EQ(Tarn(std::string(bad) + " </dev/null", &out), 2) << bad << ": " << out;
     EXPECT_FALSE(out.empty()) << bad;
+  }
+}
+
+// tarn compact needs a desktop a person sees; without one, or with one that
+// does not answer, it says so and fails instead of waiting or aborting.
+TEST_F(DbCommandTest, CompactWithoutAUsableDisplayFails) {
+  const std::string args = "compact --conn \"Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=TarnHost\" </dev/null";
+  struct Case {
+    const char* env;
+    const char* says;
+  };
+  for (const Case& c : {Case{"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "no display"},
+                        Case{"env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen DISPLAY=:0", "no display"},
+                        Case{"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:77", "cannot show the dialog"}}) {
+    std::string out;
+    EXPECT_EQ(Tarn(args, &out, "/tmp", std::string(c.env) + " TARN_REGISTRY='" + dir_ + "/registry.reg'"), 1)
+        << c.env << ": " << out;
+    EXPECT_NE(out.find(c.says), std::string::npos) << c.env << ": " << out;
   }
 }
 

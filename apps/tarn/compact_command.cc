@@ -1,7 +1,11 @@
 // tarn compact: the compact build's settings dialog on the desktop, as a
 // host program shows it; prints StrTarnConn when the dialog closes.
 //   tarn compact (--conn "<the host's database, with sys_path>" | --conn-file FILE)
+#include <QtGlobal>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -15,6 +19,33 @@
 namespace tarn::app {
 namespace {
 
+// A person sees the dialog only on a desktop: X11, Wayland, or a platform
+// QT_QPA_PLATFORM names that draws on a screen. offscreen and minimal draw
+// nowhere, and the command would wait for a click that cannot come.
+bool HasVisibleDisplay() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) {
+    return std::strncmp(platform, "offscreen", 9) != 0 && std::strncmp(platform, "minimal", 7) != 0;
+  }
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+// Qt aborts the process when the display it was pointed at does not answer;
+// the command reports that as the failure it is.
+void ExitOnQtFatal(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtDebugMsg) return;
+  const QByteArray text = message.toLocal8Bit();
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "tarn compact: cannot show the dialog: %s\n", text.constData());
+    std::_Exit(1);
+  }
+  std::fprintf(stderr, "%s\n", text.constData());
+}
+
 int RunCompact(std::string conn, const std::string& conn_file) {
   if (!conn_file.empty()) {
     std::ifstream in(conn_file);
@@ -25,12 +56,12 @@ int RunCompact(std::string conn, const std::string& conn_file) {
     conn.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     while (!conn.empty() && (conn.back() == '\n' || conn.back() == '\r')) conn.pop_back();
   }
-  if (!compact::HasDisplay()) {
-    std::fputs("tarn compact: no display: DISPLAY and WAYLAND_DISPLAY are unset (QT_QPA_PLATFORM=offscreen draws "
-               "nowhere)\n",
+  if (!HasVisibleDisplay()) {
+    std::fputs("tarn compact: no display: DISPLAY and WAYLAND_DISPLAY are unset, or QT_QPA_PLATFORM draws nowhere\n",
                stderr);
     return 1;
   }
+  qInstallMessageHandler(ExitOnQtFatal);
   compact::SetFormPresenter(compact::ShowModally);
   CompactLogin login;
   login.set_StrConn(conn);

@@ -125,6 +125,20 @@ class CompactDialogTest : public QObject {
     QCOMPARE(Child<QPushButton>(&dialog, "CmdRefresh")->text(), QStringLiteral("刷新"));
     QCOMPARE(Child<QPushButton>(&dialog, "CmdQd")->text(), QStringLiteral("确定"));
     QCOMPARE(Child<QPushButton>(&dialog, "CmdQx")->text(), QStringLiteral("取消"));
+
+    // Tab walks the rows as they stand on screen.
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    Child<QLineEdit>(&dialog, "txtFwqName")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 7; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* w = QApplication::focusWidget();
+      while (w && w->objectName().isEmpty()) w = w->parentWidget();
+      visited << (w ? w->objectName() : QString());
+    }
+    QCOMPARE(visited, QStringList({"txtUserName", "txtUserPass", "txtZtName", "txtPeriod", "CmdRefresh", "CmdQd",
+                                   "CmdQx"}));
   }
 
   void refreshListsAccountSetsAndChoosingOneListsItsYears() {

@@ -7,6 +7,7 @@
 #include <QProxyStyle>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <iterator>
 
 #include "compact/mod_login.h"
 #include "tarn/com_error.h"
@@ -106,6 +107,10 @@ FrmTarnLogin::FrmTarnLogin(LoginForm& form, QWidget* parent)
   fields->addRow(QStringLiteral("口令:"), txtUserPass_);
   fields->addRow(QStringLiteral("帐套名称:"), txtZtName_);
   fields->addRow(QStringLiteral("会计年度:"), txtPeriod_);
+  // Tab follows the rows as they stand on screen, not the order the
+  // controls were made in.
+  QWidget* order[] = {txtFwqName_, txtUserName_, txtUserPass_, txtZtName_, txtPeriod_, CmdRefresh_, CmdQd_, CmdQx_};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(CmdRefresh_);
   buttons->addStretch();
