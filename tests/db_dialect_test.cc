@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "db/dialect.h"
+#include "db/national.h"
 
 namespace tarn::db {
 namespace {
@@ -72,6 +73,17 @@ TEST(DialectTest, UpdatableTableIsOneTableOnly) {
   EXPECT_EQ(UpdatableTable("SELECT DISTINCT a FROM t1"), "");
   EXPECT_EQ(UpdatableTable("SELECT a FROM t1 UNION SELECT a FROM t2"), "");
   EXPECT_EQ(UpdatableTable("SELECT a FROM t1 WHERE a IN (SELECT b FROM t2, t3)"), "t1");
+}
+
+// The extended build's Unicode marks: every string of a template, or only
+// those a template marks itself, which the full build sends unmarked.
+TEST(DialectTest, UnicodeMarksOnEveryStringOrOnlyTheMarkedOnes) {
+  EXPECT_EQ(NationalTemplate("SELECT a FROM t WHERE b=? AND c='x' AND d IN (?) AND e=N'y' AND f='it''s'"),
+            "SELECT a FROM t WHERE b=N? AND c=N'x' AND d IN (N?) AND e=N'y' AND f=N'it''s'");
+  // Names that end in N, and an N inside a literal, are no marks.
+  EXPECT_EQ(PlainTemplate("SELECT * FROM t WHERE a=N? AND b IN (N?) AND cN=? AND c IN? AND d='N''?' AND e=n'z'"),
+            "SELECT * FROM t WHERE a=? AND b IN (?) AND cN=? AND c IN? AND d='N''?' AND e='z'");
+  EXPECT_EQ(PlainTemplate("N?"), "?");
 }
 
 }  // namespace

@@ -238,6 +238,18 @@ TEST_P(EditionsTest, TaskControlOnTheSameRules) {
     EXPECT_EQ(alice->LogState(), 9);
   }
 
+  // A mode that is neither register, check nor holding releases, in both
+  // editions; the extended edition checks the holding first.
+  ASSERT_TRUE(alice->TaskExec("GL0102", -1)) << alice->ShareString();
+  EXPECT_TRUE(alice->TaskExec("GL0102", 4)) << alice->ShareString();
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='GL0102'")), 0);
+  EXPECT_TRUE(alice->TaskExec("GL0102", -2));
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='GL0102'")), 0);
+  EXPECT_EQ(alice->TaskExec("AP0102", 4), !extended());
+  if (extended()) {
+    EXPECT_EQ(alice->LogState(), 10);
+  }
+
   // Classes of authorisation: the extended edition's pairs see only their
   // own class (or none).
   if (extended()) {

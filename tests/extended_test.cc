@@ -467,15 +467,28 @@ TEST_F(ExtendedTest, AnUnknownMessageIdIsShownThenRaised) {
   EXPECT_EQ(shown.size(), 2u);
 }
 
-// Every string the extended edition binds travels as a Unicode value (N?),
-// as it writes N'...' literals; numbers stay plain, and so does the
-// log-in time of the usage log.
+// The extended edition binds its strings as Unicode values (N?), as it
+// writes N'...' literals: every string of sign-on, task control and the
+// release; in the calendar, account information and closing status only
+// the account-set, subsystem and user ids. Numbers stay plain, and so does
+// the log-in time of the usage log.
 TEST_F(ExtendedTest, TheExtendedEditionBindsStringsAsUnicode) {
-  std::vector<std::string> plain;
+  std::vector<std::string> wrong;
   int checked = 0;
+  auto stays_plain = [](const std::string& sql, size_t value) {
+    return (sql.rfind("INSERT INTO UA_log", 0) == 0 && sql.find("GETDATE()") == std::string::npos &&
+            value == 5) ||  // the log-in time of a function
+           (sql.rfind("SELECT iId, iYear FROM UA_Period", 0) == 0 && value > 0) ||  // the day
+           (sql.find("from ua_holdauth") != std::string::npos && sql.find("iIsuser") != std::string::npos &&
+            value == 1);  // the year text of the holders
+  };
   db::ScopedFaultHook spy([&](const db::Statement& st) -> std::optional<db::DbError> {
     const std::string sql(st.sql());
     if (sql.find("TarnService") != std::string::npos) return std::nullopt;  // the management service's own
+    if (sql.find("ua_holdauth.cAuth_id =") != std::string::npos &&
+        sql.find("ua_holdauth.cAuth_id ='ADMIN' then  'ADMIN' else '' end") == std::string::npos) {
+      wrong.push_back("a literal that is no id marked: " + sql);
+    }
     size_t value = 0;
     bool in_literal = false;
     for (size_t i = 0; i < sql.size() && value < st.values().size(); ++i) {
@@ -483,8 +496,11 @@ TEST_F(ExtendedTest, TheExtendedEditionBindsStringsAsUnicode) {
       if (in_literal || sql[i] != '?') continue;
       const Variant& v = st.values()[value];
       const bool text = v.IsString() || (v.IsArray() && !v.ToArray().items.empty() && v.ToArray().items[0].IsString());
-      const bool log_time = sql.rfind("INSERT INTO UA_log", 0) == 0 && value == 5;
-      if (text && !log_time && (i == 0 || sql[i - 1] != 'N')) plain.push_back(sql);
+      const bool national = i > 0 && sql[i - 1] == 'N';
+      if (text && national == stays_plain(sql, value)) {
+        wrong.push_back((national ? "value " : "string ") + std::to_string(value) + (national ? " marked: " : " plain: ") +
+                        sql);
+      }
       ++checked;
       ++value;
     }
@@ -501,13 +517,16 @@ TEST_F(ExtendedTest, TheExtendedEditionBindsStringsAsUnicode) {
   EXPECT_EQ(login.GetPeriod(DateFromCivil({2024, 3, 1, 0, 0, 0}), year, period), 0);
   Variant v;
   EXPECT_TRUE(login.GetAccInfo(301, v));
+  EXPECT_TRUE(login.GetAccInfo(120, v));
+  v = Variant("GL");
+  EXPECT_TRUE(login.GetAccInfo(203, v));
   bool closed = false;
   EXPECT_TRUE(login.ClosingStatus(204, "GL", 2024, closed));
   std::string fs;
   EXPECT_TRUE(login.GetBindFsUser(fs));
   login.ShutDown();
   EXPECT_GT(checked, 30);
-  for (const std::string& sql : plain) ADD_FAILURE() << "a string bound plain: " << sql;
+  for (const std::string& what : wrong) ADD_FAILURE() << what;
 }
 
 }  // namespace

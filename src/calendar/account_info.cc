@@ -51,9 +51,11 @@ std::string BaseConnectionString(const core::LoginState& s) {
   return text;
 }
 
-// The extended edition writes every identifier as a Unicode literal.
-Statement Sql(const core::LoginState& s, std::string_view template_sql) {
-  return db::StatementIn(s.edition == Edition::kExtended, template_sql);
+// The extended edition writes every account-set, subsystem and user
+// identifier as a Unicode literal, marked N? in the templates below; other
+// strings stay plain.
+Statement Sql(const core::LoginState& s, std::string_view marked_sql) {
+  return db::StatementMarked(s.edition == Edition::kExtended, marked_sql);
 }
 
 db::RecordsetPtr Open(core::LoginState& s, const Statement& st, CursorType cursor = CursorType::kUnspecified,
@@ -107,7 +109,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     return true;
   }
   if (nIndex >= 100 && nIndex <= 119) {
-    auto rs = Open(s, Sql(s, "SELECT * FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id), CursorType::kStatic);
+    auto rs = Open(s, Sql(s, "SELECT * FROM UA_Account WHERE cAcc_Id = N?").Bind(s.cAcc_Id), CursorType::kStatic);
     if (rs->Eof()) return false;
     const Variant& value = rs->Value(kAccountColumns[nIndex - 100]);
     vValue = nIndex >= 118 && value.IsNull() ? Variant(std::string()) : value;
@@ -128,7 +130,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       const std::string acc = wanted.substr(0, starts[3]), year = wanted.substr(starts[3]);
       auto rs = Open(s, Sql(s, "SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON "
                                   "UA_Period.cAcc_Id=UA_Account.cAcc_Id WHERE (UA_Period.bIsDelete = 0 or "
-                                  "UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =? AND UA_Period.iYear=?")
+                                  "UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =N? AND UA_Period.iYear=?")
                             .Bind(acc)
                             .BindNumber(year));
       if (rs->Eof() || rs->Value(size_t{0}).ToDouble() < 12) return false;
@@ -146,9 +148,9 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
                                    ? "select distinct ua_user.cUser_id ,ua_user.cUser_name,ua_user.cDept,(case when "
                                      "ua_holdauth.cAuth_id ='ADMIN' then  'ADMIN' else '' end) as cAuth_id from "
                                      "ua_holdauth inner join ua_user on (ua_holdauth.cuser_id=ua_user.cuser_id) where "
-                                     "cacc_id=? and ua_holdauth.iYear=? and iIsuser=1"
+                                     "cacc_id=N? and ua_holdauth.iYear=? and iIsuser=1"
                                    : "select distinct ua_group.cgroup_id ,ua_group.cgroup_name from ua_holdauth inner "
-                                     "join ua_group on (ua_holdauth.cuser_id=ua_group.cgroup_id) where cacc_id=? and "
+                                     "join ua_group on (ua_holdauth.cuser_id=ua_group.cgroup_id) where cacc_id=N? and "
                                      "ua_holdauth.iYear=? and iIsuser=0")
                          .Bind(s.cAcc_Id)
                          .Bind(s.cIYear),
@@ -166,7 +168,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       if (s.cSub_Id.empty() || (!ExemptFromAccount(s.cSub_Id) && s.cAcc_Id.empty())) return false;
       if (vValue.type() != Variant::Type::kDate && !vValue.IsNull()) return false;
       auto rs = Open(s,
-                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = 9999 AND cAcc_id=? AND cSub_Id=?")
+                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = 9999 AND cAcc_id=N? AND cSub_Id=N?")
                          .Bind(s.cAcc_Id)
                          .Bind(s.cSub_Id),
                      CursorType::kStatic, LockType::kPessimistic);
@@ -187,13 +189,13 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       const bool first_use = nIndex == 201;
       db::RecordsetPtr rs =
           s.cAcc_Id.empty()
-              ? Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=?"
-                                            : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=?")
+              ? Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=N?"
+                                            : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=N?")
                             .Bind(vValue.ToString()))
               : Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND "
-                                              "cAcc_id=? AND cSub_Id=?"
+                                              "cAcc_id=N? AND cSub_Id=N?"
                                             : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND "
-                                              "cAcc_id=? AND cSub_Id=?")
+                                              "cAcc_id=N? AND cSub_Id=N?")
                             .Bind(s.cAcc_Id)
                             .Bind(vValue.ToString()));
       vValue = rs->Eof() ? Variant(Null{}) : rs->Value(size_t{0});
@@ -202,7 +204,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 202: {
       if (s.cSub_Id.empty() || s.cAcc_Id.empty() || !IsInteger16(vValue)) return false;
       auto rs = Open(s,
-                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
+                     Sql(s, "SELECT * FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=N? AND cSub_Id=N?")
                          .BindNumber(s.cIYear)
                          .Bind(s.cAcc_Id)
                          .Bind(s.cSub_Id),
@@ -215,7 +217,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 203: {
       if (s.cSub_Id.empty() || s.cAcc_Id.empty() || !(vValue.IsString() || IsInteger16(vValue))) return false;
       const std::string sub = vValue.IsString() ? vValue.ToString() : s.cSub_Id;
-      auto rs = Open(s, Sql(s, "SELECT iModiPeri FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=? AND cSub_Id=?")
+      auto rs = Open(s, Sql(s, "SELECT iModiPeri FROM UA_Account_Sub WHERE iYear = ? AND cAcc_id=N? AND cSub_Id=N?")
                             .BindNumber(s.cIYear)
                             .Bind(s.cAcc_Id)
                             .Bind(sub));
@@ -227,7 +229,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 206: {
       if (!vValue.IsString()) return false;
       auto rs = Open(s,
-                     Sql(s, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
+                     Sql(s, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = N? AND iYear = ? AND cSub_Id = N?")
                          .Bind(s.cAcc_Id)
                          .BindNumber(s.cIYear)
                          .Bind(vValue.ToString()),
@@ -250,9 +252,9 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       std::string list;
       if (!s.cAcc_Id.empty() && !s.cIYear.empty()) {
         auto rs = Open(s,
-                       Sql(s, "select distinct cAuth_id from ua_holdauth where cacc_id=? and ua_holdauth.iYear=?  "
-                                 "AND (cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role where "
-                                 "cuser_id=?))  AND cauth_id like 'AS11%'")
+                       Sql(s, "select distinct cAuth_id from ua_holdauth where cacc_id=N? and ua_holdauth.iYear=?  "
+                                 "AND (cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role where "
+                                 "cuser_id=N?))  AND cauth_id like 'AS11%'")
                            .Bind(s.cAcc_Id)
                            .BindNumber(s.cIYear)
                            .Bind(s.cUserId)
@@ -269,7 +271,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 301: {
       if (s.cAcc_Id.empty() || s.cIYear.empty()) return true;
       auto holders = [&](int is_user) {
-        return Column(Open(s, Sql(s, "select distinct cUser_id from ua_holdauth where cacc_id=? and "
+        return Column(Open(s, Sql(s, "select distinct cUser_id from ua_holdauth where cacc_id=N? and "
                                         "ua_holdauth.iYear=? and iIsuser=?")
                                   .Bind(s.cAcc_Id)
                                   .Bind(s.cIYear)
@@ -280,9 +282,9 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       if (!groups.empty()) {
         const std::vector<Variant> members =
             users.empty()
-                ? Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (?)").BindList(groups)))
-                : Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (?) and cUser_id "
-                                           "not in (?)")
+                ? Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (N?)").BindList(groups)))
+                : Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (N?) and cUser_id "
+                                           "not in (N?)")
                                      .BindList(groups)
                                      .BindList(users)));
         users.insert(users.end(), members.begin(), members.end());
@@ -291,7 +293,7 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
         vValue = Variant(ObjectPtr());
         return true;
       }
-      auto rs = Open(s, Sql(s, "select distinct cUser_id,cUser_Name from ua_user where cUser_id in (?)").BindList(users),
+      auto rs = Open(s, Sql(s, "select distinct cUser_id,cUser_Name from ua_user where cUser_id in (N?)").BindList(users),
                      CursorType::kStatic);
       vValue = rs->Eof() ? Variant(ObjectPtr()) : Handed(rs);
       return true;

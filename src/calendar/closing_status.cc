@@ -21,11 +21,11 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
   const bool unicode = s.edition == Edition::kExtended;
   const db::ConnectionPtr conn = core::InformationDb(s);
   auto rs = db::Recordset::Create();
-  if (Count(rs, db::StatementIn(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=?").Bind(cSubId), conn) < 1) {
+  if (Count(rs, db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=N?").Bind(cSubId), conn) < 1) {
     return false;
   }
   if (Count(rs,
-            db::StatementIn(unicode, "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND (bisdelete=0 "
+            db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = N? AND iYear=? AND (bisdelete=0 "
                                      "or bisdelete is null)")
                 .Bind(s.cAcc_Id)
                 .Bind(iYear),
@@ -34,7 +34,7 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
   }
   rs->Close();
   db::RaiseIfFailed(
-      rs->Open(db::StatementIn(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = ? AND iYear = ? AND cSub_Id = ?")
+      rs->Open(db::StatementMarked(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = N? AND iYear = ? AND cSub_Id = N?")
                    .Bind(s.cAcc_Id)
                    .Bind(iYear)
                    .Bind(cSubId),

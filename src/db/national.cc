@@ -1,5 +1,6 @@
 #include "db/national.h"
 
+#include <cctype>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -37,15 +38,40 @@ std::string Rewrite(std::string_view sql) {
   return out;
 }
 
-}  // namespace
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-std::string_view NationalTemplate(std::string_view template_sql) {
+// An N that opens a placeholder or a literal, not the end of a name
+// ("IN?" stays).
+std::string Unmark(std::string_view sql) {
+  std::string out;
+  out.reserve(sql.size());
+  bool in_literal = false;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'') in_literal = !in_literal;
+    const bool mark = !in_literal && (c == 'N' || c == 'n') && i + 1 < sql.size() &&
+                      (sql[i + 1] == '?' || sql[i + 1] == '\'') && (i == 0 || !IsNameChar(sql[i - 1]));
+    if (!mark) out.push_back(c);
+  }
+  return out;
+}
+
+// Each template's rewrite, made once and kept for the process.
+std::string_view Derived(std::string_view template_sql, std::string (*rewrite)(std::string_view)) {
   static std::mutex mu;
   static auto* made = new std::unordered_map<std::string, std::string>;  // for the process
   std::lock_guard lock(mu);
-  auto it = made->find(std::string(template_sql));
-  if (it == made->end()) it = made->emplace(std::string(template_sql), Rewrite(template_sql)).first;
+  std::string key(1, rewrite == &Rewrite ? 'N' : 'P');
+  key.append(template_sql);
+  auto it = made->find(key);
+  if (it == made->end()) it = made->emplace(std::move(key), rewrite(template_sql)).first;
   return it->second;
 }
+
+}  // namespace
+
+std::string_view NationalTemplate(std::string_view template_sql) { return Derived(template_sql, &Rewrite); }
+
+std::string_view PlainTemplate(std::string_view marked_sql) { return Derived(marked_sql, &Unmark); }
 
 }  // namespace tarn::db

@@ -20,6 +20,16 @@ inline Statement StatementIn(bool unicode, std::string_view template_sql) {
   return Statement(unicode ? NationalTemplate(template_sql) : template_sql);
 }
 
+// `marked_sql` marks its own Unicode values, N? and N'...', where only some
+// strings of a statement are Unicode (the identifiers, say): the extended
+// build sends it as written, the full build without the marks. The text
+// lives as long as the process.
+std::string_view PlainTemplate(std::string_view marked_sql);
+
+inline Statement StatementMarked(bool unicode, std::string_view marked_sql) {
+  return Statement(unicode ? marked_sql : PlainTemplate(marked_sql));
+}
+
 }  // namespace tarn::db
 
 #endif  // TARN_DB_NATIONAL_H_

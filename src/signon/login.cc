@@ -83,8 +83,10 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
       }
     } else {
       // The interface hands over what it knows: the user data builds the
-      // object, the sub-login data names the subsystem and the task.
-      if (InternalConstructLogin(ui.userToken(), ui.getLoginInfo())) {
+      // object, the sub-login data names the subsystem and the task. The
+      // token is asked for before the user data, as the interface expects.
+      const std::string token = ui.userToken();
+      if (InternalConstructLogin(token, ui.getLoginInfo())) {
         std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
         ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial},
                                    sub_login.get());

@@ -241,9 +241,10 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   request.auth_name = function.at(0, 1).ToStringOrEmpty();
   request.year = effective_year;
   if (extended) request.auth_type = function.at(0, 2).ToStringOrEmpty();
+  // 9. Any mode but register and check releases (in the extended edition,
+  // a mode it does not know, after its holding check).
+  if (mode != kRegister && mode != kCheckOnly) return Release(s, conn, auth_id);
   if (!extended) {
-    // 9. Any mode but register and check releases.
-    if (mode != kRegister && mode != kCheckOnly) return Release(s, conn, auth_id);
     // 10. The holding check.
     if (!Holds(s, conn, auth_id, effective_year)) {
       resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
