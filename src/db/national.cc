@@ -1,6 +1,7 @@
 #include "db/national.h"
 
 #include <cctype>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -56,22 +57,39 @@ std::string Unmark(std::string_view sql) {
   return out;
 }
 
-// Each template's rewrite, made once and kept for the process.
-std::string_view Derived(std::string_view template_sql, std::string (*rewrite)(std::string_view)) {
-  static std::mutex mu;
-  static auto* made = new std::unordered_map<std::string, std::string>;  // for the process
-  std::lock_guard lock(mu);
-  std::string key(1, rewrite == &Rewrite ? 'N' : 'P');
-  key.append(template_sql);
-  auto it = made->find(key);
-  if (it == made->end()) it = made->emplace(std::move(key), rewrite(template_sql)).first;
-  return it->second;
-}
+// One rewrite of each template, made on first use and kept for the
+// process. Looked up by the template's text, with no copy of it.
+class Rewrites {
+ public:
+  explicit Rewrites(std::string (*rewrite)(std::string_view)) : rewrite_(rewrite) {}
+
+  std::string_view Of(std::string_view template_sql) {
+    std::lock_guard lock(mu_);
+    auto it = made_.find(template_sql);
+    if (it == made_.end()) it = made_.emplace(std::string(template_sql), rewrite_(template_sql)).first;
+    return it->second;
+  }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::string (*const rewrite_)(std::string_view);
+  std::mutex mu_;
+  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> made_;
+};
 
 }  // namespace
 
-std::string_view NationalTemplate(std::string_view template_sql) { return Derived(template_sql, &Rewrite); }
+std::string_view NationalTemplate(std::string_view template_sql) {
+  static auto* national = new Rewrites(&Rewrite);  // for the process
+  return national->Of(template_sql);
+}
 
-std::string_view PlainTemplate(std::string_view marked_sql) { return Derived(marked_sql, &Unmark); }
+std::string_view PlainTemplate(std::string_view marked_sql) {
+  static auto* plain = new Rewrites(&Unmark);  // for the process
+  return plain->Of(marked_sql);
+}
 
 }  // namespace tarn::db
