@@ -116,6 +116,11 @@ bool FailRegistration(const db::Connection& conn, const std::string& auth_id, co
   return false;
 }
 
+// Undoes a registration whose check failed: its own row, by its log id.
+Status RemoveOwnRow(db::Connection& conn, double log_id) {
+  return conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(log_id));
+}
+
 // Release (mode 0): the row of this task id and function, found or not,
 // and its usage-log entry when there was a row.
 bool Release(const core::LoginState& s, db::Connection& conn, const std::string& auth_id) {
@@ -323,15 +328,15 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
       // goes as after a conflict, or it would shut out others for a task
       // nobody runs.
       FailRegistration(conn, auth_id, e.description());
-      (void)conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
+      (void)RemoveOwnRow(conn, request.log_id);  // the failure reported is the check's
       return false;
     }
   }
   if (conflict) {
     resources::RecordError(conflict->code, conflict->res_id, std::move(conflict->args));
-    const Status undone =
-        conn.Execute(Statement("DELETE  FROM UA_task with(rowlock) WHERE ilogid=?").Bind(request.log_id));
-    if (!undone.ok()) FailRegistration(conn, auth_id, undone.message());
+    if (const Status undone = RemoveOwnRow(conn, request.log_id); !undone.ok()) {
+      FailRegistration(conn, auth_id, undone.message());
+    }
     return false;
   }
 
