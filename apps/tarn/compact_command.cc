@@ -27,11 +27,7 @@ bool HasVisibleDisplay() {
   if (platform && *platform) {
     return std::strncmp(platform, "offscreen", 9) != 0 && std::strncmp(platform, "minimal", 7) != 0;
   }
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
+  return compact::HasDisplay();  // with no platform named, DISPLAY or WAYLAND_DISPLAY
 }
 
 // Qt aborts the process when the display it was pointed at does not answer;
