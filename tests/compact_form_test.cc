@@ -19,7 +19,7 @@
 #include "suite/sysdb/demo_data.h"
 #include "support/demo_database.h"
 #include "support/fake_env.h"
-#include "support/scratch_server.h"
+#include "support/scratch_demo.h"
 #include "tarn/com_error.h"
 #include "tarn/compact_login.h"
 #include "tarn/message_box.h"
@@ -35,12 +35,10 @@ class CompactFormTest : public ::testing::TestWithParam<ScratchServer::Kind> {
  protected:
   void SetUp() override {
     std::string skip;
-    server_ = ScratchServer::Make(GetParam(), &skip);
-    if (!server_) GTEST_SKIP() << skip;
-    char tmpl[] = "/tmp/tarn-compact.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    (void)testing::DemoOn(server_->server(), dir_);
+    demo_ = testing::ScratchDemo::Make(GetParam(), &skip);
+    if (!demo_) GTEST_SKIP() << skip;
+    server_ = &demo_->server();
+    dir_ = demo_->dir();
     auto conn = db::Connection::Create();
     ASSERT_TRUE(conn->Open(server_->server(), "", "").ok());
     ASSERT_TRUE(suite::CreateCompactHostDatabase(*conn).ok());
@@ -60,7 +58,6 @@ class CompactFormTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   }
   void TearDown() override {
     Module() = compact::ModuleData{};
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
   LoginForm Typed() {
@@ -92,7 +89,8 @@ class CompactFormTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     shown_.push_back(m);
     return MessageAnswer::kOk;
   }};
-  std::unique_ptr<ScratchServer> server_;
+  std::unique_ptr<testing::ScratchDemo> demo_;
+  ScratchServer* server_ = nullptr;
   std::string dir_, server_name_, user_, password_, host_;
 };
 

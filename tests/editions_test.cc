@@ -5,7 +5,6 @@
 // edition's expectation.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -20,7 +19,7 @@
 #include "suite/key_file.h"
 #include "suite/login_service/token.h"
 #include "support/fake_env.h"
-#include "support/scratch_server.h"
+#include "support/scratch_demo.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
 
@@ -34,19 +33,14 @@ class EditionsTest : public ::testing::TestWithParam<std::tuple<Edition, Scratch
  protected:
   void SetUp() override {
     std::string skip;
-    server_ = ScratchServer::Make(std::get<1>(GetParam()), &skip);
-    if (!server_) GTEST_SKIP() << skip;
-    char tmpl[] = "/tmp/tarn-editions.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    db_ = testing::DemoOn(server_->server(), dir_);
+    demo_ = testing::ScratchDemo::Make(std::get<1>(GetParam()), &skip);
+    if (!demo_) GTEST_SKIP() << skip;
+    dir_ = demo_->dir();
+    db_ = demo_->db();
     testing::UseDemoDatabase(env_, db_);
     env_.random_step = 0.0137;  // a new task id and log id for every draw
     conn_ = db::Connection::Create();
     ASSERT_TRUE(conn_->Open(db_.system_database, "", "").ok());
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
   Edition edition() const { return std::get<0>(GetParam()); }
@@ -101,7 +95,7 @@ class EditionsTest : public ::testing::TestWithParam<std::tuple<Edition, Scratch
     return record ? record->ResId() : std::string();
   }
 
-  std::unique_ptr<ScratchServer> server_;
+  std::unique_ptr<testing::ScratchDemo> demo_;
   std::string dir_;
   testing::DemoDatabase db_;
   db::ConnectionPtr conn_;

@@ -10,11 +10,7 @@
 // calls, a management service that fails, answers garbage or stalls, and a
 // clock that jumps. Run under LeakSanitizer in the sanitized build.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +24,8 @@
 #include "support/demo_database.h"
 #include "support/fake_env.h"
 #include "support/fake_parley.h"
-#include "support/scratch_server.h"
+#include "support/scratch_demo.h"
+#include "support/silent_port.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
 
@@ -100,20 +97,15 @@ class FaultWalkTest : public ::testing::TestWithParam<Edition> {
  protected:
   void SetUp() override {
     std::string skip;
-    server_ = ScratchServer::Make(ScratchServer::Kind::kSqlite, &skip);
-    if (!server_) GTEST_SKIP() << skip;
-    char tmpl[] = "/tmp/tarn-faults.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    db_ = testing::DemoOn(server_->server(), dir_);
+    demo_ = testing::ScratchDemo::Make(ScratchServer::Kind::kSqlite, &skip);
+    if (!demo_) GTEST_SKIP() << skip;
+    dir_ = demo_->dir();
+    db_ = demo_->db();
     testing::UseDemoDatabase(env_, db_);
     env_.random_step = 0.0137;  // a new task id and log id for every draw
     conn_ = db::Connection::Create();
     ASSERT_TRUE(conn_->Open(db_.system_database, "", "").ok());
     tasks_before_ = Count(Statement("SELECT count(*) FROM UA_task"));
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
   bool extended() const { return GetParam() == Edition::kExtended; }
@@ -161,7 +153,7 @@ class FaultWalkTest : public ::testing::TestWithParam<Edition> {
     ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_task WHERE cTaskId=?").Bind(task_id)).ok());
   }
 
-  std::unique_ptr<ScratchServer> server_;
+  std::unique_ptr<testing::ScratchDemo> demo_;
   std::string dir_;
   testing::DemoDatabase db_;
   testing::FakeEnv env_;
@@ -479,22 +471,16 @@ TEST_P(FaultWalkTest, AManagementServiceThatFailsAnswersGarbageOrStalls) {
   }
   // A real service address that accepts and never answers: the call ends
   // at the timeout.
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", "127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
-  env_.registry.SetString(suite::kSettingsKey, "RpcTimeoutSeconds", "1");
-  EXPECT_FALSE(alice->TaskExec("GL0101", -1));
-  EXPECT_EQ(alice->LogState(), 30);
-  EXPECT_EQ(RowsOf(task_id, "GL0101"), 0);
-  env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", "");
-  close(listener);
+  {
+    testing::SilentPort silent;
+    ASSERT_FALSE(silent.address().empty());
+    env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", silent.address());
+    env_.registry.SetString(suite::kSettingsKey, "RpcTimeoutSeconds", "1");
+    EXPECT_FALSE(alice->TaskExec("GL0101", -1));
+    EXPECT_EQ(alice->LogState(), 30);
+    EXPECT_EQ(RowsOf(task_id, "GL0101"), 0);
+    env_.registry.SetString(suite::kSettingsKey, "ServiceAddress", "");
+  }
   EXPECT_TRUE(alice->TaskExec("GL0101", -1)) << alice->ShareString();
   EXPECT_TRUE(alice->TaskExec("GL0101", 0));
 }

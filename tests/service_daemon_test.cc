@@ -22,6 +22,7 @@
 #include "suite/wire.h"
 #include "support/fake_env.h"
 #include "support/service_process.h"
+#include "support/silent_port.h"
 #include "support/system_db.h"
 #include "tarn/login.h"
 
@@ -267,16 +268,9 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
 
 TEST_F(ServiceDaemonTest, AServiceThatIsDownOrSilentCostsATimeoutNotAHang) {
   env_.registry.SetString(suite::kSettingsKey, "RpcTimeoutSeconds", "1");
-  // A port that accepts connections into its backlog but never answers.
-  const int silent = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(silent, 16), 0);
-  socklen_t len = sizeof a;
-  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
-  const std::string silent_address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  testing::SilentPort silent;
+  ASSERT_FALSE(silent.address().empty());
+  const std::string silent_address = silent.address();
 
   clsLogin login;
   service::frmTimer timer;
@@ -292,7 +286,6 @@ TEST_F(ServiceDaemonTest, AServiceThatIsDownOrSilentCostsATimeoutNotAHang) {
     EXPECT_EQ(login.LogState(), 102) << address;
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4)) << address;
   }
-  close(silent);
 }
 
 TEST_F(ServiceDaemonTest, SessionRemoteExecExitReachesTheService) {
