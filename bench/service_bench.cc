@@ -1,5 +1,6 @@
 // Heartbeats per second on loopback: 100 clients, each on its own
-// connection sending one heartbeat line and waiting for the reply, against
+// connection, greeted, sending one heartbeat line (signed for that
+// connection and its place on it) and waiting for the reply, against
 // `tarn service` and against a bare TCP echo of the same line, in the same
 // run on the same machine. Also the latency percentiles of both and the
 // service's resident memory with 1,000 known clients.
@@ -45,13 +46,23 @@ using Clock = std::chrono::steady_clock;
 constexpr int32_t kHandshake = 123456789;
 std::string service_key;  // every request carries its MAC
 
-std::string Heartbeat(int client) {
+// The `seq`th heartbeat of `client` on the connection that greeted with `nonce`.
+std::string Heartbeat(int client, const std::string& nonce, uint64_t seq) {
   return tarn::suite::RequestFrame(
       kHandshake, "Connect,BENCH-" + std::to_string(client) + ",GL,0,T-" + std::to_string(client) + ",9801",
-      service_key);
+      service_key, tarn::suite::FrameChannel{nonce, seq});
 }
 
-// The echo: one thread, one line in, the same line out, per connection.
+// The nonce of the greeting that a connection opens with.
+std::string ReadGreeting(tcp::socket& s) {
+  std::string in, nonce;
+  asio::read_until(s, asio::dynamic_buffer(in), '\n');
+  tarn::suite::ParseGreeting(std::string_view(in).substr(0, in.find('\n')), &nonce);
+  return nonce;
+}
+
+// The echo: one thread, a greeting as the service's, then one line in,
+// the same line out, per connection.
 class EchoServer {
  public:
   EchoServer() : acceptor_(io_, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {
@@ -67,6 +78,13 @@ class EchoServer {
  private:
   struct Conn : std::enable_shared_from_this<Conn> {
     explicit Conn(tcp::socket s) : socket(std::move(s)) {}
+    void Greet() {
+      out = tarn::suite::GreetingLine(tarn::suite::NewChannelNonce());
+      auto self = shared_from_this();
+      asio::async_write(socket, asio::buffer(out), [self](asio::error_code ec, size_t) {
+        if (!ec) self->Read();
+      });
+    }
     void Read() {
       auto self = shared_from_this();
       asio::async_read_until(socket, asio::dynamic_buffer(in), '\n', [self](asio::error_code ec, size_t n) {
@@ -85,7 +103,7 @@ class EchoServer {
     acceptor_.async_accept([this](asio::error_code ec, tcp::socket s) {
       if (ec) return;
       s.set_option(tcp::no_delay(true));
-      std::make_shared<Conn>(std::move(s))->Read();
+      std::make_shared<Conn>(std::move(s))->Greet();
       Accept();
     });
   }
@@ -107,7 +125,9 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
   struct Client {
     explicit Client(asio::io_context& io) : socket(io) {}
     tcp::socket socket;
-    std::string line, in;
+    int id = 0;
+    std::string nonce, line, in;
+    uint64_t seq = 0;
     Clock::time_point sent;
   };
   std::vector<std::unique_ptr<Client>> all;
@@ -120,6 +140,7 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
 
   std::function<void(Client*)> send_one = [&](Client* c) {
     c->sent = Clock::now();
+    c->line = Heartbeat(c->id, c->nonce, ++c->seq);
     asio::async_write(c->socket, asio::buffer(c->line), [&, c](asio::error_code ec, size_t) {
       if (ec) return;
       asio::async_read_until(c->socket, asio::dynamic_buffer(c->in), '\n', [&, c](asio::error_code rec, size_t n) {
@@ -147,7 +168,8 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
     auto c = std::make_unique<Client>(io);
     c->socket.connect(endpoint);
     c->socket.set_option(tcp::no_delay(true));
-    c->line = Heartbeat(i);
+    c->id = i;
+    c->nonce = ReadGreeting(c->socket);
     all.push_back(std::move(c));
   }
   // A short warm-up, then the measured span.
@@ -171,10 +193,12 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
 }
 
 // One request and its reply on a fresh blocking connection.
-std::string Ask(asio::io_context& io, uint16_t port, const std::string& frame) {
+std::string Ask(asio::io_context& io, uint16_t port, const std::string& request) {
   tcp::socket s(io);
   s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
-  asio::write(s, asio::buffer(frame));
+  const std::string nonce = ReadGreeting(s);
+  asio::write(s, asio::buffer(tarn::suite::RequestFrame(kHandshake, request, service_key,
+                                                         tarn::suite::FrameChannel{nonce, 1})));
   std::string in;
   asio::read_until(s, asio::dynamic_buffer(in), '\n');
   return in.substr(0, in.find('\n'));
@@ -266,9 +290,7 @@ int main(int argc, char** argv) {
     asio::io_context io;
     const long rss_empty = RssKiB(pid);
     for (int i = 0; i < known; ++i) {
-      const std::string frame = tarn::suite::RequestFrame(
-          kHandshake, "Connect,BENCH-" + std::to_string(i) + ",GL,-1,T-" + std::to_string(i) + ",9801", service_key);
-      Ask(io, service_port, frame);
+      Ask(io, service_port, "Connect,BENCH-" + std::to_string(i) + ",GL,-1,T-" + std::to_string(i) + ",9801");
     }
     const long rss_known = RssKiB(pid);
 

@@ -18,6 +18,7 @@
 #include "platform/timer_queue.h"
 #include "service/frm_timer.h"
 #include "service/service_calls.h"
+#include "suite/reply_codec.h"
 #include "suite/settings.h"
 #include "suite/wire.h"
 #include "support/fake_env.h"
@@ -33,7 +34,8 @@ using Clock = std::chrono::steady_clock;
 using testing::ServiceProcess;
 using testing::SystemDb;
 
-// A raw client of the line protocol.
+// A raw client of the line protocol. The service's greeting is taken in
+// passing: its nonce binds the frames this client signs.
 class LineClient {
  public:
   explicit LineClient(uint16_t port) {
@@ -48,8 +50,25 @@ class LineClient {
   bool connected() const { return connected_; }
   int fd() const { return fd_; }
   void Send(const std::string& text) { ASSERT_EQ(send(fd_, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
-  // The next line, "<eof>" when the service closed, "<timeout>" after `ms`.
+  // The next line after the greeting, "<eof>" when the service closed,
+  // "<timeout>" after `ms`.
   std::string ReadLine(int ms = 5000) {
+    std::string line = NextLine(ms);
+    if (!greeted_ && suite::ParseGreeting(line, &nonce_)) line = NextLine(ms);
+    greeted_ = true;
+    return line;
+  }
+  // `request` signed with `key` as this connection's next frame.
+  std::string Frame(const std::string& request, const std::string& key) {
+    if (!greeted_) {
+      EXPECT_TRUE(suite::ParseGreeting(NextLine(5000), &nonce_));
+    }
+    greeted_ = true;
+    return suite::RequestFrame(1, request, key, suite::FrameChannel{nonce_, ++seq_});
+  }
+
+ private:
+  std::string NextLine(int ms) {
     for (;;) {
       const size_t nl = in_.find('\n');
       if (nl != std::string::npos) {
@@ -66,10 +85,12 @@ class LineClient {
     }
   }
 
- private:
   int fd_ = -1;
   bool connected_ = false;
   std::string in_;
+  bool greeted_ = false;
+  std::string nonce_;
+  uint64_t seq_ = 0;
 };
 
 class ServiceDaemonTest : public ::testing::Test {
@@ -85,8 +106,8 @@ class ServiceDaemonTest : public ::testing::Test {
     return true;
   }
 
-  // A request line as our RPC library sends it, signed with the key.
-  std::string Signed(const std::string& request) const { return suite::RequestFrame(1, request, db_.key()); }
+  // A request line as our RPC library sends it on `c`, signed with the key.
+  std::string Signed(LineClient& c, const std::string& request) const { return c.Frame(request, db_.key()); }
 
   // Polls `done` for up to `ms` milliseconds.
   template <class F>
@@ -229,14 +250,15 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
     EXPECT_EQ(c.ReadLine().rfind("-refused: the request is not signed", 0), 0u);
     c.Send("1|HostInfo,ID,,0,0,9801\n");  // well formed, but not signed
     EXPECT_EQ(c.ReadLine().rfind("-refused: the request is not signed", 0), 0u);
-    c.Send(Signed("Shutdown,ID,GL,0,0,9801"));
+    c.Send(Signed(c, "Shutdown,ID,GL,0,0,9801"));
     EXPECT_EQ(c.ReadLine(), "-unknown command");
     c.Send(std::string(2000, 'x') + "\n");
     EXPECT_EQ(c.ReadLine(), "-line longer than 512 bytes");
     c.Send(std::string("1|Connect,\x01\x02\xff", 13) + "\n");
     EXPECT_EQ(c.ReadLine().rfind("-binary", 0), 0u);
     // Two requests in one packet, then the one after the refusals.
-    c.Send(Signed("HostInfo,ID,,0,0,9801") + Signed("HostInfo,ID,,0,0,9801"));
+    const std::string first = Signed(c, "HostInfo,ID,,0,0,9801");
+    c.Send(first + Signed(c, "HostInfo,ID,,0,0,9801"));
     EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
     EXPECT_EQ(c.ReadLine().rfind("+", 0), 0u);
   }
@@ -263,6 +285,83 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
   EXPECT_EQ(a.ReadLine(4000), "<eof>");
   EXPECT_EQ(b.ReadLine(4000), "<eof>");
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 0);  // still serving
+  EXPECT_EQ(service.Stop(), 0);
+}
+
+// A captured frame is good for its own connection and place only: played
+// again there or on any other connection it is refused, logged at a
+// bounded rate, and confirms nothing, so the lease of a dead station still
+// runs out. Lines that are refused hold no slot: a run of them closes the
+// connection, and sparse ones do not put off the idle timeout.
+TEST_F(ServiceDaemonTest, ReplayedFramesAreRefusedAndJunkHoldsNoSlot) {
+  ServiceProcess service;
+  ASSERT_TRUE(StartService(service, {"--lease-seconds", "2", "--idle-timeout", "2", "--max-clients", "2"}));
+  db_.AddLogin("45030.5", "ST30", "dave", "GL0101", 3030.5);
+  auto unlocked = [](const std::string& reply) {
+    return reply.rfind("+", 0) == 0 ? suite::UnlockReply(std::string_view(reply).substr(1), 1).value_or(reply) : reply;
+  };
+  std::string admission, heartbeat;
+  {
+    LineClient c(service.port());
+    admission = Signed(c, "Connect,ID30,GL,-1,45030.5,9801");
+    c.Send(admission);
+    EXPECT_EQ(unlocked(c.ReadLine()), "relogin");
+    heartbeat = Signed(c, "Connect,ID30,GL,0,45030.5,9801");
+    c.Send(heartbeat);
+    EXPECT_EQ(unlocked(c.ReadLine()), "pass");
+    for (const std::string& again : {admission, heartbeat}) {
+      c.Send(again);
+      EXPECT_EQ(c.ReadLine(), "-refused: the request is out of order on this connection") << again;
+    }
+  }
+  const struct {
+    const char* what;
+    std::string frame;
+  } kReplays[] = {
+      {"a heartbeat", heartbeat},
+      {"an admission", admission},
+      {"a frame bound to no connection", suite::RequestFrame(1, "Connect,ID30,GL,0,45030.5,9801", db_.key())},
+  };
+  for (const auto& r : kReplays) {
+    LineClient c(service.port());
+    c.Send(r.frame);
+    EXPECT_EQ(c.ReadLine().rfind("-refused: the request is not signed", 0), 0u) << r.what;
+  }
+  // The operator's drill: the heartbeat replayed every few hundred
+  // milliseconds; the station is dead all the same.
+  const bool released = Eventually(
+      [&] {
+        LineClient c(service.port());
+        c.Send(heartbeat);
+        EXPECT_EQ(c.ReadLine().rfind("-refused", 0), 0u);
+        return db_.TaskRows("45030.5") == 0;
+      },
+      10000);
+  EXPECT_TRUE(released) << service.Log();
+  const std::string log = service.Log();
+  size_t lines = 0;
+  for (size_t at = 0; (at = log.find("not signed with the service key for its connection", at)) != log.npos; ++at) {
+    ++lines;
+  }
+  EXPECT_GE(lines, 1u) << log;
+  EXPECT_LE(lines, 2u) << log;  // a dozen refusals or more, in a second or two of the log
+
+  // Both slots taken by junk: one sends three blank lines and is closed at
+  // once; the other sends a blank line before its idle time is up and is
+  // closed at the idle timeout all the same, from its connect.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the closed ones are gone
+  LineClient burst(service.port()), sparse(service.port());
+  const auto start = Clock::now();
+  burst.Send("\n\n\n");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(burst.ReadLine().rfind("-", 0), 0u) << i;
+  EXPECT_EQ(burst.ReadLine(1000), "<eof>");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+  sparse.Send("\n");
+  EXPECT_EQ(sparse.ReadLine().rfind("-", 0), 0u);
+  EXPECT_EQ(sparse.ReadLine(3000), "<eof>");
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2900));  // not 2 s from the blank line
+  clsLogin login;
+  EXPECT_EQ(service::SvcConnectEx("", "ID31", "GL", "45031.5"), 1);
   EXPECT_EQ(service.Stop(), 0);
 }
 

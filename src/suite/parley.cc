@@ -52,11 +52,12 @@ class SystemParley final : public Parley {
       return kRpcBadCall;
     }
     const ServiceConfig config = ReadServiceConfig();
-    const std::string frame = RequestFrame(CallerHandshake(), request, config.service_key);
+    const int32_t handshake = CallerHandshake();
     const std::string_view host = TrimBlanks(raw_host);
     std::string target = std::string(host);
     if (IsThisMachine(host)) {
       if (config.service_address.empty()) {
+        const std::string frame = RequestFrame(handshake, request, config.service_key);
         std::string line;
         Status s = EmbeddedExchange(config, std::string_view(frame).substr(0, frame.size() - 1), &line);
         if (!s.ok()) {
@@ -74,7 +75,8 @@ class SystemParley final : public Parley {
       return kRpcBadCall;
     }
     std::string line;
-    Status s = TcpExchange(name, port, frame, config.rpc_timeout_seconds * 1000, &line);
+    Status s =
+        TcpExchange(name, port, handshake, request, config.service_key, config.rpc_timeout_seconds * 1000, &line);
     if (!s.ok()) {
       *out = s.message();
       return kRpcUnreachable;

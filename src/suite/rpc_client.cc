@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+#include "suite/wire.h"
+
 namespace tarn::suite {
 namespace {
 
@@ -130,10 +132,36 @@ Status Connect(const addrinfo* list, Clock::time_point deadline, Socket* sock, c
   return Status::Unavailable("cannot connect to " + where + ": " + last);
 }
 
+// One line (without its newline) from `sock` into `line`; what came after
+// it stays in `in`.
+Status ReadLine(const Socket& sock, Clock::time_point deadline, const std::string& where, std::string* in,
+                std::string* line) {
+  char buf[1024];
+  for (;;) {
+    const size_t nl = in->find('\n');
+    if (nl != std::string::npos) {
+      line->assign(*in, 0, nl);
+      in->erase(0, nl + 1);
+      if (!line->empty() && line->back() == '\r') line->pop_back();
+      return Status::OK();
+    }
+    if (in->size() > kMaxReplyLine) return Status::IOError("reply from " + where + " is longer than a line");
+    if (!WaitFor(sock.fd(), POLLIN, deadline)) return Status::Unavailable("waiting for " + where + " timed out");
+    const ssize_t n = recv(sock.fd(), buf, sizeof buf, 0);
+    if (n > 0) {
+      in->append(buf, static_cast<size_t>(n));
+    } else if (n == 0) {
+      return Status::IOError(where + " closed the connection without a reply");
+    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+      return Status::IOError("reading from " + where + " failed: " + std::strerror(errno));
+    }
+  }
+}
+
 }  // namespace
 
-Status TcpExchange(const std::string& host, uint16_t port, std::string_view frame, int timeout_ms,
-                   std::string* reply_line) {
+Status TcpExchange(const std::string& host, uint16_t port, int32_t handshake, std::string_view request,
+                   std::string_view key, int timeout_ms, std::string* reply_line) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   const std::string where = host + ":" + std::to_string(port);
   AddrInfoPtr addrs;
@@ -142,6 +170,17 @@ Status TcpExchange(const std::string& host, uint16_t port, std::string_view fram
   Socket sock;
   s = Connect(addrs.get(), deadline, &sock, where);
   if (!s.ok()) return s;
+
+  // The frame can only be signed once the connection's nonce is known.
+  std::string in, greeting, nonce;
+  s = ReadLine(sock, deadline, where, &in, &greeting);
+  if (!s.ok()) return s;
+  if (!greeting.empty() && greeting.front() == '-') {  // busy: refused before any request
+    *reply_line = std::move(greeting);
+    return Status::OK();
+  }
+  if (!ParseGreeting(greeting, &nonce)) return Status::IOError(where + " did not greet as a management service");
+  const std::string frame = RequestFrame(handshake, request, key, FrameChannel{nonce, 1});
 
   size_t sent = 0;
   while (sent < frame.size()) {
@@ -156,28 +195,7 @@ Status TcpExchange(const std::string& host, uint16_t port, std::string_view fram
       return Status::IOError("sending to " + where + " failed: " + std::strerror(errno));
     }
   }
-
-  std::string in;
-  char buf[1024];
-  for (;;) {
-    const size_t nl = in.find('\n');
-    if (nl != std::string::npos) {
-      in.resize(nl);
-      if (!in.empty() && in.back() == '\r') in.pop_back();
-      *reply_line = std::move(in);
-      return Status::OK();
-    }
-    if (in.size() > kMaxReplyLine) return Status::IOError("reply from " + where + " is longer than a line");
-    if (!WaitFor(sock.fd(), POLLIN, deadline)) return Status::Unavailable("waiting for " + where + " timed out");
-    const ssize_t n = recv(sock.fd(), buf, sizeof buf, 0);
-    if (n > 0) {
-      in.append(buf, static_cast<size_t>(n));
-    } else if (n == 0) {
-      return Status::IOError(where + " closed the connection without a reply");
-    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-      return Status::IOError("reading from " + where + " failed: " + std::strerror(errno));
-    }
-  }
+  return ReadLine(sock, deadline, where, &in, reply_line);
 }
 
 }  // namespace tarn::suite

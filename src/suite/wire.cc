@@ -10,13 +10,33 @@ namespace {
 
 constexpr size_t kMacHex = crypto_auth_BYTES * 2;
 
-std::string Mac(std::string_view signed_part, std::string_view key) {
-  unsigned char mac[crypto_auth_BYTES];
-  crypto_auth(mac, reinterpret_cast<const unsigned char*>(signed_part.data()), signed_part.size(),
-              reinterpret_cast<const unsigned char*>(key.data()));
-  char hex[kMacHex + 1];
-  sodium_bin2hex(hex, sizeof hex, mac, sizeof mac);
-  return hex;
+// crypto_auth over "<nonce>|<rest>" (or `rest` alone without a nonce),
+// streamed so that the nonce need not be copied in front of the line.
+void MacOf(std::string_view nonce, std::string_view rest, std::string_view key,
+           unsigned char mac[crypto_auth_BYTES]) {
+  crypto_auth_hmacsha512256_state state;
+  crypto_auth_hmacsha512256_init(&state, reinterpret_cast<const unsigned char*>(key.data()), key.size());
+  if (!nonce.empty()) {
+    crypto_auth_hmacsha512256_update(&state, reinterpret_cast<const unsigned char*>(nonce.data()), nonce.size());
+    crypto_auth_hmacsha512256_update(&state, reinterpret_cast<const unsigned char*>("|"), 1);
+  }
+  crypto_auth_hmacsha512256_update(&state, reinterpret_cast<const unsigned char*>(rest.data()), rest.size());
+  crypto_auth_hmacsha512256_final(&state, mac);
+}
+
+// Compared in constant time.
+bool MacMatches(std::string_view nonce, std::string_view signed_part, std::string_view mac_hex,
+                std::string_view key) {
+  unsigned char got[crypto_auth_BYTES];
+  size_t len = 0;
+  if (key.size() != crypto_auth_KEYBYTES || mac_hex.size() != kMacHex || sodium_init() < 0 ||
+      sodium_hex2bin(got, sizeof got, mac_hex.data(), mac_hex.size(), nullptr, &len, nullptr) != 0 ||
+      len != sizeof got) {
+    return false;
+  }
+  unsigned char want[crypto_auth_BYTES];
+  MacOf(nonce, signed_part, key, want);
+  return sodium_memcmp(want, got, sizeof want) == 0;
 }
 
 bool IsHex(std::string_view s) {
@@ -26,16 +46,66 @@ bool IsHex(std::string_view s) {
   return true;
 }
 
+// The decimal number in front of the first bar of `s`, which is cut off.
+template <class N>
+bool TakeNumber(std::string_view* s, N* n) {
+  const size_t bar = s->find('|');
+  if (bar == std::string_view::npos || bar == 0) return false;
+  const char* first = s->data();
+  auto [end, ec] = std::from_chars(first, first + bar, *n);
+  if (ec != std::errc() || end != first + bar) return false;
+  s->remove_prefix(bar + 1);
+  return true;
+}
+
+bool Fail(std::string* reason, FrameFault* fault, FrameFault kind, std::string text) {
+  *reason = std::move(text);
+  if (fault) *fault = kind;
+  return false;
+}
+
 }  // namespace
 
-std::string RequestFrame(int32_t handshake, std::string_view request, std::string_view key) {
-  std::string frame = std::to_string(handshake);
+std::string NewChannelNonce() {
+  unsigned char bin[kNonceHexDigits / 2];
+  if (sodium_init() < 0) return std::string();
+  randombytes_buf(bin, sizeof bin);
+  char hex[kNonceHexDigits + 1];
+  sodium_bin2hex(hex, sizeof hex, bin, sizeof bin);
+  return hex;
+}
+
+std::string GreetingLine(std::string_view nonce) {
+  std::string line = "*";
+  line.append(nonce);
+  line.push_back('\n');
+  return line;
+}
+
+bool ParseGreeting(std::string_view line, std::string* nonce) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.size() != kNonceHexDigits + 1 || line.front() != '*' || !IsHex(line.substr(1))) return false;
+  nonce->assign(line.substr(1));
+  return true;
+}
+
+std::string RequestFrame(int32_t handshake, std::string_view request, std::string_view key,
+                         const FrameChannel& channel) {
+  std::string frame;
+  if (!channel.nonce.empty()) {
+    frame = std::to_string(channel.seq);
+    frame.push_back('|');
+  }
+  frame.append(std::to_string(handshake));
   frame.push_back('|');
   frame.append(request);
   if (key.size() == crypto_auth_KEYBYTES && sodium_init() >= 0) {
-    const std::string mac = Mac(frame, key);
+    unsigned char mac[crypto_auth_BYTES];
+    MacOf(channel.nonce, frame, key, mac);
+    char hex[kMacHex + 1];
+    sodium_bin2hex(hex, sizeof hex, mac, sizeof mac);
     frame.push_back('|');
-    frame.append(mac);
+    frame.append(hex, kMacHex);
   }
   frame.push_back('\n');
   return frame;
@@ -48,18 +118,17 @@ bool IsLineText(std::string_view text) {
   return true;
 }
 
-bool ParseRequestFrame(std::string_view line, std::string_view key, RequestFrameParts* out, std::string* reason,
-                       bool* forged) {
-  if (forged) *forged = false;
+bool ParseRequestFrame(std::string_view line, std::string_view key, const FrameChannel& channel,
+                       RequestFrameParts* out, std::string* reason, FrameFault* fault) {
+  if (fault) *fault = FrameFault::kNone;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.size() > kMaxLineBytes) {
-    *reason = "line longer than " + std::to_string(kMaxLineBytes) + " bytes";
-    return false;
+    return Fail(reason, fault, FrameFault::kMalformed, "line longer than " + std::to_string(kMaxLineBytes) + " bytes");
   }
   if (!IsLineText(line)) {
-    *reason = "binary data: control characters in the line";
-    return false;
+    return Fail(reason, fault, FrameFault::kMalformed, "binary data: control characters in the line");
   }
+  const bool bound = !channel.nonce.empty();
   // The MAC stands last: a request line always ends in ",9801".
   std::string_view signed_part = line;
   std::string_view mac;
@@ -69,33 +138,34 @@ bool ParseRequestFrame(std::string_view line, std::string_view key, RequestFrame
     mac = line.substr(last + 1);
   }
   if (!key.empty()) {
-    unsigned char bin[crypto_auth_BYTES];
-    size_t len = 0;
-    const bool valid = key.size() == crypto_auth_KEYBYTES && mac.size() == kMacHex && sodium_init() >= 0 &&
-                       sodium_hex2bin(bin, sizeof bin, mac.data(), mac.size(), nullptr, &len, nullptr) == 0 &&
-                       len == sizeof bin &&
-                       crypto_auth_verify(bin, reinterpret_cast<const unsigned char*>(signed_part.data()),
-                                          signed_part.size(), reinterpret_cast<const unsigned char*>(key.data())) == 0;
-    if (!valid) {
-      if (forged) *forged = true;
-      *reason = "refused: the request is not signed with this installation's service key";
-      return false;
+    if (!MacMatches(channel.nonce, signed_part, mac, key)) {
+      return Fail(reason, fault, FrameFault::kUnsigned,
+                  bound ? "refused: the request is not signed with this installation's service key for this connection"
+                        : "refused: the request is not signed with this installation's service key");
     }
   }
-  const size_t bar = signed_part.find('|');
-  if (bar == std::string_view::npos || bar == 0) {
-    *reason = "malformed line: expected <handshake>|<request>|<mac>";
-    return false;
+  std::string_view rest = signed_part;
+  if (bound) {
+    uint64_t seq = 0;
+    if (!TakeNumber(&rest, &seq)) {
+      return Fail(reason, fault, FrameFault::kMalformed, "malformed line: expected <seq>|<handshake>|<request>|<mac>");
+    }
+    // A signed frame whose seq is not the one due was sent before: a replay.
+    if (seq != channel.seq) {
+      return Fail(reason, fault, FrameFault::kOutOfOrder, "refused: the request is out of order on this connection");
+    }
   }
   int32_t handshake = 0;
-  const char* first = signed_part.data();
-  auto [end, ec] = std::from_chars(first, first + bar, handshake);
-  if (ec != std::errc() || end != first + bar) {
-    *reason = "malformed line: the handshake is not a 32-bit number";
-    return false;
+  if (rest.find('|') == 0 || rest.find('|') == std::string_view::npos) {
+    return Fail(reason, fault, FrameFault::kMalformed,
+                bound ? "malformed line: expected <seq>|<handshake>|<request>|<mac>"
+                      : "malformed line: expected <handshake>|<request>|<mac>");
+  }
+  if (!TakeNumber(&rest, &handshake)) {
+    return Fail(reason, fault, FrameFault::kMalformed, "malformed line: the handshake is not a 32-bit number");
   }
   out->handshake = handshake;
-  out->request = signed_part.substr(bar + 1);
+  out->request = rest;
   return true;
 }
 

@@ -53,9 +53,11 @@ class Log {
 
 class Server;
 
-// One client connection. Reads, answers every complete line, and reads on
-// only when its answers are written: a client that does not read its
-// replies stops being read, so nothing piles up.
+// One client connection. Greets with the connection's nonce, answers every
+// complete line, and reads on only when its answers are written: a client
+// that does not read its replies stops being read, so nothing piles up.
+// Only requests signed for this connection, in order, keep it open past
+// the idle timeout; a run of refused lines closes it.
 class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, Server& server);
@@ -70,6 +72,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnRead(const asio::error_code& ec, size_t n);
   void Consume(const char* data, size_t n);
   void Answer(std::string_view line);
+  void Refused(suite::FrameFault fault);
   void WaitIdle(std::chrono::steady_clock::duration d);
 
   tcp::socket socket_;
@@ -79,10 +82,18 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string pending_;
   std::string out_;
   bool discarding_ = false;  // inside an over-long line
-  // Moved by every complete line; the idle timer looks at it when it fires
-  // rather than being re-armed per request.
+  std::string nonce_;        // of the greeting: what every frame is bound to
+  uint64_t next_seq_ = 1;
+  int refused_in_a_row_ = 0;
+  bool closing_ = false;  // once what is written, and nothing more read
+  // Moved by every accepted request; the idle timer looks at it when it
+  // fires rather than being re-armed per request.
   std::chrono::steady_clock::time_point last_activity_;
 };
+
+// Refused lines in a row that close a connection: a client with the key
+// sends none, and junk must not hold a slot until the idle timeout.
+constexpr int kMaxRefusedInARow = 3;
 
 class Server {
  public:
@@ -130,7 +141,38 @@ class Server {
   void Add(Session* s) { sessions_.insert(s); }
   void Remove(Session* s) { sessions_.erase(s); }
 
+  enum Refusal { kMalformed, kUnsigned, kOutOfOrder, kClosed, kRefusalKinds };
+
+  // Logs a refusal, at most one line per kind per interval with the count
+  // of those left out: a flood of junk must not fill the disk.
+  void LogRefusal(Refusal kind, const std::string& from) {
+    static const std::string kWhat[kRefusalKinds] = {
+        "refused a malformed line",
+        "refused a request that is not signed with the service key for its connection (forged, or replayed from "
+        "another)",
+        "refused a request out of order on its connection (replayed)",
+        "closed a connection after " + std::to_string(kMaxRefusedInARow) + " refused lines in a row",
+    };
+    RefusalLog& r = refusals_[kind];
+    const auto now = std::chrono::steady_clock::now();
+    if (r.logged && now - r.last < kRefusalLogInterval) {
+      ++r.left_out;
+      return;
+    }
+    std::string line = kWhat[kind] + " from " + from;
+    if (r.left_out > 0) line += " (and " + std::to_string(r.left_out) + " more since the last such line)";
+    log_(line);
+    r = RefusalLog{now, 0, true};
+  }
+
  private:
+  static constexpr std::chrono::seconds kRefusalLogInterval{10};
+  struct RefusalLog {
+    std::chrono::steady_clock::time_point last;
+    uint64_t left_out = 0;
+    bool logged = false;
+  };
+
   void Accept() {
     acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
       if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
@@ -171,6 +213,7 @@ class Server {
   asio::steady_timer accept_retry_;
   asio::signal_set signals_;
   std::unordered_set<Session*> sessions_;
+  std::array<RefusalLog, kRefusalKinds> refusals_{};
 };
 
 Session::Session(tcp::socket socket, Server& server)
@@ -184,8 +227,22 @@ void Session::Start() {
   asio::error_code ignored;
   socket_.set_option(tcp::no_delay(true), ignored);
   last_activity_ = std::chrono::steady_clock::now();
+  nonce_ = suite::NewChannelNonce();
+  if (nonce_.empty()) {  // no randomness: no frame could be told from a replay
+    Refuse("-service error: no nonce for the connection");
+    return;
+  }
   WaitIdle(std::chrono::seconds(server_.options().idle_timeout_seconds));
-  Read();
+  out_ = suite::GreetingLine(nonce_);
+  auto self = shared_from_this();
+  asio::async_write(socket_, asio::buffer(out_), [self](const asio::error_code& ec, size_t) {
+    self->out_.clear();
+    if (ec) {
+      self->Close();
+      return;
+    }
+    self->Read();
+  });
 }
 
 void Session::Refuse(const std::string& line) {
@@ -237,7 +294,7 @@ void Session::OnRead(const asio::error_code& ec, size_t n) {
   auto self = shared_from_this();
   asio::async_write(socket_, asio::buffer(out_), [self](const asio::error_code& wec, size_t) {
     self->out_.clear();
-    if (wec) {
+    if (wec || self->closing_) {
       self->Close();
       return;
     }
@@ -247,7 +304,7 @@ void Session::OnRead(const asio::error_code& ec, size_t n) {
 
 void Session::Consume(const char* data, size_t n) {
   std::string_view chunk(data, n);
-  while (!chunk.empty()) {
+  while (!chunk.empty() && !closing_) {
     const size_t nl = chunk.find('\n');
     const std::string_view piece = chunk.substr(0, nl);
     chunk = nl == std::string_view::npos ? std::string_view() : chunk.substr(nl + 1);
@@ -265,6 +322,7 @@ void Session::Consume(const char* data, size_t n) {
       pending_.clear();
       out_ += "-line longer than " + std::to_string(suite::kMaxLineBytes) + " bytes\n";
       discarding_ = nl == std::string_view::npos;
+      Refused(suite::FrameFault::kMalformed);
       continue;
     }
     if (nl != std::string_view::npos) {
@@ -276,11 +334,33 @@ void Session::Consume(const char* data, size_t n) {
 }
 
 void Session::Answer(std::string_view line) {
-  // Only complete lines count as activity: a client that trickles bytes
-  // without ever ending a line is closed at the idle timeout.
-  last_activity_ = std::chrono::steady_clock::now();
-  out_ += suite::ServeLine(server_.logic(), line, NowMillis());
+  suite::FrameFault fault = suite::FrameFault::kNone;
+  out_ += suite::ServeLine(server_.logic(), line, suite::FrameChannel{nonce_, next_seq_}, NowMillis(), &fault);
   out_.push_back('\n');
+  if (fault != suite::FrameFault::kNone) {
+    Refused(fault);
+    return;
+  }
+  // Only an accepted request counts as activity: blank lines, junk and
+  // replays do not hold a slot, nor does a client that trickles bytes
+  // without ever ending a line.
+  ++next_seq_;
+  refused_in_a_row_ = 0;
+  last_activity_ = std::chrono::steady_clock::now();
+}
+
+void Session::Refused(suite::FrameFault fault) {
+  asio::error_code ec;
+  const tcp::endpoint peer = socket_.remote_endpoint(ec);
+  const std::string from = ec ? std::string("a closed connection") : peer.address().to_string();
+  server_.LogRefusal(fault == suite::FrameFault::kUnsigned     ? Server::kUnsigned
+                     : fault == suite::FrameFault::kOutOfOrder ? Server::kOutOfOrder
+                                                               : Server::kMalformed,
+                     from);
+  if (++refused_in_a_row_ >= kMaxRefusedInARow) {
+    closing_ = true;
+    server_.LogRefusal(Server::kClosed, from);
+  }
 }
 
 // The thread that does the database work: writes the tasks behind, and

@@ -1,25 +1,46 @@
 #include "suite/mgmt/serve_line.h"
 
 #include "suite/reply_codec.h"
-#include "suite/wire.h"
 
 namespace tarn::suite {
 
-std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms) {
-  RequestFrameParts frame;
-  std::string reason;
-  bool forged = false;
-  if (!ParseRequestFrame(line, logic.options().service_key, &frame, &reason, &forged)) {
-    if (forged) logic.LogForgery();
-    return "-" + reason;
-  }
+namespace {
+
+std::string Serve(ServiceLogic& logic, const RequestFrameParts& frame, int64_t now_ms) {
   ServiceRequest request;
+  std::string reason;
   if (!ParseServiceRequest(frame.request, &request, &reason)) return "-" + reason;
   ServiceReply reply;
   Status s = logic.Handle(request, now_ms, &reply);
   if (!s.ok()) return "-service error: " + s.message();
   if (reply.plain) return "+" + reply.text.substr(0, kMaxPlainReply);
   return "+" + LockReply(reply.text, frame.handshake);
+}
+
+}  // namespace
+
+std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms) {
+  RequestFrameParts frame;
+  std::string reason;
+  FrameFault fault = FrameFault::kNone;
+  if (!ParseRequestFrame(line, logic.options().service_key, FrameChannel{}, &frame, &reason, &fault)) {
+    if (fault == FrameFault::kUnsigned) logic.LogForgery();
+    return "-" + reason;
+  }
+  return Serve(logic, frame, now_ms);
+}
+
+std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, int64_t now_ms,
+                      FrameFault* fault) {
+  RequestFrameParts frame;
+  std::string reason;
+  // Without a nonce the unbound form would pass: a connection never takes it.
+  if (channel.nonce.empty()) {
+    if (fault) *fault = FrameFault::kUnsigned;
+    return "-refused: the connection has no nonce";
+  }
+  if (!ParseRequestFrame(line, logic.options().service_key, channel, &frame, &reason, fault)) return "-" + reason;
+  return Serve(logic, frame, now_ms);
 }
 
 }  // namespace tarn::suite
