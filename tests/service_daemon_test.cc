@@ -127,10 +127,11 @@ class ServiceDaemonTest : public ::testing::Test {
 
 TEST_F(ServiceDaemonTest, BeatenTaskLivesAndSilentTaskIsReleased) {
   ServiceProcess service;
-  ASSERT_TRUE(StartService(service, {"--lease-seconds", "2"}));
+  ASSERT_TRUE(StartService(service, {"--heartbeat-seconds", "1", "--lease-seconds", "2"}));
   clsLogin login;
-  db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
+  // Admitted before its rows are written, as a sign-on does it.
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+  db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 0);
   // The host's name, without the text behind the comma.
   const std::string host = service::SvcHostInfo("", "ID1");
@@ -178,13 +179,15 @@ TEST_F(ServiceDaemonTest, ARestartedDaemonKnowsEveryTaskAndStillReleasesTheDead)
   db_.AddLogin("45002.5", "ST03", "carol", "GL0102", 3333.5);
   {
     ServiceProcess service;
-    ASSERT_TRUE(StartService(service, {"--lease-seconds", "3"}));
-    EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 1);
-    EXPECT_EQ(service::SvcConnectEx("", "ID3", "GL", "45002.5"), 1);
+    ASSERT_TRUE(StartService(service, {"--heartbeat-seconds", "1", "--lease-seconds", "3"}));
+    // Rows that were there before any service knew them are adopted at
+    // start: the first station to confirm them keeps them.
+    EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 0);
+    EXPECT_EQ(service::SvcConnectEx("", "ID3", "GL", "45002.5"), 0);
     EXPECT_EQ(service.Stop(), 0);
   }
   ServiceProcess restarted;
-  ASSERT_TRUE(StartService(restarted, {"--lease-seconds", "3"}));
+  ASSERT_TRUE(StartService(restarted, {"--heartbeat-seconds", "1", "--lease-seconds", "3"}));
   EXPECT_TRUE(service::SvcConnect("", "ID2", "AP", "45001.5"));  // a heartbeat: known, no relogin
   EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 0);
   // ID3 is killed now: nothing confirms it any more. ID2 goes on beating.
@@ -205,12 +208,12 @@ TEST_F(ServiceDaemonTest, ARestartedDaemonKnowsEveryTaskAndStillReleasesTheDead)
 // every station still gets its answer at once.
 TEST_F(ServiceDaemonTest, ABusyDatabaseHoldsUpNoAnswerAndLosesNoTask) {
   ServiceProcess service;
-  ASSERT_TRUE(StartService(service, {"--lease-seconds", "1"}));
+  ASSERT_TRUE(StartService(service, {"--heartbeat-seconds", "1", "--lease-seconds", "2"}));
   clsLogin login;
   const std::vector<std::string> dead = {"45010.5", "45011.5", "45012.5"};
   for (size_t i = 0; i < dead.size(); ++i) {
-    db_.AddLogin(dead[i], "ST0" + std::to_string(i), "user" + std::to_string(i), "GL0101", 7000.5 + i);
     EXPECT_EQ(service::SvcConnectEx("", "DEAD" + std::to_string(i), "GL", dead[i]), 1);
+    db_.AddLogin(dead[i], "ST0" + std::to_string(i), "user" + std::to_string(i), "GL0101", 7000.5 + i);
   }
   EXPECT_EQ(service::SvcConnectEx("", "LIVE", "GL", "45020.5"), 1);
 
@@ -295,8 +298,8 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
 // connection, and sparse ones do not put off the idle timeout.
 TEST_F(ServiceDaemonTest, ReplayedFramesAreRefusedAndJunkHoldsNoSlot) {
   ServiceProcess service;
-  ASSERT_TRUE(StartService(service, {"--lease-seconds", "2", "--idle-timeout", "2", "--max-clients", "2"}));
-  db_.AddLogin("45030.5", "ST30", "dave", "GL0101", 3030.5);
+  ASSERT_TRUE(StartService(
+      service, {"--heartbeat-seconds", "1", "--lease-seconds", "2", "--idle-timeout", "2", "--max-clients", "2"}));
   auto unlocked = [](const std::string& reply) {
     return reply.rfind("+", 0) == 0 ? suite::UnlockReply(std::string_view(reply).substr(1), 1).value_or(reply) : reply;
   };
@@ -306,6 +309,7 @@ TEST_F(ServiceDaemonTest, ReplayedFramesAreRefusedAndJunkHoldsNoSlot) {
     admission = Signed(c, "Connect,ID30,GL,-1,45030.5,9801");
     c.Send(admission);
     EXPECT_EQ(unlocked(c.ReadLine()), "relogin");
+    db_.AddLogin("45030.5", "ST30", "dave", "GL0101", 3030.5);
     heartbeat = Signed(c, "Connect,ID30,GL,0,45030.5,9801");
     c.Send(heartbeat);
     EXPECT_EQ(unlocked(c.ReadLine()), "pass");

@@ -12,6 +12,8 @@
 #include "service/service_calls.h"
 #include "suite/mgmt/admit.h"
 #include "suite/mgmt/embedded_service.h"
+#include "suite/mgmt/lease_sweeper.h"
+#include "suite/mgmt/memory_task_store.h"
 #include "boundary/service_protocol.h"
 #include "suite/mgmt/serve_line.h"
 #include "suite/mgmt/service_logic.h"
@@ -45,14 +47,13 @@ class ServiceLogicTest : public ::testing::Test {
 
   ServiceLogic& logic() {
     if (!logic_) {
-      logic_ = std::make_unique<ServiceLogic>(options_, *store_, db_ ? db_->conn().get() : nullptr,
-                                              [this](const std::string& l) { log_.push_back(l); });
+      logic_ = std::make_unique<ServiceLogic>(options_, *store_, [this](const std::string& l) { log_.push_back(l); });
     }
     return *logic_;
   }
 
   suite::ServiceOptions options_;
-  std::unique_ptr<suite::TaskStore> store_ = suite::NewMemoryTaskStore();
+  std::unique_ptr<suite::TaskStore> store_ = std::make_unique<suite::MemoryTaskStore>();
   std::unique_ptr<SystemDb> db_;
   std::unique_ptr<ServiceLogic> logic_;
   std::vector<std::string> log_;
@@ -100,37 +101,61 @@ TEST_F(ServiceLogicTest, NotificationsActOnTheTable) {
   EXPECT_EQ(Send("Connect,ID1,GL,-1,T1,9801"), "relogin");
 }
 
-TEST_F(ServiceLogicTest, LeaseReleasesTheRowsOfAnUnconfirmedTask) {
+// Leases are stillness of the confirmation count as the sweeper saw it on
+// its own clock: no time the rows carry can end a task early or keep it.
+TEST_F(ServiceLogicTest, LeaseReleasesTheRowsOfATaskWhoseCountStoodStill) {
   db_ = std::make_unique<SystemDb>();
   ASSERT_TRUE(db_->ok());
-  options_.lease_ms = 180000;
+  constexpr int64_t kLease = 180000;
+  suite::LeaseSweeper sweeper(*store_, db_->conn().get(), [this](const std::string& l) { log_.push_back(l); });
   db_->AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
   db_->AddLogin("45000.75", "ST02", "bob", "GL0102", 5678.5);
-  Send("Connect,ID1,GL,-1,45000.5,9801", 0);
-  Send("Connect,ID2,GL,-1,45000.75,9801", 0);
-  Send("Connect,ID2,GL,0,45000.75,9801", 100000);  // bob's station beats, alice's does not
+  Send("Connect,ID1,GL,-1,45000.5,9801");
+  Send("Connect,ID2,GL,-1,45000.75,9801");
 
-  EXPECT_EQ(logic().Sweep(179999), 0);  // a slow station gets its grace
-  EXPECT_EQ(logic().Sweep(180001), 1);
+  // A sweeper that starts late gives every task a full lease from then.
+  const int64_t t0 = 9'000'000'000;
+  EXPECT_EQ(sweeper.Sweep(t0, kLease), 0);
+  Send("Connect,ID2,GL,0,45000.75,9801");  // bob's station beats, alice's does not
+  EXPECT_EQ(sweeper.Sweep(t0 + 100000, kLease), 0);
+  EXPECT_EQ(sweeper.Sweep(t0 + kLease - 1, kLease), 0);  // a slow station gets its grace
+  EXPECT_EQ(sweeper.Sweep(t0 + kLease, kLease), 1);
   EXPECT_EQ(db_->TaskRows("45000.5"), 0);
   EXPECT_EQ(db_->OpenLogRows("alice"), 0);
   EXPECT_EQ(db_->TaskRows("45000.75"), 2);
   EXPECT_EQ(db_->OpenLogRows("bob"), 2);
   ASSERT_FALSE(log_.empty());
-  const std::string& line = log_.back();
+  const std::string line = log_.back();
   for (const char* part : {"45000.5", "ST01", "alice", "reg", "GL0101"}) {
     EXPECT_NE(line.find(part), std::string::npos) << line;
   }
   // The dropped task is admitted afresh.
-  EXPECT_EQ(Send("Connect,ID1,GL,0,45000.5,9801", 180002), "relogin: unknown task");
-  EXPECT_EQ(Send("Connect,ID1,GL,-1,45000.5,9801", 180002), "relogin");
+  EXPECT_EQ(Send("Connect,ID1,GL,0,45000.5,9801"), "relogin: unknown task");
+  EXPECT_EQ(Send("Connect,ID1,GL,-1,45000.5,9801"), "relogin");
+
+  // Rows no entry knows (a service killed before it wrote the admission)
+  // are adopted: the station that beats for them keeps them, claimed
+  // under its identity; rows nobody beats for go a lease later.
+  db_->AddLogin("46000.5", "ST03", "carol", "GL0103", 9012.5);
+  db_->AddLogin("47000.5", "ST04", "dave", "GL0104", 3456.5);
+  EXPECT_EQ(sweeper.Sweep(t0 + 200000, kLease), 0);
+  EXPECT_NE(std::find_if(log_.begin(), log_.end(),
+                         [](const std::string& l) { return l.find("adopted task 46000.5") != l.npos; }),
+            log_.end());
+  EXPECT_EQ(Send("Connect,ID3,GL,0,46000.5,9801"), "pass");
+  EXPECT_EQ(Send("List,ID3,GL,0,0,9801"), "pass 1;GL 46000.5");
+  Send("Connect,ID1,GL,0,45000.5,9801");
+  Send("Connect,ID2,GL,0,45000.75,9801");
+  EXPECT_EQ(sweeper.Sweep(t0 + 200000 + kLease, kLease), 1);
+  EXPECT_EQ(db_->TaskRows("47000.5"), 0);
+  EXPECT_EQ(db_->TaskRows("46000.5"), 2);
 }
 
 TEST(ServeLineTest, BadLinesGetClearRefusals) {
-  auto store = suite::NewMemoryTaskStore();
+  auto store = std::make_unique<suite::MemoryTaskStore>();
   suite::ServiceOptions options;
   options.host_identity = "H";
-  ServiceLogic logic(options, *store, nullptr, nullptr);
+  ServiceLogic logic(options, *store, nullptr);
   auto serve = [&](const std::string& line) { return suite::ServeLine(logic, line, 0); };
   EXPECT_EQ(serve("Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);  // no handshake
   EXPECT_EQ(serve("x|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
@@ -151,12 +176,12 @@ TEST(ServeLineTest, BadLinesGetClearRefusals) {
 // Logout and seat-filling Connect lines are refused, and each is logged.
 TEST(ServeLineTest, AServiceWithAKeyServesSignedLinesOnly) {
   const std::string key(32, 'k'), other(32, 'o');
-  auto store = suite::NewMemoryTaskStore();
+  auto store = std::make_unique<suite::MemoryTaskStore>();
   suite::ServiceOptions options;
   options.service_key = key;
   options.seats = {{"GL", 1}};
   std::vector<std::string> log;
-  ServiceLogic logic(options, *store, nullptr, [&](const std::string& l) { log.push_back(l); });
+  ServiceLogic logic(options, *store, [&](const std::string& l) { log.push_back(l); });
   auto serve = [&](const std::string& frame) {
     return suite::ServeLine(logic, std::string_view(frame).substr(0, frame.size() - 1), 0);
   };
@@ -211,7 +236,7 @@ class EmbeddedServiceTest : public ::testing::Test {
   std::vector<std::string> log_;
 };
 
-TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
+TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheSweepersOwnClock) {
   ASSERT_TRUE(db_.ok());
   clsLogin login;  // start-up of this thread: the default libraries
   db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
@@ -220,12 +245,14 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
   EXPECT_TRUE(OnOtherThread([] { return service::SvcConnect("localhost", "ID1", "GL", "45000.5"); }));
   EXPECT_EQ(service::SvcHostInfo("PC01", "ID1"), "PC01");
 
-  // Two minutes of heartbeats keep it; then the station goes silent.
+  // Two minutes of heartbeats keep it, while the wall clock jumps ten
+  // years ahead and a day back; then the station goes silent.
   service::frmTimer timer;
   timer.Init(nullptr, "ID1", "", "GL", "45000.5", false);
   timer.Load();
-  for (int i = 0; i < 2; ++i) {
+  for (double jump : {3650.0, -1.0}) {
     env_.Advance(service::kHeartbeatMillis);
+    env_.now.serial += jump;
     TimerQueue::ForThread().RunDue();
   }
   EXPECT_EQ(login.LogState(), 0);
@@ -233,14 +260,18 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheWallClock) {
   env_.Advance(179000);
   EXPECT_TRUE(service::SvcConnect("", "ID1", "GL", "45000.5"));  // still inside the lease
   env_.Advance(180001);
+  // A process that has just started has seen nothing stand still: it ends
+  // nothing. This thread has watched the count for the whole lease.
   EXPECT_FALSE(OnOtherThread([] { return service::SvcConnect("", "ID9", "GL", "other"); }));
+  EXPECT_EQ(db_.TaskRows("45000.5"), 2);
+  EXPECT_FALSE(service::SvcConnect("", "ID9", "GL", "other"));
   EXPECT_EQ(db_.TaskRows("45000.5"), 0);
   EXPECT_EQ(db_.OpenLogRows("alice"), 0);
   std::vector<std::string> released;
   for (const std::string& l : log_) {
     if (l.find("lease expired") != std::string::npos) released.push_back(l);
   }
-  ASSERT_EQ(released.size(), 1u);  // released once, by one of the two
+  ASSERT_EQ(released.size(), 1u);
   EXPECT_NE(released[0].find("alice"), std::string::npos) << released[0];
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
 }

@@ -19,6 +19,7 @@
 #include "suite/mgmt/service_logic.h"
 #include "suite/key_file.h"
 #include "suite/mgmt/durable_task_store.h"
+#include "suite/mgmt/lease_sweeper.h"
 #include "suite/mgmt/task_store.h"
 #include "suite/wire.h"
 
@@ -363,13 +364,18 @@ void Session::Refused(suite::FrameFault fault) {
   }
 }
 
-// The thread that does the database work: writes the tasks behind, and
-// checks the leases (releasing rows before forgetting a task) a few times
-// per lease, retrying what a busy database refused at the next round.
+// The thread that does the database work: writes the tasks behind, takes
+// in what other processes changed in the table, and sweeps the leases a
+// few times per lease on the monotonic clock, retrying what a busy or lost
+// database refused at the next round.
 class Keeper {
  public:
-  Keeper(DurableTaskStore& store, ServiceLogic& logic, db::Connection& conn, const Log& log)
-      : store_(store), logic_(logic), conn_(conn), log_(log) {}
+  Keeper(DurableTaskStore& store, db::Connection& conn, const DaemonOptions& options, const Log& log)
+      : store_(store),
+        conn_(conn),
+        options_(options),
+        log_(log),
+        sweeper_(store, &conn, [&log](const std::string& line) { log(line); }) {}
 
   void Start() {
     thread_ = std::thread([this] { Run(); });
@@ -383,35 +389,73 @@ class Keeper {
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
-    Status s = store_.Flush(conn_);
+    Status s = store_.Flush();
     if (!s.ok()) log_("could not write the task table before stopping: " + s.message());
   }
 
+  // One round: before the daemon listens, so that rows no task of the
+  // table knows are adopted before their stations beat; then periodically.
+  void Round() {
+    bool ok = Note(store_.Flush(), "write the task table");
+    ok = ok && Note(store_.Refresh(), "read the task table");
+    if (ok) {
+      sweeper_.Sweep(MonotonicMillis(), options_.lease_seconds * 1000);
+      ok = Note(store_.Flush(), "write the task table");  // what the sweep forgot or adopted
+    }
+    if (!ok) Reconnect();
+  }
+
  private:
+  static int64_t MonotonicMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
+  bool Note(const Status& s, const char* what) {
+    if (!s.ok()) log_(std::string("could not ") + what + " (tried again shortly): " + s.message());
+    return s.ok();
+  }
+
+  // A failed round may mean a lost server: when the connection no longer
+  // answers, it is opened afresh; what waits in memory is written once it
+  // is back, so nothing admitted meanwhile is lost.
+  void Reconnect() {
+    db::ResultSet rs;
+    if (conn_.Query(db::Statement("SELECT 1"), &rs).ok()) return;
+    conn_.Close();
+    Status s = conn_.Open(options_.connect, "", "");
+    if (s.ok() && conn_.CurrentCatalog().empty()) s = conn_.Execute(db::Statement("USE ValeSystem"));
+    if (s.ok()) {
+      log_("reconnected to the system database");
+      backoff_ = std::chrono::milliseconds(0);
+      return;
+    }
+    backoff_ = std::clamp<std::chrono::milliseconds>(backoff_ * 2, std::chrono::milliseconds(500),
+                                                     std::chrono::milliseconds(30000));
+    log_("cannot reach the system database, trying again in " + std::to_string(backoff_.count()) +
+         " ms: " + s.message());
+  }
+
   void Run() {
     // A task goes at most a quarter lease late.
-    const auto period = std::chrono::milliseconds(std::clamp<int64_t>(logic_.options().lease_ms / 4, 100, 5000));
+    const auto period = std::chrono::milliseconds(std::clamp<int64_t>(options_.lease_seconds * 1000 / 4, 100, 5000));
     std::unique_lock lock(mu_);
     while (!stop_) {
-      wake_.wait_for(lock, period, [this] { return stop_; });
+      wake_.wait_for(lock, std::max(period, backoff_), [this] { return stop_; });
+      if (stop_) break;
       lock.unlock();
       Round();
       lock.lock();
     }
   }
 
-  void Round() {
-    Status s = store_.Flush(conn_);
-    if (!s.ok()) log_("could not write the task table (tried again shortly): " + s.message());
-    logic_.Sweep(NowMillis());
-    s = store_.Flush(conn_);  // what the sweep forgot
-    if (!s.ok()) log_("could not write the task table (tried again shortly): " + s.message());
-  }
-
   DurableTaskStore& store_;
-  ServiceLogic& logic_;
   db::Connection& conn_;
+  const DaemonOptions& options_;
   const Log& log_;
+  LeaseSweeper sweeper_;
+  std::chrono::milliseconds backoff_{0};
   std::mutex mu_;
   std::condition_variable wake_;
   bool stop_ = false;
@@ -439,12 +483,12 @@ int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* lo
   }
 
   ServiceOptions service_options;
-  service_options.lease_ms = options.lease_seconds * 1000;
   service_options.seats = options.seats;
   service_options.host_identity = Env::Current().ComputerName() + ",tarn service";
   service_options.service_key = options.service_key;
-  ServiceLogic logic(service_options, *store, conn.get(), log);
-  Keeper keeper(*store, logic, *conn, log);
+  ServiceLogic logic(service_options, *store, log);
+  Keeper keeper(*store, *conn, options, log);
+  keeper.Round();
 
   asio::io_context io(1);
   Server server(io, options, logic, log);

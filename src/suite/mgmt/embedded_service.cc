@@ -1,11 +1,13 @@
 #include "suite/mgmt/embedded_service.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/env.h"
+#include "suite/mgmt/lease_sweeper.h"
 #include "suite/mgmt/serve_line.h"
 #include "suite/service_config.h"
 
@@ -32,11 +34,14 @@ void Log(const std::string& line) {
   }
 }
 
-// One connection per thread, as the component's objects are per thread.
+// One connection per thread, as the component's objects are per thread,
+// and with it the sweeper that watches the leases from this thread.
 struct ThreadConnection {
   std::string connection_string;
   db::ConnectionPtr conn;
   std::unique_ptr<TaskStore> store;
+  std::unique_ptr<LeaseSweeper> sweeper;
+  std::optional<int64_t> last_sweep_ms;
 };
 thread_local ThreadConnection current;
 
@@ -55,11 +60,19 @@ Status Open(const std::string& connection_string) {
     conn->Close();
     return s;
   }
-  current = ThreadConnection{connection_string, std::move(conn), std::move(store)};
+  auto sweeper = std::make_unique<LeaseSweeper>(*store, conn.get(), Log);
+  current = ThreadConnection{connection_string, std::move(conn), std::move(store), std::move(sweeper), std::nullopt};
   return s;
 }
 
-int64_t WallMillis() { return std::llround(Env::Current().Now().serial * 86400000.0); }
+// Every call may sweep, but a look at every task costs a read of both
+// tables: a few looks per lease are enough, as the daemon makes them.
+bool SweepDue(int64_t now_ms, int64_t lease_ms) {
+  const int64_t period = std::clamp<int64_t>(lease_ms / 4, 100, 5000);
+  if (current.last_sweep_ms && now_ms - *current.last_sweep_ms < period) return false;
+  current.last_sweep_ms = now_ms;
+  return true;
+}
 
 }  // namespace
 
@@ -67,21 +80,34 @@ Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line
   if (config.system_database.empty()) {
     return Status::Unavailable("no management service: neither ServiceAddress nor SystemDatabase is configured");
   }
+  if (!config.config_error.empty()) return Status::InvalidArgument(config.config_error);
   Status s = Open(config.system_database);
   if (!s.ok()) return s;
   ServiceOptions options;
-  options.lease_ms = config.lease_seconds * 1000;
   options.seats = config.seats;
   options.host_identity = Env::Current().ComputerName();
   options.service_key = config.service_key;
-  ServiceLogic logic(options, *current.store, current.conn.get(), Log);
-  const int64_t now = WallMillis();
+  ServiceLogic logic(options, *current.store, Log);
   // The caller's own request first: a beat that comes late still counts
-  // before the leases are checked.
-  *reply_line = ServeLine(logic, frame_line, now);
-  logic.Sweep(now);
+  // before the leases are looked at.
+  *reply_line = ServeLine(logic, frame_line, 0);
+  const int64_t lease_ms = config.lease_seconds * 1000;
+  const int64_t now = Env::Current().MonotonicMillis();
+  if (SweepDue(now, lease_ms)) current.sweeper->Sweep(now, lease_ms);
   // A database failure may have left the connection unusable: start afresh.
   if (reply_line->rfind("-service error", 0) == 0) ResetEmbeddedServiceForThread();
+  return Status::OK();
+}
+
+Status SweepEmbeddedLeases(const ServiceConfig& config, int* released) {
+  *released = 0;
+  if (config.system_database.empty()) return Status::Unavailable("no SystemDatabase is configured");
+  if (!config.config_error.empty()) return Status::InvalidArgument(config.config_error);
+  Status s = Open(config.system_database);
+  if (!s.ok()) return s;
+  const int64_t now = Env::Current().MonotonicMillis();
+  current.last_sweep_ms = now;
+  *released = current.sweeper->Sweep(now, config.lease_seconds * 1000);
   return Status::OK();
 }
 

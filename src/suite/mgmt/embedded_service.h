@@ -1,8 +1,9 @@
 // The management service inside the calling process, for a machine that
 // runs no `tarn service`: the same logic, with its table in the system
 // database (SystemDatabase in the registry), so that the processes of one
-// machine agree without a daemon. Leases are checked on every call, with
-// the wall clock of the Env.
+// machine agree without a daemon. Each thread's connection sweeps the
+// leases a few times per lease, on the Env's monotonic clock: a station's
+// wall clock, however far off or however it jumps, ends no other's task.
 #ifndef TARN_SUITE_MGMT_EMBEDDED_SERVICE_H_
 #define TARN_SUITE_MGMT_EMBEDDED_SERVICE_H_
 
@@ -17,6 +18,12 @@ namespace tarn::suite {
 // Serves one request frame under the settings the caller read; fails when no
 // system database is configured or it cannot be used.
 Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line, std::string* reply_line);
+
+// One look at every lease from this thread, now (the calls look a few
+// times per lease). A task goes only once this thread has seen it stand
+// still for the whole lease: a thread that has just started looks twice,
+// a lease apart. `released` says how many went.
+Status SweepEmbeddedLeases(const ServiceConfig& config, int* released);
 
 // Where the embedded service writes what it released (default: nowhere, or
 // standard error with TARN_SERVICE_LOG=stderr). Null restores the default.

@@ -1,149 +1,185 @@
-// Tasks in memory: a hash map by identity and task, and a count of the
-// active tasks per subsystem for the seat limits. The daemon answers from
-// it; every change is told to the observer that writes the table behind.
+#include "suite/mgmt/memory_task_store.h"
+
+#include "suite/mgmt/lease_watch.h"
+
 #include <algorithm>
 #include <tuple>
-#include <unordered_map>
-
-#include "suite/mgmt/task_store.h"
 
 namespace tarn::suite {
-namespace {
 
-class MemoryTaskStore final : public TaskStore {
- public:
-  explicit MemoryTaskStore(TaskChange on_change) : on_change_(std::move(on_change)) {}
+std::string MemoryTaskStore::Key(const std::string& identity, const std::string& task) {
+  std::string key = identity;
+  key.push_back('\0');  // neither part can hold a NUL: the wire refuses them
+  key.append(task);
+  return key;
+}
 
-  Status Confirm(const std::string& identity, const std::string& task, int64_t now_ms, bool* known) override {
-    key_.assign(identity).push_back('\0');
-    key_.append(task);
-    auto it = tasks_.find(key_);
-    *known = it != tasks_.end() && it->second.active;
-    if (*known) {
-      it->second.confirmed_ms = now_ms;
-      Changed(it->second);
+TaskEntry* MemoryTaskStore::Lookup(const std::string& identity, const std::string& task) {
+  key_.assign(identity).push_back('\0');
+  key_.append(task);
+  auto it = tasks_.find(key_);
+  return it == tasks_.end() ? nullptr : &it->second;
+}
+
+const TaskEntry* MemoryTaskStore::Find(const std::string& identity, const std::string& task) const {
+  auto it = tasks_.find(Key(identity, task));
+  return it == tasks_.end() ? nullptr : &it->second;
+}
+
+Status MemoryTaskStore::Confirm(const std::string& identity, const std::string& sub, const std::string& task,
+                                bool* known) {
+  TaskEntry* e = Lookup(identity, task);
+  if (!e && !identity.empty()) {
+    // An adopted task is claimed by the first identity that confirms it:
+    // its station survived a service that lost it.
+    if (const TaskEntry* adopted = Lookup("", task); adopted && adopted->active) {
+      TaskEntry claimed = *adopted;
+      Erase("", task);
+      Removed("", task);
+      claimed.identity = identity;
+      claimed.sub = sub;
+      Put(claimed);
+      e = Lookup(identity, task);
     }
-    return Status::OK();
   }
+  *known = e && e->active;
+  if (*known) {
+    ++e->beats;
+    Changed(*e);
+  }
+  return Status::OK();
+}
 
-  Status Admit(const TaskEntry& entry, int seat_limit, bool* admitted) override {
-    int& used = active_by_sub_[entry.sub];
-    *admitted = seat_limit < 0 || used < seat_limit;
-    if (!*admitted) return Status::OK();
-    auto [it, inserted] = tasks_.try_emplace(Key(entry.identity, entry.task), entry);
-    if (!inserted) {
-      if (it->second.active) --active_by_sub_[it->second.sub];
-      it->second = entry;
+Status MemoryTaskStore::Admit(const TaskEntry& entry, int seat_limit, bool* admitted) {
+  int& used = active_by_sub_[entry.sub];
+  *admitted = seat_limit < 0 || used < seat_limit;
+  if (!*admitted) return Status::OK();
+  TaskEntry now = entry;
+  now.active = true;
+  const TaskEntry* old = Find(entry.identity, entry.task);
+  now.beats = old ? old->beats + 1 : FreshCount();  // either way a watcher sees it move
+  Put(now);
+  Changed(now);
+  return Status::OK();
+}
+
+Status MemoryTaskStore::EndTask(const std::string& identity, const std::string& task, int* ended) {
+  TaskEntry* e = Lookup(identity, task);
+  *ended = 0;
+  if (e && e->active) {
+    Deactivate(*e);
+    *ended = 1;
+  }
+  return Status::OK();
+}
+
+Status MemoryTaskStore::EndSubsystem(const std::string& identity, const std::string& sub, int* ended) {
+  *ended = 0;
+  for (auto& [key, e] : tasks_) {
+    if (e.active && e.identity == identity && e.sub == sub) {
+      Deactivate(e);
+      ++*ended;
     }
-    it->second.active = true;
-    ++used;
-    Changed(it->second);
-    return Status::OK();
   }
+  return Status::OK();
+}
 
-  Status EndTask(const std::string& identity, const std::string& task, int* ended) override {
-    auto it = tasks_.find(Key(identity, task));
-    *ended = 0;
-    if (it != tasks_.end() && it->second.active) {
-      Deactivate(it->second);
-      *ended = 1;
+Status MemoryTaskStore::ConfirmSubsystem(const std::string& identity, const std::string& sub, int* confirmed) {
+  *confirmed = 0;
+  for (auto& [key, e] : tasks_) {
+    if (e.active && e.identity == identity && e.sub == sub) {
+      ++e.beats;
+      Changed(e);
+      ++*confirmed;
     }
-    return Status::OK();
   }
+  return Status::OK();
+}
 
-  Status EndSubsystem(const std::string& identity, const std::string& sub, int* ended) override {
-    *ended = 0;
-    for (auto& [key, e] : tasks_) {
-      if (e.active && e.identity == identity && e.sub == sub) {
-        Deactivate(e);
-        ++*ended;
-      }
-    }
-    return Status::OK();
+Status MemoryTaskStore::List(const std::string& identity, std::vector<TaskEntry>* out) {
+  out->clear();
+  for (const auto& [key, e] : tasks_) {
+    if (e.active && e.identity == identity) out->push_back(e);
   }
+  std::sort(out->begin(), out->end(), [](const TaskEntry& a, const TaskEntry& b) {
+    return std::tie(a.sub, a.task) < std::tie(b.sub, b.task);
+  });
+  return Status::OK();
+}
 
-  Status ConfirmSubsystem(const std::string& identity, const std::string& sub, int64_t now_ms,
-                          int* confirmed) override {
-    *confirmed = 0;
-    for (auto& [key, e] : tasks_) {
-      if (e.active && e.identity == identity && e.sub == sub) {
-        e.confirmed_ms = now_ms;
-        Changed(e);
-        ++*confirmed;
-      }
-    }
-    return Status::OK();
-  }
+Status MemoryTaskStore::Owner(const std::string& task, std::string* identity) {
+  identity->clear();
+  auto it = keys_by_task_.find(task);
+  if (it != keys_by_task_.end()) *identity = tasks_.at(it->second).identity;
+  return Status::OK();
+}
 
-  Status List(const std::string& identity, std::vector<TaskEntry>* out) override {
-    out->clear();
-    for (const auto& [key, e] : tasks_) {
-      if (e.active && e.identity == identity) out->push_back(e);
-    }
-    std::sort(out->begin(), out->end(), [](const TaskEntry& a, const TaskEntry& b) {
-      return std::tie(a.sub, a.task) < std::tie(b.sub, b.task);
-    });
-    return Status::OK();
-  }
+Status MemoryTaskStore::Snapshot(std::vector<TaskEntry>* out) {
+  out->clear();
+  out->reserve(tasks_.size());
+  for (const auto& [key, e] : tasks_) out->push_back(e);
+  return Status::OK();
+}
 
-  Status Owner(const std::string& task, std::string* identity) override {
-    identity->clear();
-    for (const auto& [key, e] : tasks_) {
-      if (e.task == task) {
-        *identity = e.identity;
-        break;
-      }
-    }
-    return Status::OK();
-  }
-
-  Status Expired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
-    out->clear();
-    for (const auto& [key, e] : tasks_) {
-      if (e.confirmed_ms < cutoff_ms) out->push_back(e);
-    }
-    return Status::OK();
-  }
-
-  Status Forget(const TaskEntry& entry, int64_t cutoff_ms, bool* forgotten) override {
-    auto it = tasks_.find(Key(entry.identity, entry.task));
-    *forgotten = it != tasks_.end() && it->second.confirmed_ms < cutoff_ms;
-    if (*forgotten) {
-      if (it->second.active) --active_by_sub_[it->second.sub];
-      tasks_.erase(it);
-      if (on_change_) on_change_(entry.identity, entry.task, std::nullopt);
-    }
-    return Status::OK();
-  }
-
- private:
-  static std::string Key(const std::string& identity, const std::string& task) {
-    std::string key = identity;
-    key.push_back('\0');  // neither part can hold a NUL: the wire refuses them
-    key.append(task);
-    return key;
-  }
-
-  void Deactivate(TaskEntry& e) {
-    e.active = false;
-    --active_by_sub_[e.sub];
+Status MemoryTaskStore::Adopt(const std::string& task, bool* adopted, int64_t* beats) {
+  *adopted = keys_by_task_.find(task) == keys_by_task_.end();
+  if (*adopted) {
+    const TaskEntry e{"", "", task, *beats = FreshCount(), true};
+    Put(e);
     Changed(e);
   }
+  return Status::OK();
+}
 
-  void Changed(const TaskEntry& e) {
-    if (on_change_) on_change_(e.identity, e.task, e);
+Status MemoryTaskStore::Forget(const TaskEntry& entry, bool* forgotten) {
+  const TaskEntry* e = Find(entry.identity, entry.task);
+  *forgotten = e && e->beats == entry.beats;
+  if (*forgotten) {
+    Erase(entry.identity, entry.task);
+    Removed(entry.identity, entry.task);
   }
+  return Status::OK();
+}
 
-  TaskChange on_change_;
-  std::unordered_map<std::string, TaskEntry> tasks_;
-  std::unordered_map<std::string, int> active_by_sub_;
-  std::string key_;  // reused by the hot path of heartbeats
-};
+void MemoryTaskStore::Put(const TaskEntry& entry) {
+  const std::string key = Key(entry.identity, entry.task);
+  auto [it, inserted] = tasks_.try_emplace(key, entry);
+  if (inserted) {
+    keys_by_task_.emplace(entry.task, key);
+  } else {
+    if (it->second.active) --active_by_sub_[it->second.sub];
+    it->second = entry;
+  }
+  if (entry.active) ++active_by_sub_[entry.sub];
+}
 
-}  // namespace
+void MemoryTaskStore::Erase(const std::string& identity, const std::string& task) {
+  const std::string key = Key(identity, task);
+  auto it = tasks_.find(key);
+  if (it == tasks_.end()) return;
+  if (it->second.active) --active_by_sub_[it->second.sub];
+  tasks_.erase(it);
+  auto [first, last] = keys_by_task_.equal_range(task);
+  for (auto k = first; k != last; ++k) {
+    if (k->second == key) {
+      keys_by_task_.erase(k);
+      break;
+    }
+  }
+}
 
-std::unique_ptr<TaskStore> NewMemoryTaskStore(TaskChange on_change) {
-  return std::make_unique<MemoryTaskStore>(std::move(on_change));
+void MemoryTaskStore::Deactivate(TaskEntry& e) {
+  e.active = false;
+  --active_by_sub_[e.sub];
+  Changed(e);
+}
+
+void MemoryTaskStore::Changed(const TaskEntry& e) {
+  if (on_change_) on_change_(e.identity, e.task, e);
+}
+
+void MemoryTaskStore::Removed(const std::string& identity, const std::string& task) {
+  if (on_change_) on_change_(identity, task, std::nullopt);
 }
 
 }  // namespace tarn::suite

@@ -2,7 +2,8 @@
 // and the embedded service: admission and heartbeats of tasks per client
 // identity, seat limits per subsystem, leases, and the notifications.
 //
-// Replies: "pass" for a known task; "relogin" for a task admitted now
+// Replies: "pass" for a known task (or one adopted from rows a lost
+// service left, claimed by the first identity that confirms it); "relogin" for a task admitted now
 // (never admitted, or dropped by its lease), so that the client writes its
 // login task again; "refused: ..." when a seat limit is reached or the task
 // belongs to another client; "relogin: unknown task" for a heartbeat of a
@@ -26,7 +27,6 @@ namespace tarn::suite {
 using ServiceLog = std::function<void(const std::string&)>;
 
 struct ServiceOptions {
-  int64_t lease_ms = kDefaultLeaseSeconds * 1000;
   SeatLimits seats;           // by upper-cased subsystem; absent: no limit
   std::string host_identity;  // what HostInfo answers
   // The installation's service key: every request must carry its MAC.
@@ -41,16 +41,11 @@ struct ServiceReply {
 
 class ServiceLogic {
  public:
-  // `system_db` (may be null) is where expired tasks' rows are released.
-  ServiceLogic(ServiceOptions options, TaskStore& store, db::Connection* system_db, ServiceLog log);
+  ServiceLogic(ServiceOptions options, TaskStore& store, ServiceLog log);
 
-  // Fails only when the store does.
+  // Fails only when the store does. No answer depends on a clock: leases
+  // are the sweeper's (suite/mgmt/lease_sweeper.h).
   Status Handle(const ServiceRequest& request, int64_t now_ms, ServiceReply* reply);
-
-  // Drops the tasks that no confirmation reached for the lease, each after
-  // its rows are released; stops at the first task whose rows cannot be
-  // released yet (the next check tries again). Returns how many went.
-  int Sweep(int64_t now_ms);
 
   const ServiceOptions& options() const { return options_; }
 
@@ -58,13 +53,10 @@ class ServiceLogic {
   void LogForgery() const;
 
  private:
-  Status Connect(const ServiceRequest& r, int64_t now_ms, ServiceReply* reply);
-  // False when the rows could not be released (the task is kept).
-  bool Release(const TaskEntry& e);
+  Status Connect(const ServiceRequest& r, ServiceReply* reply);
 
   ServiceOptions options_;
   TaskStore& store_;
-  db::Connection* system_db_;
   ServiceLog log_;
 };
 

@@ -1,9 +1,10 @@
 // The table TarnServiceTask of the system database, so that every process
 // of the machine sees the same admitted tasks and a restarted daemon knows
-// them again. Times are wall-clock milliseconds: processes share no
-// monotonic clock, and a lease outlives the process that granted it.
+// them again. nConfirmed is a confirmation count, never a time: processes
+// share no clock, and each sweeper measures stillness on its own.
 #include <cmath>
 
+#include "suite/mgmt/lease_watch.h"
 #include "suite/mgmt/task_store.h"
 
 namespace tarn::suite {
@@ -11,23 +12,31 @@ namespace {
 
 constexpr char kProbe[] = "SELECT COUNT(*) FROM TarnServiceTask";
 constexpr char kConfirm[] =
-    "UPDATE TarnServiceTask SET nConfirmed=? WHERE cIdentity=? AND cTaskId=? AND bActive=1";
+    "UPDATE TarnServiceTask SET nConfirmed=nConfirmed+1 WHERE cIdentity=? AND cTaskId=? AND bActive=1";
+// Claims an adopted task; the empty identity is only ever an adoption's.
+constexpr char kClaim[] =
+    "UPDATE TarnServiceTask SET cIdentity=?,cSub_Id=?,nConfirmed=nConfirmed+1 WHERE cIdentity='' AND cTaskId=? "
+    "AND bActive=1";
 constexpr char kCountSub[] = "SELECT COUNT(*) FROM TarnServiceTask WHERE cSub_Id=? AND bActive=1";
 constexpr char kReactivate[] =
-    "UPDATE TarnServiceTask SET cSub_Id=?,nConfirmed=?,bActive=1 WHERE cIdentity=? AND cTaskId=?";
+    "UPDATE TarnServiceTask SET cSub_Id=?,nConfirmed=nConfirmed+1,bActive=1 WHERE cIdentity=? AND cTaskId=?";
 constexpr char kInsert[] =
     "INSERT INTO TarnServiceTask (cIdentity,cSub_Id,cTaskId,nConfirmed,bActive) VALUES(?,?,?,?,1)";
 constexpr char kEndTask[] = "UPDATE TarnServiceTask SET bActive=0 WHERE cIdentity=? AND cTaskId=? AND bActive=1";
 constexpr char kEndSub[] = "UPDATE TarnServiceTask SET bActive=0 WHERE cIdentity=? AND cSub_Id=? AND bActive=1";
 constexpr char kConfirmSub[] =
-    "UPDATE TarnServiceTask SET nConfirmed=? WHERE cIdentity=? AND cSub_Id=? AND bActive=1";
+    "UPDATE TarnServiceTask SET nConfirmed=nConfirmed+1 WHERE cIdentity=? AND cSub_Id=? AND bActive=1";
 constexpr char kList[] =
     "SELECT cSub_Id,cTaskId,nConfirmed FROM TarnServiceTask WHERE cIdentity=? AND bActive=1 "
     "ORDER BY cSub_Id,cTaskId";
-constexpr char kExpired[] =
-    "SELECT cIdentity,cSub_Id,cTaskId,nConfirmed,bActive FROM TarnServiceTask WHERE nConfirmed<?";
-// Deleting with the same condition decides which process got the entry.
-constexpr char kForget[] = "DELETE FROM TarnServiceTask WHERE cIdentity=? AND cTaskId=? AND nConfirmed<?";
+constexpr char kAll[] = "SELECT cIdentity,cSub_Id,cTaskId,nConfirmed,bActive FROM TarnServiceTask";
+// One statement, so that two sweepers cannot both adopt a task.
+constexpr char kAdopt[] =
+    "INSERT INTO TarnServiceTask (cIdentity,cSub_Id,cTaskId,nConfirmed,bActive) SELECT '','',?,?,1 "
+    "WHERE NOT EXISTS (SELECT 1 FROM TarnServiceTask WHERE cTaskId=?)";
+// Deleting with the count the sweeper saw decides which process got the
+// entry, and loses to a confirmation that came meanwhile.
+constexpr char kForget[] = "DELETE FROM TarnServiceTask WHERE cIdentity=? AND cTaskId=? AND nConfirmed=?";
 constexpr char kOwner[] = "SELECT top 1 cIdentity FROM TarnServiceTask WHERE cTaskId=?";
 
 std::string CreateSql(db::Flavor f) {
@@ -39,16 +48,22 @@ std::string CreateSql(db::Flavor f) {
          "PRIMARY KEY (cIdentity, cTaskId))";
 }
 
-Variant Ms(int64_t ms) { return Variant(static_cast<double>(ms)); }
-int64_t MsOf(const Variant& v) { return static_cast<int64_t>(std::llround(v.ToDouble())); }
+// Counts travel as doubles: exact far beyond any count a task reaches, and
+// the column type every form of the table has.
+Variant Count(int64_t n) { return Variant(static_cast<double>(n)); }
+int64_t CountOf(const Variant& v) { return static_cast<int64_t>(std::llround(v.ToDouble())); }
 
 class SqlTaskStore final : public TaskStore {
  public:
   explicit SqlTaskStore(db::ConnectionPtr conn) : conn_(std::move(conn)) {}
 
-  Status Confirm(const std::string& identity, const std::string& task, int64_t now_ms, bool* known) override {
+  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task,
+                 bool* known) override {
     int64_t n = 0;
-    Status s = conn_->Execute(db::Statement(kConfirm).Bind(Ms(now_ms)).Bind(identity).Bind(task), &n);
+    Status s = conn_->Execute(db::Statement(kConfirm).Bind(identity).Bind(task), &n);
+    if (s.ok() && n == 0 && !identity.empty()) {
+      s = conn_->Execute(db::Statement(kClaim).Bind(identity).Bind(sub).Bind(task), &n);
+    }
     *known = s.ok() && n > 0;
     return s;
   }
@@ -58,13 +73,12 @@ class SqlTaskStore final : public TaskStore {
     Status s = conn_->BeginTrans();
     if (!s.ok()) return s;
     int64_t used = 0;
-    if (seat_limit >= 0) s = Count(db::Statement(kCountSub).Bind(e.sub), &used);
+    if (seat_limit >= 0) s = CountRows(db::Statement(kCountSub).Bind(e.sub), &used);
     if (s.ok() && (seat_limit < 0 || used < seat_limit)) {
       int64_t n = 0;
-      s = conn_->Execute(db::Statement(kReactivate).Bind(e.sub).Bind(Ms(e.confirmed_ms)).Bind(e.identity).Bind(e.task),
-                         &n);
+      s = conn_->Execute(db::Statement(kReactivate).Bind(e.sub).Bind(e.identity).Bind(e.task), &n);
       if (s.ok() && n == 0) {
-        s = conn_->Execute(db::Statement(kInsert).Bind(e.identity).Bind(e.sub).Bind(e.task).Bind(Ms(e.confirmed_ms)));
+        s = conn_->Execute(db::Statement(kInsert).Bind(e.identity).Bind(e.sub).Bind(e.task).Bind(Count(FreshCount())));
       }
       *admitted = s.ok();
     }
@@ -86,9 +100,8 @@ class SqlTaskStore final : public TaskStore {
     return Changed(db::Statement(kEndSub).Bind(identity).Bind(sub), ended);
   }
 
-  Status ConfirmSubsystem(const std::string& identity, const std::string& sub, int64_t now_ms,
-                          int* confirmed) override {
-    return Changed(db::Statement(kConfirmSub).Bind(Ms(now_ms)).Bind(identity).Bind(sub), confirmed);
+  Status ConfirmSubsystem(const std::string& identity, const std::string& sub, int* confirmed) override {
+    return Changed(db::Statement(kConfirmSub).Bind(identity).Bind(sub), confirmed);
   }
 
   Status List(const std::string& identity, std::vector<TaskEntry>* out) override {
@@ -97,7 +110,7 @@ class SqlTaskStore final : public TaskStore {
     Status s = conn_->Query(db::Statement(kList).Bind(identity), &rs);
     for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
       out->push_back(TaskEntry{identity, rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(),
-                               MsOf(rs.at(r, 2)), true});
+                               CountOf(rs.at(r, 2)), true});
     }
     return s;
   }
@@ -109,26 +122,16 @@ class SqlTaskStore final : public TaskStore {
     return s;
   }
 
-  Status Expired(int64_t cutoff_ms, std::vector<TaskEntry>* out) override {
-    out->clear();
-    db::ResultSet rs;
-    Status s = conn_->Query(db::Statement(kExpired).Bind(Ms(cutoff_ms)), &rs);
-    for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
-      out->push_back(TaskEntry{rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(),
-                               rs.at(r, 2).ToStringOrEmpty(), MsOf(rs.at(r, 3)), rs.at(r, 4).ToDouble() != 0});
-    }
-    return s;
+  Status Snapshot(std::vector<TaskEntry>* out) override { return ReadTaskTable(*conn_, out); }
+
+  Status Adopt(const std::string& task, bool* adopted, int64_t* beats) override {
+    return AdoptTaskRow(*conn_, task, *beats = FreshCount(), adopted);
   }
 
-  Status Forget(const TaskEntry& e, int64_t cutoff_ms, bool* forgotten) override {
-    int64_t n = 0;
-    Status s = conn_->Execute(db::Statement(kForget).Bind(e.identity).Bind(e.task).Bind(Ms(cutoff_ms)), &n);
-    *forgotten = s.ok() && n > 0;
-    return s;
-  }
+  Status Forget(const TaskEntry& e, bool* forgotten) override { return ForgetTaskRow(*conn_, e, forgotten); }
 
  private:
-  Status Count(const db::Statement& st, int64_t* n) {
+  Status CountRows(const db::Statement& st, int64_t* n) {
     db::ResultSet rs;
     Status s = conn_->Query(st, &rs);
     *n = s.ok() && rs.rows() > 0 ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : 0;
@@ -146,6 +149,31 @@ class SqlTaskStore final : public TaskStore {
 };
 
 }  // namespace
+
+Status ReadTaskTable(db::Connection& conn, std::vector<TaskEntry>* out) {
+  out->clear();
+  db::ResultSet rs;
+  Status s = conn.Query(db::Statement(kAll), &rs);
+  for (size_t r = 0; s.ok() && r < rs.rows(); ++r) {
+    out->push_back(TaskEntry{rs.at(r, 0).ToStringOrEmpty(), rs.at(r, 1).ToStringOrEmpty(),
+                             rs.at(r, 2).ToStringOrEmpty(), CountOf(rs.at(r, 3)), rs.at(r, 4).ToDouble() != 0});
+  }
+  return s;
+}
+
+Status ForgetTaskRow(db::Connection& conn, const TaskEntry& e, bool* forgotten) {
+  int64_t n = 0;
+  Status s = conn.Execute(db::Statement(kForget).Bind(e.identity).Bind(e.task).Bind(Count(e.beats)), &n);
+  *forgotten = s.ok() && n > 0;
+  return s;
+}
+
+Status AdoptTaskRow(db::Connection& conn, const std::string& task, int64_t beats, bool* adopted) {
+  int64_t n = 0;
+  Status s = conn.Execute(db::Statement(kAdopt).Bind(task).Bind(Count(beats)).Bind(task), &n);
+  *adopted = s.ok() && n > 0;
+  return s;
+}
 
 Status NewSqlTaskStore(db::ConnectionPtr conn, std::unique_ptr<TaskStore>* out) {
   db::ResultSet rs;
