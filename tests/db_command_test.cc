@@ -129,6 +129,10 @@ TEST(CommandLineTest, HelpVersionAndUnknownOptions) {
     EXPECT_EQ(Tarn(std::string(bad) + " </dev/null", &out), 2) << bad << ": " << out;
     EXPECT_FALSE(out.empty()) << bad;
   }
+  // Refused before anything else is looked at: no database is needed to see it.
+  EXPECT_EQ(Tarn("service --lease-seconds 119 </dev/null", &out), 2);
+  EXPECT_NE(out.find("--lease-seconds 119 is shorter than twice the heartbeat (2 x 60 s)"), std::string::npos)
+      << out;
 }
 
 // tarn compact needs a desktop a person sees; without one, or with one that

@@ -1,6 +1,12 @@
 // Signing on against the demo database: through the login interface, from
 // a token, and the completion step's rules.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
 
 #include "core/login_state.h"
 #include "core/thread_state.h"
@@ -12,6 +18,7 @@
 #include "suite/login_service/login_service.h"
 #include "suite/key_file.h"
 #include "suite/login_service/token.h"
+#include "suite/service_config.h"
 #include "suite/settings.h"
 #include "support/demo_database.h"
 #include "support/fake_env.h"
@@ -298,6 +305,61 @@ TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
   env_.now.serial += 0.6;
   EXPECT_FALSE(login.ConstructLogin(expired_token));
   EXPECT_NE(login.ShareString().find("expired"), std::string::npos);
+}
+
+// A key file that others could read or swap, or a name that is no key file,
+// is refused with its path and the reason, and is never waited on or read
+// without bound: by the token's users and by the service settings, which
+// must not quietly fall back to unsigned requests.
+TEST_F(SignOnTest, KeyFilesThatAreNotTheirOwnersAloneAreRefusedWithTheReason) {
+  const std::string good = Token();
+  std::ostringstream hex;
+  hex << std::ifstream(db_.key_file).rdbuf();
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    const char* reason;
+  } cases[] = {
+      {"open.key", [&](const std::string& p) {
+         std::ofstream(p) << hex.str();
+         chmod(p.c_str(), 0644);
+       },
+       "is readable by others (mode 0644): chmod 600 it"},
+      {"zero.key", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+       "is a symbolic link"},
+      {"fifo.key", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "is not a regular file"},
+      {"big.key",
+       [&](const std::string& p) {
+         std::ofstream(p) << hex.str() << std::string(5000, ' ');
+         chmod(p.c_str(), 0600);
+       },
+       "is larger than 4096 bytes"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = db_.dir + "/" + c.name;
+    c.make(path);
+    std::string key;
+    const Status s = suite::LoadKeyFile(path, &key);
+    EXPECT_NE(s.message().find(path + " " + c.reason), std::string::npos) << s.message();
+    env_.registry.SetString(suite::kSettingsKey, "TokenKeyFile", path);
+    clsLogin login;
+    EXPECT_FALSE(login.ConstructLogin(good));
+    EXPECT_NE(login.ShareString().find(path + " " + c.reason), std::string::npos) << login.ShareString();
+    env_.registry.SetString(suite::kSettingsKey, "ServiceKeyFile", path);
+    const suite::ServiceConfig config = suite::ReadServiceConfig();
+    EXPECT_TRUE(config.service_key.empty()) << c.name;
+    EXPECT_NE(config.key_error.find(path + " " + c.reason), std::string::npos) << config.key_error;
+  }
+  // A key written where a link was planted replaces the link, not what it names.
+  const std::string planted = db_.dir + "/planted.key", target = db_.dir + "/theirs";
+  std::ofstream(target) << "theirs";
+  ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);
+  ASSERT_TRUE(suite::CreateKeyFile(planted).ok());
+  std::string key;
+  EXPECT_TRUE(suite::LoadKeyFile(planted, &key).ok());
+  std::ostringstream theirs;
+  theirs << std::ifstream(target).rdbuf();
+  EXPECT_EQ(theirs.str(), "theirs");
 }
 
 TEST_F(SignOnTest, ADateThatIsNoDateFailsConstructLoginKeepingWhatWasFilled) {

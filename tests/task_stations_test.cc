@@ -142,13 +142,13 @@ TEST_F(TaskStationsTest, TheLockViewerRefusesWhatItCannotRead) {
 // the others keep theirs. Once with the embedded service, once with the
 // daemon.
 TEST_F(TaskStationsTest, AKilledStationLosesItsFunctionsWithinTheLease) {
-  std::ofstream(dir_ + "/registry.reg", std::ios::app) << "\"LeaseSeconds\"=\"1\"\n";
+  std::ofstream(dir_ + "/registry.reg", std::ios::app) << "\"HeartbeatSeconds\"=\"1\"\n\"LeaseSeconds\"=\"2\"\n";
   for (const bool daemon : {false, true}) {
     testing::ServiceProcess service;
     if (daemon) {
       std::ofstream(dir_ + "/connect.txt") << "Provider=SQLite;Data Source=" << dir_ << ";Initial Catalog=ValeSystem\n";
-      ASSERT_TRUE(service.Start({"--lease-seconds", "2", "--connect-file", dir_ + "/connect.txt", "--key-file",
-                                 dir_ + "/service.key"}));
+      ASSERT_TRUE(service.Start({"--heartbeat-seconds", "1", "--lease-seconds", "2", "--connect-file",
+                                 dir_ + "/connect.txt", "--key-file", dir_ + "/service.key"}));
       std::ofstream(dir_ + "/registry.reg", std::ios::app)
           << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
     }

@@ -6,12 +6,13 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "db_init.h"
+#include "platform/secret_file.h"
 #include "platform/text.h"
 #include "secrets.h"
 #include "suite/login_service/password.h"
@@ -82,7 +83,7 @@ int InitSignOnMaterial(const DbTarget& target) {
       return 1;
     }
   }
-  std::ofstream reg(registry_file, std::ios::trunc);
+  std::ostringstream reg;
   reg << "Windows Registry Editor Version 5.00\n\n";
   // The compact build's connection strings name SQL Server's provider: the
   // demo sends them to the backend it was made on. The settings' own key
@@ -98,12 +99,10 @@ int InitSignOnMaterial(const DbTarget& target) {
   // The demo's documents live beside its databases: what the login
   // service describes as the user's file server.
   if (target.demo) reg << "\"FileServer\"=" << RegQuote("file://" + (dir / "files").string()) << "\n";
-  reg.close();
-  // The file names the database with its password: an older one of the
-  // name keeps its mode through the rewrite.
-  fs::permissions(registry_file, fs::perms::owner_read | fs::perms::owner_write, ec);
-  if (!reg) {
-    std::fprintf(stderr, "tarn db init: cannot write %s\n", registry_file.c_str());
+  // The file names the database that init made with its password: it is
+  // its owner's alone, whoever could read an older one of the name.
+  if (Status s = WriteSecretFile(registry_file, reg.str(), SecretMode::kOwnerOnly); !s.ok()) {
+    std::fprintf(stderr, "tarn db init: %s\n", s.message().c_str());
     return 1;
   }
   std::printf("wrote %s, %s and %s\n", registry_file.c_str(), key_file.c_str(), service_key_file.c_str());

@@ -1,8 +1,8 @@
 // tarn service: the management service daemon.
 //
 //   tarn service [--connect-file FILE | --connect "<connection string>"] [--key-file FILE]
-//                [--listen ADDR:PORT] [--lease-seconds N] [--max-clients N]
-//                [--seats SUB=N ...] [--idle-timeout S]
+//                [--listen ADDR:PORT] [--lease-seconds N] [--heartbeat-seconds N]
+//                [--max-clients N] [--seats SUB=N ...] [--idle-timeout S]
 //
 // The system database and the service key default to SystemDatabase and
 // ServiceKeyFile of the registry file, so that no password need show in
@@ -40,6 +40,11 @@ struct ServiceOptions {
 int RunService(ServiceOptions options) {
   suite::DaemonOptions& o = options.daemon;
   std::string& key_file = options.key_file;
+  if (const std::string problem =
+          suite::LeaseProblem(o.lease_seconds, o.heartbeat_seconds, "--lease-seconds", "the heartbeat");
+      !problem.empty()) {
+    return Problem(problem);
+  }
   if (!options.listen.empty()) {
     std::string host;
     uint16_t port = 0;
@@ -80,7 +85,8 @@ int RunService(ServiceOptions options) {
 
 void AddServiceCommand(CLI::App& app, int* code) {
   static ServiceOptions o;
-  static int64_t lease = o.daemon.lease_seconds, idle = o.daemon.idle_timeout_seconds;
+  static int64_t lease = o.daemon.lease_seconds, heartbeat = o.daemon.heartbeat_seconds,
+                 idle = o.daemon.idle_timeout_seconds;
   static size_t clients = o.daemon.max_clients;
   CLI::App* cmd = app.add_subcommand("service", "the management service daemon");
   cmd->footer(
@@ -93,11 +99,14 @@ void AddServiceCommand(CLI::App& app, int* code) {
   cmd->add_option("--key-file", o.key_file, "the key that signs every request");
   cmd->add_option("--lease-seconds", lease, "how long a task no heartbeat confirms is kept")
       ->check(CLI::Range(int64_t{1}, int64_t{7 * 86400}));
+  cmd->add_option("--heartbeat-seconds", heartbeat, "how often stations confirm their tasks (the lease covers two)")
+      ->check(CLI::Range(int64_t{1}, int64_t{86400}));
   cmd->add_option("--max-clients", clients, "connections served at once")->check(CLI::Range(1, 100000));
   cmd->add_option("--idle-timeout", idle, "seconds a client may stay silent")->check(CLI::Range(1, 86400));
   cmd->add_option("--seats", o.seats, "seat limits, SUB=N (several may follow)");
   cmd->callback([code] {
     o.daemon.lease_seconds = lease;
+    o.daemon.heartbeat_seconds = heartbeat;
     o.daemon.idle_timeout_seconds = idle;
     o.daemon.max_clients = clients;
     *code = RunService(o);

@@ -17,6 +17,7 @@
 
 #include "capi/class_table.h"
 #include "platform/env.h"
+#include "platform/secret_file.h"
 #include "platform/text.h"
 #include "tarn/tarn.h"
 
@@ -134,21 +135,9 @@ int Edit(bool add) {
     for (const std::string& line : s.lines) out += line + "\n";
   }
 
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    file << out;
-    if (!file.flush()) {
-      unlink(temp.c_str());
-      return kRegistryError;
-    }
-  }
-  // The file may name a database with its password: it keeps its mode.
-  (void)chmod(temp.c_str(), exists ? (st.st_mode & 07777) : 0600);
-  if (rename(temp.c_str(), path.c_str()) != 0) {
-    unlink(temp.c_str());
-    return kRegistryError;
-  }
+  // The file may name a database with its password, and other programs
+  // read it: it keeps who may read it, never gains a reader.
+  if (!WriteSecretFile(path, out, SecretMode::kKeepReaders).ok()) return kRegistryError;
   return 0;
 }
 

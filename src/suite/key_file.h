@@ -12,10 +12,17 @@
 namespace tarn::suite {
 
 inline constexpr size_t kKeyBytes = 32;
+// Far more than a key needs: what is larger is no key file.
+inline constexpr size_t kMaxKeyFileBytes = 4096;
 
-// Writes a new random key; the file is created readable by its owner only.
+// Writes a new random key, replacing any file (or link) of the name; the
+// file is readable by its owner only from the moment it exists.
 Status CreateKeyFile(const std::string& path);
-// The key's bytes; NotFound or InvalidArgument when the file holds none.
+// The key's bytes. Refused, with a message that names the path and the
+// reason: a file that is missing or holds no key (NotFound), a symbolic
+// link, anything but a regular file, a file that group or others may read
+// or write, one that belongs to another user than us or root, one larger
+// than kMaxKeyFileBytes, or a malformed key (InvalidArgument).
 Status LoadKeyFile(const std::string& path, std::string* key);
 
 }  // namespace tarn::suite

@@ -32,15 +32,37 @@ ServiceConfig ReadServiceConfig() {
     c.service_port = static_cast<uint16_t>(*port);
   }
   if (auto lease = Number(Value("LeaseSeconds")); lease && *lease > 0) c.lease_seconds = *lease;
+  if (const std::string beat = Value("HeartbeatSeconds"); !beat.empty()) {
+    const std::optional<long long> n = Number(beat);
+    if (n && *n >= 1) {
+      c.heartbeat_seconds = *n;
+    } else {
+      c.config_error = "HeartbeatSeconds " + beat + " is not a number of seconds of at least 1";
+    }
+  }
+  if (c.config_error.empty()) {
+    c.config_error = LeaseProblem(c.lease_seconds, c.heartbeat_seconds, "LeaseSeconds", "HeartbeatSeconds");
+  }
   if (auto t = Number(Value("RpcTimeoutSeconds")); t && *t > 0) {
     c.rpc_timeout_seconds = static_cast<int>(std::clamp<long long>(*t, 1, 60));
   }
   std::string ignored;
   if (!ParseSeatLimits(Value("Seats"), &c.seats, &ignored)) c.seats.clear();
   if (const std::string key_file = Value("ServiceKeyFile"); !key_file.empty()) {
-    if (!LoadKeyFile(key_file, &c.service_key).ok()) c.service_key.clear();
+    if (Status s = LoadKeyFile(key_file, &c.service_key); !s.ok()) {
+      c.service_key.clear();
+      c.key_error = "ServiceKeyFile: " + s.message();
+    }
   }
   return c;
+}
+
+std::string LeaseProblem(int64_t lease_seconds, int64_t heartbeat_seconds, std::string_view lease_name,
+                         std::string_view heartbeat_name) {
+  if (heartbeat_seconds < 1 || lease_seconds / 2 >= heartbeat_seconds) return "";  // halved: no overflow
+  return std::string(lease_name) + " " + std::to_string(lease_seconds) + " is shorter than twice " +
+         std::string(heartbeat_name) + " (2 x " + std::to_string(heartbeat_seconds) +
+         " s): a live station would lose its locks between beats";
 }
 
 bool ParseSeatLimits(std::string_view text, SeatLimits* out, std::string* error) {

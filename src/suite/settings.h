@@ -12,7 +12,9 @@
 //   ServiceAddress    "host:port" of a running `tarn service` for this machine;
 //                     unset: the embedded service
 //   ServicePort       port of `tarn service` on other hosts (default 9801)
-//   LeaseSeconds      how long an unconfirmed task is kept (default 180)
+//   LeaseSeconds      how long an unconfirmed task is kept (default 180); at
+//                     least twice HeartbeatSeconds
+//   HeartbeatSeconds  how often stations confirm their tasks (default 60)
 //   RpcTimeoutSeconds how long a service call may take (default 5)
 #ifndef TARN_SUITE_SETTINGS_H_
 #define TARN_SUITE_SETTINGS_H_

@@ -346,8 +346,9 @@ std::shared_ptr<ProductContext> LoginService::SubLogin(const std::string& sub_id
 
 std::string LoginService::IssueToken(const Members& user_data) {
   std::string key;
-  if (!LoadKeyFile(Setting("TokenKeyFile"), &key).ok()) {
-    throw ComError(errnum::kInvalidCall, "No token key: run `tarn db init` or set TokenKeyFile below " +
+  if (Status s = LoadKeyFile(Setting("TokenKeyFile"), &key); !s.ok()) {
+    throw ComError(errnum::kInvalidCall, "No token key (" + s.message() +
+                                             "): run `tarn db init` or set TokenKeyFile below " +
                                              std::string(kSettingsKey));
   }
   Json payload = ToJson(user_data);
@@ -430,7 +431,12 @@ std::string LoginService::GetTaskID(const std::string&) { return session_ ? task
 
 std::shared_ptr<UserData> LoginService::GetLoginInfo_2(const std::string& token) {
   std::string key, payload;
-  if (!LoadKeyFile(Setting("TokenKeyFile"), &key).ok() || !OpenToken(key, token, &payload)) {
+  // A key we cannot use says nothing of the token: the reason is the key's.
+  if (Status s = LoadKeyFile(Setting("TokenKeyFile"), &key); !s.ok()) {
+    RefuseText("No token key (" + s.message() + ")");
+    return nullptr;
+  }
+  if (!OpenToken(key, token, &payload)) {
     Refuse("Tarn.AA.LoginService.BadToken");
     return nullptr;
   }

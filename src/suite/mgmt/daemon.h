@@ -20,6 +20,7 @@ struct DaemonOptions {
   std::string connect;                   // system database connection string
   std::string service_key;               // the key's bytes (suite/key_file.h)
   int64_t lease_seconds = kDefaultLeaseSeconds;
+  int64_t heartbeat_seconds = 60;
   size_t max_clients = 256;
   SeatLimits seats;
   int64_t idle_timeout_seconds = 30;
