@@ -13,7 +13,7 @@ TARN_PACKAGES=(
   qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
   libcli11-dev sqlite3 python3 man-db
   clang libclang-rt-14-dev
-  postgresql
+  postgresql faketime
 )
 
 tarn_install_packages() {

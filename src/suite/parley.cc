@@ -52,6 +52,12 @@ class SystemParley final : public Parley {
       return kRpcBadCall;
     }
     const ServiceConfig config = ReadServiceConfig();
+    if (!config.key_error.empty()) {
+      // Never unsigned instead: the service would refuse it, or, without a
+      // key of its own, serve what anyone could send.
+      *out = config.key_error;
+      return kRpcBadCall;
+    }
     const int32_t handshake = CallerHandshake();
     const std::string_view host = TrimBlanks(raw_host);
     std::string target = std::string(host);

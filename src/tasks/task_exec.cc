@@ -395,7 +395,9 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
     const int16_t admitted = service::SvcConnectEx(s.RightServer, s.cSerial,
                                                    suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
     if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(s))) {
-      resources::RecordError(resources::kServiceRefusedTask, resources::res::kFailCallLogin, {Variant(s.RightServer)});
+      // An empty server is this machine's own service: say which machine.
+      const std::string server = s.RightServer.empty() ? Env::Current().ComputerName() : s.RightServer;
+      resources::RecordError(resources::kServiceRefusedTask, resources::res::kFailCallLogin, {Variant(server)});
       return false;
     }
   }
