@@ -1,8 +1,10 @@
 // The management service daemon behind `tarn service`: one thread, asio,
 // answers every request from memory; a second thread writes the tasks into
-// the system database behind it and checks the leases there, so that a
-// restart forgets no task and a busy database never holds up an answer.
-// Every request must carry the MAC of the installation's service key.
+// the system database behind it, takes in what others changed there and
+// sweeps the leases on the monotonic clock, so that a restart forgets no
+// task and a busy or lost database never holds up an answer. Every request
+// must carry the MAC of the installation's service key, bound to its
+// connection's nonce and order.
 #ifndef TARN_SUITE_MGMT_DAEMON_H_
 #define TARN_SUITE_MGMT_DAEMON_H_
 
