@@ -71,6 +71,17 @@ class Backend {
   virtual Status Commit(DbErrors* errors) = 0;
   virtual Status Rollback(DbErrors* errors) = 0;
 
+  // Whether the session still stands, asked before each statement without
+  // a round trip: what the server sent while the session was idle (the
+  // notice that it is shutting down, the end of the stream). When it does
+  // not, `errors` gets the reason. A backend whose session cannot be lost
+  // (SQLite) always answers true.
+  virtual bool Alive(DbErrors* /*errors*/) { return true; }
+  // Whether the last failure was the loss of the session.
+  virtual bool Lost() const { return false; }
+  // The longest a Connect may wait for the server; set before Connect.
+  virtual void LimitConnectTime(int /*seconds*/) {}
+
   virtual void Close() = 0;
 };
 

@@ -1,14 +1,19 @@
 // The connection proper: picks a backend by the Provider key, translates each
 // template once and keeps its prepared statement, runs it with the bound
-// values, and keeps the errors of the last failure.
+// values, and keeps the errors of the last failure. A server that restarts
+// does not end it: the session is reopened as the server comes back.
 #include "db/connection.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/fault.h"
+#include "db/log.h"
 #include "platform/env.h"
 #include "platform/text.h"
 
@@ -68,6 +73,38 @@ std::string BackendFor(const ConnectionString& cs) {
   return "";
 }
 
+std::unique_ptr<Backend> NewBackend(const std::string& kind) {
+  if (kind == "sqlite") return NewSqliteBackend();
+  if (kind == "postgres") return NewPostgresBackend();
+  if (kind == "odbc") return NewOdbcBackend();
+  return nullptr;
+}
+
+// A statement that only reads, so that running it a second time cannot do
+// twice what a first run that met a lost connection may have done: one
+// SELECT, without INTO. Anything unclear counts as a write.
+bool IsRead(std::string_view sql) {
+  sql = TrimSpace(sql);
+  if (!sql.empty() && sql.back() == ';') sql = TrimSpace(sql.substr(0, sql.size() - 1));
+  if (!StartsWithNoCase(sql, "SELECT") || sql.find(';') != std::string_view::npos) return false;
+  size_t i = 0;
+  while (i < sql.size()) {
+    while (i < sql.size() && !std::isalnum(static_cast<unsigned char>(sql[i])) && sql[i] != '_') ++i;
+    size_t j = i;
+    while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_')) ++j;
+    if (EqualsNoCase(sql.substr(i, j - i), "INTO")) return false;
+    i = j;
+  }
+  return true;
+}
+
+// How a connection that lost its server reopens itself: growing pauses
+// between attempts, within a budget that keeps any one call from holding
+// its thread for long when the server stays away.
+constexpr std::chrono::milliseconds kFirstPause{100};
+constexpr std::chrono::milliseconds kLongestPause{1000};
+constexpr std::chrono::milliseconds kReopenBudget{5000};
+
 class ConnectionImpl : public Connection {
  public:
   ~ConnectionImpl() override { Close(); }
@@ -80,10 +117,7 @@ class ConnectionImpl : public Connection {
     Status s = db::ConnectionString::Parse(connection_string, &cs);
     if (!s.ok()) return Record(Fail(&scratch_, kErrOpen, s.message()));
     const std::string kind = BackendFor(cs);
-    std::unique_ptr<Backend> backend;
-    if (kind == "sqlite") backend = NewSqliteBackend();
-    if (kind == "postgres") backend = NewPostgresBackend();
-    if (kind == "odbc") backend = NewOdbcBackend();
+    std::unique_ptr<Backend> backend = NewBackend(kind);
     if (!backend) {
       const std::string p = cs.Get("Provider");
       return Record(Fail(&scratch_, kAdoProviderNotFound,
@@ -102,6 +136,14 @@ class ConnectionImpl : public Connection {
     if (!password.empty() && !cs.Has("Password")) connection_string_ += ";Password=" + password;
     catalog_ = cs.GetExact("Initial Catalog");
     if (catalog_.empty() && kind != "odbc") catalog_ = cs.Get("Initial Catalog");
+    opened_catalog_ = catalog_;
+    parsed_ = std::move(cs);
+    kind_ = kind;
+    user_ = user;
+    password_ = password;
+    where_ = parsed_.Get("Data Source");
+    if (!where_.empty() && parsed_.HasExact("Port")) where_ += ":" + parsed_.GetExact("Port");  // ODBC drivers'
+    if (where_.empty()) where_ = parsed_.Masked();
     SelectCache();
     return Status::OK();
   }
@@ -113,14 +155,109 @@ class ConnectionImpl : public Connection {
 
   Status Query(const Statement& statement, ResultSet* out, int64_t* rows_affected) override {
     if (rows_affected) *rows_affected = -1;
-    if (!backend_)
-      return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
+    if (!backend_) return Closed();
     if (!statement.bind_error().empty()) {
       return Record(Fail(&scratch_, kErrCommand, statement.bind_error(), kNativeSyntax, "42000"));
     }
     if (std::optional<DbError> fault = CheckFault(statement)) {
       return Record(Fail(&scratch_, fault->number, fault->description, fault->native_error, fault->sql_state));
     }
+    Status s = Ready();
+    if (!s.ok()) return Record(s);
+    bool repeatable = true;
+    s = RunOnce(statement, out, rows_affected, &repeatable);
+    if (s.ok() || !backend_->Lost()) return Record(s);
+    // Lost while the statement ran. Outside a transaction, one that cannot
+    // have taken effect runs again on a reopened session; anything else
+    // reports the loss, and the next call reopens.
+    const bool again = !in_trans_ && repeatable;
+    Lose(s.message());
+    if (!again) return Record(s);
+    s = Reopen();
+    if (s.ok()) s = RunOnce(statement, out, rows_affected, &repeatable);
+    if (!s.ok() && !lost_ && backend_->Lost()) Lose(s.message());
+    return Record(s);
+  }
+
+  Status BeginTrans() override {
+    if (!backend_) return Closed();
+    trans_lost_ = false;
+    Status s = Ready();
+    if (s.ok()) s = backend_->Begin(&scratch_);
+    if (!s.ok() && !lost_ && backend_->Lost()) {
+      // Nothing had begun: begin again on a reopened session.
+      Lose(s.message());
+      s = Reopen();
+      if (s.ok()) s = backend_->Begin(&scratch_);
+      if (!s.ok() && !lost_ && backend_->Lost()) Lose(s.message());
+    }
+    in_trans_ = s.ok();
+    return Record(s);
+  }
+
+  Status CommitTrans() override {
+    if (!backend_) return Closed();
+    if (trans_lost_) {
+      trans_lost_ = false;
+      return Record(TransactionLost());
+    }
+    Status s = Ready();
+    if (s.ok()) {
+      s = backend_->Commit(&scratch_);
+      in_trans_ = false;
+      // Whether a commit that met the loss took effect cannot be known;
+      // it is reported, never repeated.
+      if (!s.ok() && backend_->Lost()) Lose(s.message());
+    }
+    trans_lost_ = false;  // answered: the transaction is settled either way
+    return Record(s);
+  }
+
+  // A session that is gone took its unfinished transaction with it: the
+  // server rolled it back, so the rollback succeeds without asking.
+  Status RollbackTrans() override {
+    if (!backend_) return Closed();
+    DbErrors why;
+    if (!lost_ && !trans_lost_ && in_trans_ && !backend_->Alive(&why)) {
+      in_trans_ = false;
+      Lose(why.empty() ? "the session is gone" : why.front().description);
+    }
+    if (lost_ || trans_lost_) {
+      in_trans_ = trans_lost_ = false;
+      scratch_.clear();
+      return Status::OK();
+    }
+    Status s = backend_->Rollback(&scratch_);
+    in_trans_ = false;
+    if (!s.ok() && backend_->Lost()) {
+      Lose(s.message());
+      scratch_.clear();
+      return Status::OK();
+    }
+    return Record(s);
+  }
+
+  ObjectState State() const override { return backend_ ? ObjectState::kOpen : ObjectState::kClosed; }
+  Flavor flavor() const override { return dialect_.flavor; }
+  std::string CurrentCatalog() const override { return catalog_; }
+  std::string ConnectionString() const override { return connection_string_; }
+  const std::vector<DbError>& Errors() const override { return errors_; }
+  void ClearErrors() override { errors_.clear(); }
+  int64_t Reopens() const override { return reopens_; }
+
+  void Close() override {
+    caches_.clear();  // prepared statements go before their handles
+    cache_ = nullptr;
+    if (backend_) backend_->Close();
+    backend_.reset();
+    lost_ = in_trans_ = trans_lost_ = false;
+  }
+
+ private:
+  // The statement once, on the session as it stands: its prepared form
+  // from the cache (prepared now if new), then the run. `repeatable` turns
+  // false once something that may write has reached the server.
+  Status RunOnce(const Statement& statement, ResultSet* out, int64_t* rows_affected, bool* repeatable) {
     const std::vector<Variant>& values = statement.values();
     bool has_list = false;
     for (const Variant& v : values) has_list |= v.IsArray();
@@ -152,14 +289,14 @@ class ConnectionImpl : public Connection {
       if (!has_list) sizes.assign(values.size(), -1);
       Translation t;
       Status s = Translate(statement.sql(), dialect_, sizes, &t);
-      if (!s.ok()) return Record(Fail(&scratch_, kErrCommand, s.message(), kNativeSyntax, "42000"));
+      if (!s.ok()) return Fail(&scratch_, kErrCommand, s.message(), kNativeSyntax, "42000");
       CacheEntry e;
       e.kind = t.kind;
       e.params = t.national.size();
       e.catalog = t.catalog;
       if (t.kind == Translation::Kind::kStatement) {
         s = backend_->Prepare(t.sql, t.national, &e.prepared, &scratch_);
-        if (!s.ok()) return Record(s);
+        if (!s.ok()) return s;
       }
       std::string key = has_list ? std::move(list_key) : std::string(statement.sql());
       entry = &cache_->emplace(std::move(key), std::move(e)).first->second;
@@ -170,10 +307,10 @@ class ConnectionImpl : public Connection {
     // The same template must come with the same number of values each time.
     const size_t given = has_list ? flat.size() : values.size();
     if (given != entry->params) {
-      return Record(Fail(&scratch_, kErrCommand,
-                         "Statement has " + std::to_string(entry->params) + " placeholders but " +
-                             std::to_string(given) + " values were bound",
-                         kNativeSyntax, "07002"));
+      return Fail(&scratch_, kErrCommand,
+                  "Statement has " + std::to_string(entry->params) + " placeholders but " + std::to_string(given) +
+                      " values were bound",
+                  kNativeSyntax, "07002");
     }
     switch (entry->kind) {
       case Translation::Kind::kUse: {
@@ -182,38 +319,104 @@ class ConnectionImpl : public Connection {
         if (EqualsNoCase(entry->catalog, catalog_)) return Status::OK();
         std::string catalog = entry->catalog;  // the entry dies with a cache switch
         Status s = backend_->UseCatalog(catalog, &scratch_);
-        if (!s.ok()) return Record(s);
+        if (!s.ok()) return s;
         catalog_ = catalog;
         SelectCache();
         return Status::OK();
       }
       case Translation::Kind::kCreateDatabase:
-        return Record(backend_->CreateCatalog(entry->catalog, &scratch_));
+        *repeatable = false;
+        return backend_->CreateCatalog(entry->catalog, &scratch_);
       case Translation::Kind::kStatement:
         break;
     }
-    return Record(backend_->Run(entry->prepared.get(), has_list ? flat : values, out, rows_affected, &scratch_));
+    *repeatable = IsRead(statement.sql());
+    return backend_->Run(entry->prepared.get(), has_list ? flat : values, out, rows_affected, &scratch_);
   }
 
-  Status BeginTrans() override { return backend_ ? Record(backend_->Begin(&scratch_)) : Closed(); }
-  Status CommitTrans() override { return backend_ ? Record(backend_->Commit(&scratch_)) : Closed(); }
-  Status RollbackTrans() override { return backend_ ? Record(backend_->Rollback(&scratch_)) : Closed(); }
+  // Before a statement: a session known or found to be lost is reopened
+  // first. Inside a transaction the loss has ended the transaction, and
+  // the statement fails with the reason.
+  Status Ready() {
+    if (trans_lost_) return TransactionLost();
+    if (!lost_) {
+      DbErrors why;
+      if (backend_->Alive(&why)) return Status::OK();
+      if (why.empty()) why.push_back(DbError{kErrCommand, "The connection to the server was lost", 0, "08006"});
+      const bool in_trans = in_trans_;
+      Lose(why.front().description);
+      if (in_trans) {
+        scratch_.insert(scratch_.end(), why.begin(), why.end());
+        return Status::Database(why.front().description);
+      }
+    }
+    return Reopen();
+  }
 
-  ObjectState State() const override { return backend_ ? ObjectState::kOpen : ObjectState::kClosed; }
-  Flavor flavor() const override { return dialect_.flavor; }
-  std::string CurrentCatalog() const override { return catalog_; }
-  std::string ConnectionString() const override { return connection_string_; }
-  const std::vector<DbError>& Errors() const override { return errors_; }
-  void ClearErrors() override { errors_.clear(); }
+  void Lose(const std::string& reason) {
+    lost_ = true;
+    lost_reason_ = reason;
+    if (in_trans_) {
+      in_trans_ = false;
+      trans_lost_ = true;
+      Log("lost the connection to " + where_ + " inside a transaction, which is over: " + reason);
+    } else {
+      Log("lost the connection to " + where_ + ": " + reason);
+    }
+  }
 
-  void Close() override {
-    caches_.clear();  // prepared statements go before their handles
+  Status TransactionLost() {
+    return Fail(&scratch_, kErrCommand,
+                "The transaction ended when the connection to the server was lost: " + lost_reason_, 0, "08007");
+  }
+
+  // The same connection string, the catalog last selected, and a fresh
+  // statement cache: prepared statements die with their session.
+  Status Reopen() {
+    caches_.clear();
     cache_ = nullptr;
-    if (backend_) backend_->Close();
-    backend_.reset();
+    backend_->Close();
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + kReopenBudget;
+    auto pause = kFirstPause;
+    DbErrors last;
+    Status s;
+    int attempt = 0;
+    for (;;) {
+      ++attempt;
+      last.clear();
+      std::unique_ptr<Backend> fresh = NewBackend(kind_);
+      const auto left = std::chrono::duration_cast<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
+      fresh->LimitConnectTime(static_cast<int>(std::max<int64_t>(1, left.count())));
+      s = fresh->Connect(parsed_, user_, password_, &last);
+      if (s.ok() && !catalog_.empty() && !EqualsNoCase(catalog_, opened_catalog_)) {
+        s = fresh->UseCatalog(catalog_, &last);
+      }
+      if (s.ok()) {
+        backend_ = std::move(fresh);
+        SelectCache();
+        lost_ = false;
+        ++reopens_;
+        scratch_.clear();  // the loss is the log's; what runs now has its own outcome
+        Log("reopened the connection to " + where_ + " (attempt " + std::to_string(attempt) + ", " +
+            std::to_string(MillisSince(start)) + " ms)");
+        return Status::OK();
+      }
+      fresh->Close();
+      if (std::chrono::steady_clock::now() + pause >= deadline) break;
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, kLongestPause);
+    }
+    Log("could not reopen the connection to " + where_ + " (" + std::to_string(attempt) + " attempts, " +
+        std::to_string(MillisSince(start)) + " ms): " + s.message());
+    scratch_.insert(scratch_.begin(), last.begin(), last.end());
+    return s;
   }
 
- private:
+  static int64_t MillisSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  }
+
   // A failure replaces the error collection; success leaves it alone, as
   // ADO's Errors collection does.
   Status Record(Status s) {
@@ -239,6 +442,17 @@ class ConnectionImpl : public Connection {
   std::vector<DbError> scratch_;
   std::unordered_map<std::string, Cache> caches_;  // by the backend's cache scope
   Cache* cache_ = nullptr;
+
+  // What a reopen needs: the string as parsed, the backend it chose, the
+  // user and password Open was given, the catalog Open selected.
+  db::ConnectionString parsed_;
+  std::string kind_, user_, password_, opened_catalog_;
+  std::string where_;  // the server, for the log (never the password)
+  bool in_trans_ = false;
+  bool lost_ = false;        // the session is gone; the next call reopens it
+  bool trans_lost_ = false;  // a transaction met the loss and has not been answered
+  std::string lost_reason_;
+  int64_t reopens_ = 0;
 };
 
 }  // namespace

@@ -1,6 +1,17 @@
 // An open session with one database server, shaped after what the login
 // component uses of an ADO connection: open with a connection string, run
 // statements, report its state, keep the errors of the last statements.
+//
+// A connection outlives a restart of its server. When the session is found
+// lost (before a statement, or by the statement's failure) the connection
+// reopens it with the same string, selects the catalog last chosen again and
+// forgets its prepared statements, trying for a few seconds at most; each
+// loss and reopen goes to the db log (db/log.h). A statement that met the
+// loss runs again once when that cannot do anything twice: outside a
+// transaction, and either it had not reached the server or it only reads.
+// Inside a transaction it fails with the reason, the transaction is over,
+// RollbackTrans then succeeds without asking the server, and the next
+// BeginTrans begins on the reopened session.
 #ifndef TARN_DB_CONNECTION_H_
 #define TARN_DB_CONNECTION_H_
 
@@ -65,6 +76,9 @@ class Connection : public Object {
   virtual const std::vector<DbError>& Errors() const = 0;
   virtual void ClearErrors() = 0;
   virtual void Close() = 0;
+  // How many times the connection has reopened its lost session since it
+  // was created.
+  virtual int64_t Reopens() const { return 0; }
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

@@ -157,7 +157,8 @@ class OdbcBackend : public Backend {
         !Ok(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
       return Fail(errors, kErrOpen, "The ODBC driver manager could not be initialised");
     }
-    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connect_seconds_)),
+                      0);
     WString wide = Widen(odbc);
     SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), static_cast<SQLSMALLINT>(wide.size()), nullptr, 0,
                                      nullptr, SQL_DRIVER_NOPROMPT);
@@ -281,6 +282,18 @@ class OdbcBackend : public Backend {
   Status Commit(DbErrors* errors) override { return End(SQL_COMMIT, errors); }
   Status Rollback(DbErrors* errors) override { return End(SQL_ROLLBACK, errors); }
 
+  // Drivers learn of a lost session only when a call fails; what they
+  // learnt then is all there is to ask without a round trip.
+  bool Alive(DbErrors* errors) override {
+    if (connected_ && !Dead()) return true;
+    (void)Fail(errors, kErrCommand, "Communication link failure", 0, connected_ ? "08S01" : "08003");
+    return false;
+  }
+
+  bool Lost() const override { return lost_ || Dead(); }
+
+  void LimitConnectTime(int seconds) override { connect_seconds_ = seconds < 1 ? 1 : seconds; }
+
   void Close() override {
     if (dbc_) {
       if (connected_) SQLDisconnect(dbc_);
@@ -293,6 +306,11 @@ class OdbcBackend : public Backend {
   }
 
  private:
+  bool Dead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return connected_ && Ok(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+  }
+
   Status End(SQLSMALLINT how, DbErrors* errors) {
     Status s;
     if (!Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, how))) s = Diagnose(SQL_HANDLE_DBC, dbc_, kErrCommand, errors);
@@ -515,6 +533,7 @@ class OdbcBackend : public Backend {
         if (mapped) n = mapped;
       }
       errors->push_back(DbError{number, text, n, sql_state});
+      lost_ = lost_ || sql_state.rfind("08", 0) == 0;  // connection exceptions
     }
     if (errors->size() == before) {
       errors->push_back(DbError{number, "The ODBC driver reported an error without a diagnostic", 0, ""});
@@ -525,6 +544,8 @@ class OdbcBackend : public Backend {
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
+  bool lost_ = false;
+  int connect_seconds_ = 10;
   Flavor flavor_ = Flavor::kTsql;
   std::string catalog_;
 };

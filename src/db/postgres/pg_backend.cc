@@ -3,8 +3,10 @@
 // database. Parameters go as text with types left to the server, which
 // infers them from the columns they meet, as SQL Server converts literals.
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <set>
 
@@ -125,12 +127,13 @@ class PgBackend : public Backend {
     const char* keys[] = {
         "host", "port", "dbname", "user", "password", "connect_timeout", "client_encoding", "application_name",
         nullptr};
+    const std::string timeout = std::to_string(connect_seconds_);
     const char* vals[] = {host.empty() ? nullptr : host.c_str(),
                           port.empty() ? nullptr : port.c_str(),
                           dbname.c_str(),
                           uid.empty() ? nullptr : uid.c_str(),
                           pwd.empty() ? nullptr : pwd.c_str(),
-                          "10",
+                          timeout.c_str(),
                           "UTF8",
                           "tarn",
                           nullptr};
@@ -145,8 +148,7 @@ class PgBackend : public Backend {
       conn_ = nullptr;
       return Fail(errors, kErrOpen, msg, native, "08001");
     }
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeReceiver(conn_, &PgBackend::Notice, this);
     Status s = Exec("SET datestyle TO ISO, YMD", errors);
     if (!s.ok()) return s;
     const std::string catalog = cs.Get("Initial Catalog");
@@ -253,6 +255,29 @@ class PgBackend : public Backend {
   Status Commit(DbErrors* errors) override { return Exec("COMMIT", errors); }
   Status Rollback(DbErrors* errors) override { return Exec("ROLLBACK", errors); }
 
+  // A session whose server went away while it was idle has the server's
+  // last word (a FATAL notice) and the end of the stream waiting on its
+  // socket; reading them marks the session bad before anything is sent.
+  // Bounded: a notice and the end of the stream take two reads.
+  bool Alive(DbErrors* errors) override {
+    if (!conn_) {
+      (void)Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.", 0, "08003");
+      return false;
+    }
+    for (int i = 0; i < 4 && PQstatus(conn_) == CONNECTION_OK; ++i) {
+      pollfd p{PQsocket(conn_), POLLIN, 0};
+      if (poll(&p, 1, 0) <= 0) break;
+      if (PQconsumeInput(conn_)) PQisBusy(conn_);  // parses what came, so that a notice reaches Notice
+    }
+    if (PQstatus(conn_) == CONNECTION_OK) return true;
+    (void)LostReason(errors);
+    return false;
+  }
+
+  bool Lost() const override { return lost_; }
+
+  void LimitConnectTime(int seconds) override { connect_seconds_ = seconds < 2 ? 2 : seconds; }  // libpq's least
+
   void Close() override {
     if (conn_) PQfinish(conn_);
     conn_ = nullptr;
@@ -261,13 +286,44 @@ class PgBackend : public Backend {
  private:
   Status Check(PGresult* res, DbErrors* errors) {
     const ExecStatusType st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+    lost_ = PQstatus(conn_) == CONNECTION_BAD;
     if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY) return Status::OK();
-    if (!res) return Fail(errors, kErrCommand, PQerrorMessage(conn_), 0, "08006");
-    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
-    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
     std::string sql_state = state ? state : "";
-    std::string msg = primary ? primary : PQresultErrorMessage(res);
+    lost_ = lost_ || sql_state.rfind("08", 0) == 0;
+    if (!state && lost_) return LostReason(errors);
+    if (!res) return Fail(errors, kErrCommand, Trimmed(PQerrorMessage(conn_)), 0, "08006");
+    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    std::string msg = primary ? primary : Trimmed(PQresultErrorMessage(res));
     return Fail(errors, kErrCommand, msg, pg::NativeFor(sql_state), sql_state);
+  }
+
+  // Why the session is gone: the server's FATAL notice when it sent one
+  // ("terminating connection due to administrator command"), else libpq's
+  // own account of the broken stream.
+  Status LostReason(DbErrors* errors) {
+    lost_ = true;
+    if (!fatal_.empty()) return Fail(errors, kErrCommand, fatal_, pg::NativeFor(fatal_state_), fatal_state_);
+    std::string msg = Trimmed(PQerrorMessage(conn_));
+    if (msg.empty()) msg = "The connection to the server was lost";
+    return Fail(errors, kErrCommand, msg, 0, "08006");
+  }
+
+  static std::string Trimmed(std::string msg) {
+    while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+    return msg;
+  }
+
+  // Notices are dropped, except the server's last word before it ends the
+  // session, kept as the reason of the loss.
+  static void Notice(void* arg, const PGresult* res) {
+    auto* self = static_cast<PgBackend*>(arg);
+    const char* severity = PQresultErrorField(res, PG_DIAG_SEVERITY_NONLOCALIZED);
+    if (!severity || (std::strcmp(severity, "FATAL") != 0 && std::strcmp(severity, "PANIC") != 0)) return;
+    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    self->fatal_ = primary ? primary : Trimmed(PQresultErrorMessage(res));
+    self->fatal_state_ = state ? state : "08006";
   }
 
   Status Exec(const std::string& sql, DbErrors* errors) {
@@ -324,6 +380,9 @@ class PgBackend : public Backend {
 
   PGconn* conn_ = nullptr;
   int statements_ = 0;
+  int connect_seconds_ = 10;
+  bool lost_ = false;
+  std::string fatal_, fatal_state_;
 };
 
 }  // namespace
