@@ -36,12 +36,12 @@ class ServiceLogicTest : public ::testing::Test {
  protected:
   ServiceLogicTest() { options_.host_identity = "SVCHOST,tarn service"; }
 
-  std::string Send(const std::string& line, int64_t now = 0) {
+  std::string Send(const std::string& line) {
     ServiceRequest r;
     std::string reason;
     if (!suite::ParseServiceRequest(line, &r, &reason)) return "refused line: " + reason;
     ServiceReply reply;
-    Status s = logic().Handle(r, now, &reply);
+    Status s = logic().Handle(r, &reply);
     return s.ok() ? reply.text : "error: " + s.message();
   }
 
@@ -156,7 +156,7 @@ TEST(ServeLineTest, BadLinesGetClearRefusals) {
   suite::ServiceOptions options;
   options.host_identity = "H";
   ServiceLogic logic(options, *store, nullptr);
-  auto serve = [&](const std::string& line) { return suite::ServeLine(logic, line, 0); };
+  auto serve = [&](const std::string& line) { return suite::ServeLine(logic, line); };
   EXPECT_EQ(serve("Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);  // no handshake
   EXPECT_EQ(serve("x|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
   EXPECT_EQ(serve("99999999999|Connect,ID,GL,-1,T,9801").rfind("-malformed line", 0), 0u);
@@ -183,7 +183,7 @@ TEST(ServeLineTest, AServiceWithAKeyServesSignedLinesOnly) {
   std::vector<std::string> log;
   ServiceLogic logic(options, *store, [&](const std::string& l) { log.push_back(l); });
   auto serve = [&](const std::string& frame) {
-    return suite::ServeLine(logic, std::string_view(frame).substr(0, frame.size() - 1), 0);
+    return suite::ServeLine(logic, std::string_view(frame).substr(0, frame.size() - 1));
   };
   auto reply = [&](const std::string& frame) { return suite::UnlockReply(serve(frame).substr(1), 5); };
 

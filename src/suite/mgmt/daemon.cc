@@ -14,6 +14,7 @@
 #include <asio.hpp>
 
 #include "db/connection.h"
+#include "db/log.h"
 #include "platform/env.h"
 #include "suite/mgmt/serve_line.h"
 #include "suite/mgmt/service_logic.h"
@@ -27,13 +28,6 @@ namespace tarn::suite {
 namespace {
 
 using asio::ip::tcp;
-
-// Wall-clock milliseconds: the leases are kept in the database and outlive
-// the process, as the embedded service's do.
-int64_t NowMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 class Log {
  public:
@@ -336,7 +330,7 @@ void Session::Consume(const char* data, size_t n) {
 
 void Session::Answer(std::string_view line) {
   suite::FrameFault fault = suite::FrameFault::kNone;
-  out_ += suite::ServeLine(server_.logic(), line, suite::FrameChannel{nonce_, next_seq_}, NowMillis(), &fault);
+  out_ += suite::ServeLine(server_.logic(), line, suite::FrameChannel{nonce_, next_seq_}, &fault);
   out_.push_back('\n');
   if (fault != suite::FrameFault::kNone) {
     Refused(fault);
@@ -372,10 +366,9 @@ class Keeper {
  public:
   Keeper(DurableTaskStore& store, db::Connection& conn, const DaemonOptions& options, const Log& log)
       : store_(store),
-        conn_(conn),
         options_(options),
         log_(log),
-        sweeper_(store, &conn, [&log](const std::string& line) { log(line); }) {}
+        sweeper_(store, &conn, log) {}
 
   void Start() {
     thread_ = std::thread([this] { Run(); });
@@ -395,14 +388,13 @@ class Keeper {
 
   // One round: before the daemon listens, so that rows no task of the
   // table knows are adopted before their stations beat; then periodically.
+  // A lost server costs rounds, not tasks: the connection reopens itself
+  // (saying so in the log), and what waits in memory is written once the
+  // database is back.
   void Round() {
-    bool ok = Note(store_.Flush(), "write the task table");
-    ok = ok && Note(store_.Refresh(), "read the task table");
-    if (ok) {
-      sweeper_.Sweep(MonotonicMillis(), options_.lease_seconds * 1000);
-      ok = Note(store_.Flush(), "write the task table");  // what the sweep forgot or adopted
-    }
-    if (!ok) Reconnect();
+    if (!Note(store_.Flush(), "write the task table") || !Note(store_.Refresh(), "read the task table")) return;
+    sweeper_.Sweep(MonotonicMillis(), options_.lease_seconds * 1000);
+    Note(store_.Flush(), "write the task table");  // what the sweep forgot or adopted
   }
 
  private:
@@ -417,32 +409,12 @@ class Keeper {
     return s.ok();
   }
 
-  // A failed round may mean a lost server: when the connection no longer
-  // answers, it is opened afresh; what waits in memory is written once it
-  // is back, so nothing admitted meanwhile is lost.
-  void Reconnect() {
-    db::ResultSet rs;
-    if (conn_.Query(db::Statement("SELECT 1"), &rs).ok()) return;
-    conn_.Close();
-    Status s = conn_.Open(options_.connect, "", "");
-    if (s.ok() && conn_.CurrentCatalog().empty()) s = conn_.Execute(db::Statement("USE ValeSystem"));
-    if (s.ok()) {
-      log_("reconnected to the system database");
-      backoff_ = std::chrono::milliseconds(0);
-      return;
-    }
-    backoff_ = std::clamp<std::chrono::milliseconds>(backoff_ * 2, std::chrono::milliseconds(500),
-                                                     std::chrono::milliseconds(30000));
-    log_("cannot reach the system database, trying again in " + std::to_string(backoff_.count()) +
-         " ms: " + s.message());
-  }
-
   void Run() {
     // A task goes at most a quarter lease late.
     const auto period = std::chrono::milliseconds(std::clamp<int64_t>(options_.lease_seconds * 1000 / 4, 100, 5000));
     std::unique_lock lock(mu_);
     while (!stop_) {
-      wake_.wait_for(lock, std::max(period, backoff_), [this] { return stop_; });
+      wake_.wait_for(lock, period, [this] { return stop_; });
       if (stop_) break;
       lock.unlock();
       Round();
@@ -451,11 +423,9 @@ class Keeper {
   }
 
   DurableTaskStore& store_;
-  db::Connection& conn_;
   const DaemonOptions& options_;
   const Log& log_;
   LeaseSweeper sweeper_;
-  std::chrono::milliseconds backoff_{0};
   std::mutex mu_;
   std::condition_variable wake_;
   bool stop_ = false;
@@ -466,6 +436,11 @@ class Keeper {
 
 int RunServiceDaemon(const DaemonOptions& options, std::FILE* out, std::FILE* log_file) {
   const Log log(log_file);
+  // The connection writes here when it loses the server and reopens.
+  db::SetDbLog(log);
+  struct ResetDbLog {
+    ~ResetDbLog() { db::SetDbLog(nullptr); }
+  } reset_db_log;
   if (options.service_key.size() != kKeyBytes) {
     log("no service key: requests could not be authenticated (tarn db init writes one)");
     return 1;

@@ -90,24 +90,12 @@ Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line
   ServiceLogic logic(options, *current.store, Log);
   // The caller's own request first: a beat that comes late still counts
   // before the leases are looked at.
-  *reply_line = ServeLine(logic, frame_line, 0);
+  *reply_line = ServeLine(logic, frame_line);
   const int64_t lease_ms = config.lease_seconds * 1000;
   const int64_t now = Env::Current().MonotonicMillis();
   if (SweepDue(now, lease_ms)) current.sweeper->Sweep(now, lease_ms);
   // A database failure may have left the connection unusable: start afresh.
   if (reply_line->rfind("-service error", 0) == 0) ResetEmbeddedServiceForThread();
-  return Status::OK();
-}
-
-Status SweepEmbeddedLeases(const ServiceConfig& config, int* released) {
-  *released = 0;
-  if (config.system_database.empty()) return Status::Unavailable("no SystemDatabase is configured");
-  if (!config.config_error.empty()) return Status::InvalidArgument(config.config_error);
-  Status s = Open(config.system_database);
-  if (!s.ok()) return s;
-  const int64_t now = Env::Current().MonotonicMillis();
-  current.last_sweep_ms = now;
-  *released = current.sweeper->Sweep(now, config.lease_seconds * 1000);
   return Status::OK();
 }
 

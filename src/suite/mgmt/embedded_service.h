@@ -19,12 +19,6 @@ namespace tarn::suite {
 // system database is configured or it cannot be used.
 Status EmbeddedExchange(const ServiceConfig& config, std::string_view frame_line, std::string* reply_line);
 
-// One look at every lease from this thread, now (the calls look a few
-// times per lease). A task goes only once this thread has seen it stand
-// still for the whole lease: a thread that has just started looks twice,
-// a lease apart. `released` says how many went.
-Status SweepEmbeddedLeases(const ServiceConfig& config, int* released);
-
 // Where the embedded service writes what it released (default: nowhere, or
 // standard error with TARN_SERVICE_LOG=stderr). Null restores the default.
 void SetEmbeddedServiceLog(ServiceLog log);

@@ -6,12 +6,12 @@ namespace tarn::suite {
 
 namespace {
 
-std::string Serve(ServiceLogic& logic, const RequestFrameParts& frame, int64_t now_ms) {
+std::string Serve(ServiceLogic& logic, const RequestFrameParts& frame) {
   ServiceRequest request;
   std::string reason;
   if (!ParseServiceRequest(frame.request, &request, &reason)) return "-" + reason;
   ServiceReply reply;
-  Status s = logic.Handle(request, now_ms, &reply);
+  Status s = logic.Handle(request, &reply);
   if (!s.ok()) return "-service error: " + s.message();
   if (reply.plain) return "+" + reply.text.substr(0, kMaxPlainReply);
   return "+" + LockReply(reply.text, frame.handshake);
@@ -19,7 +19,7 @@ std::string Serve(ServiceLogic& logic, const RequestFrameParts& frame, int64_t n
 
 }  // namespace
 
-std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms) {
+std::string ServeLine(ServiceLogic& logic, std::string_view line) {
   RequestFrameParts frame;
   std::string reason;
   FrameFault fault = FrameFault::kNone;
@@ -27,11 +27,10 @@ std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms
     if (fault == FrameFault::kUnsigned) logic.LogForgery();
     return "-" + reason;
   }
-  return Serve(logic, frame, now_ms);
+  return Serve(logic, frame);
 }
 
-std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, int64_t now_ms,
-                      FrameFault* fault) {
+std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault) {
   RequestFrameParts frame;
   std::string reason;
   // Without a nonce the unbound form would pass: a connection never takes it.
@@ -40,7 +39,7 @@ std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameCha
     return "-refused: the connection has no nonce";
   }
   if (!ParseRequestFrame(line, logic.options().service_key, channel, &frame, &reason, fault)) return "-" + reason;
-  return Serve(logic, frame, now_ms);
+  return Serve(logic, frame);
 }
 
 }  // namespace tarn::suite

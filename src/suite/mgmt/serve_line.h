@@ -15,14 +15,13 @@ namespace tarn::suite {
 // `line` without its newline; the answer without its newline: "+<reply>"
 // or "-<reason>" (suite/wire.h). A frame of no connection (the embedded
 // service); a line refused for its MAC is logged.
-std::string ServeLine(ServiceLogic& logic, std::string_view line, int64_t now_ms);
+std::string ServeLine(ServiceLogic& logic, std::string_view line);
 
 // The same for a line of a connection: it must be bound to `channel`.
 // `fault` says why the frame was refused (kNone when it was taken, even
 // if the request in it was then refused); nothing is logged, so that the
 // caller can bound what a flood writes.
-std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, int64_t now_ms,
-                      FrameFault* fault);
+std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault);
 
 }  // namespace tarn::suite
 

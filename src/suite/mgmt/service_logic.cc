@@ -8,7 +8,7 @@ namespace tarn::suite {
 ServiceLogic::ServiceLogic(ServiceOptions options, TaskStore& store, ServiceLog log)
     : options_(std::move(options)), store_(store), log_(std::move(log)) {}
 
-Status ServiceLogic::Handle(const ServiceRequest& r, int64_t, ServiceReply* reply) {
+Status ServiceLogic::Handle(const ServiceRequest& r, ServiceReply* reply) {
   reply->plain = false;
   int n = 0;
   Status s;

@@ -16,7 +16,6 @@
 #include <functional>
 #include <string>
 
-#include "db/connection.h"
 #include "boundary/service_protocol.h"
 #include "suite/mgmt/task_store.h"
 #include "suite/service_config.h"
@@ -45,7 +44,7 @@ class ServiceLogic {
 
   // Fails only when the store does. No answer depends on a clock: leases
   // are the sweeper's (suite/mgmt/lease_sweeper.h).
-  Status Handle(const ServiceRequest& request, int64_t now_ms, ServiceReply* reply);
+  Status Handle(const ServiceRequest& request, ServiceReply* reply);
 
   const ServiceOptions& options() const { return options_; }
 
