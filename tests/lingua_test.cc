@@ -83,6 +83,7 @@ const std::map<std::string, int>& ExpectedArgumentCounts() {
       {"Tarn.AA.LoginService.BadDate", 1},
       {"Tarn.AA.LoginService.ServiceRefused", 1},
       {"Tarn.AA.LoginService.ServiceUnreachable", 2},
+      {"Tarn.AA.LoginService.ServiceFailed", 2},
       {"Tarn.AA.LoginService.SignOnNotRecorded", 1},
       {"Tarn.AA.LoginService.TokenRevoked", 1},
   };

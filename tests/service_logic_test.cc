@@ -10,6 +10,7 @@
 #include "platform/timer_queue.h"
 #include "service/frm_timer.h"
 #include "service/service_calls.h"
+#include "db/fault.h"
 #include "suite/mgmt/admit.h"
 #include "suite/mgmt/embedded_service.h"
 #include "suite/mgmt/lease_sweeper.h"
@@ -285,6 +286,15 @@ TEST_F(EmbeddedServiceTest, ATaskAdmittedAtSignOnPassesItsFirstRegistration) {
   const suite::Admission refused = suite::AdmitTask("", "ID5", "AP", "T6");
   EXPECT_EQ(refused.outcome, suite::Admission::kRefused);
   EXPECT_NE(refused.reason.find("seat"), std::string::npos) << refused.reason;
+  // A service that cannot write its table is no unreachable one: the
+  // sign-on is told the database's own reason.
+  db::ScopedFaultHook full([](const db::Statement& st) -> std::optional<db::DbError> {
+    if (st.sql().find("INSERT INTO TarnServiceTask") == std::string_view::npos) return std::nullopt;
+    return db::DbError{-2147467259, "database or disk is full", 13, "HY000"};
+  });
+  const suite::Admission failed = suite::AdmitTask("", "ID5", "GL", "T7");
+  EXPECT_EQ(failed.outcome, suite::Admission::kFailed);
+  EXPECT_NE(failed.reason.find("disk is full"), std::string::npos) << failed.reason;
 }
 
 TEST_F(EmbeddedServiceTest, WithoutASystemDatabaseCallsFail) {

@@ -174,6 +174,11 @@ constexpr CatalogEntry kEntries[] = {
      "The management service on {1} cannot be reached ({2}). Check that it is running, then sign on again.",
      "无法访问 {1} 上的管理服务（{2}）。请检查该服务是否正在运行，然后重新登录。",
      "無法存取 {1} 上的管理服務（{2}）。請檢查該服務是否正在執行，然後重新登入。"},
+    {"Tarn.AA.LoginService.ServiceFailed",
+     "The management service on {1} could not admit the sign-on: {2}. Nothing was kept; try again, or ask your "
+     "system administrator.",
+     "{1} 上的管理服务无法接受本次登录：{2}。未保留任何内容；请重试，或联系系统管理员。",
+     "{1} 上的管理服務無法接受本次登入：{2}。未保留任何內容；請重試，或聯絡系統管理員。"},
     {"Tarn.AA.LoginService.SignOnNotRecorded",
      "The sign-on could not be recorded in the system database ({1}). Nothing was kept; try again, or ask your "
      "system administrator.",

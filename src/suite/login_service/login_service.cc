@@ -381,9 +381,12 @@ bool LoginService::OpenTask(const std::string& sub) {
   if (admission.outcome == Admission::kRefused) {
     return Refuse("Tarn.AA.LoginService.ServiceRefused", {Variant(admission.reason)});
   }
+  const Variant service_host(right_server.empty() ? station : right_server);
   if (admission.outcome == Admission::kUnreachable) {
-    return Refuse("Tarn.AA.LoginService.ServiceUnreachable",
-                  {Variant(right_server.empty() ? station : right_server), Variant(admission.reason)});
+    return Refuse("Tarn.AA.LoginService.ServiceUnreachable", {service_host, Variant(admission.reason)});
+  }
+  if (admission.outcome == Admission::kFailed) {
+    return Refuse("Tarn.AA.LoginService.ServiceFailed", {service_host, Variant(admission.reason)});
   }
 
   Status s = conn->BeginTrans();

@@ -5,6 +5,7 @@
 #include "boundary/service_protocol.h"
 #include "boundary/suite.h"
 #include "platform/object_registry.h"
+#include "suite/parley.h"
 
 namespace tarn::suite {
 
@@ -15,9 +16,15 @@ Admission AdmitTask(const std::string& host, const std::string& identity, const 
     auto parley = ObjectRegistry::Global().CreateAs<Parley>(kParleyLibrary);
     auto sundry = ObjectRegistry::Global().CreateAs<Sundry>(kSundryLibrary);
     std::string reply(kBufferChars, ' ');
-    if (parley->RPCCall(host, ConnectLine(identity, sub, task, true), reply) != 0) {
+    if (const int32_t rc = parley->RPCCall(host, ConnectLine(identity, sub, task, true), reply); rc != kRpcOk) {
       // A refused line carries its reason in the buffer, not locked.
       a.reason = reply.substr(0, reply.find('\0'));
+      if (rc == kRpcRefused && a.reason.rfind("refused: ", 0) == 0) {
+        a.outcome = Admission::kRefused;
+        a.reason.erase(0, 9);
+      } else if (rc != kRpcUnreachable) {
+        a.outcome = Admission::kFailed;
+      }
       return a;
     }
     const std::string plain = DecodeReplyBuffer(*sundry, reply);

@@ -9,9 +9,12 @@
 namespace tarn::suite {
 
 struct Admission {
-  enum Outcome { kAdmitted, kRefused, kUnreachable };
+  // kFailed: the service was there but could not decide, for a reason of
+  // its own (its database full or lost, a key it cannot use), which is not
+  // the same as a service that cannot be reached.
+  enum Outcome { kAdmitted, kRefused, kUnreachable, kFailed };
   Outcome outcome = kUnreachable;
-  std::string reason;  // the service's refusal, or why it was not reached
+  std::string reason;  // the service's refusal, why it failed, or why it was not reached
 };
 
 // Sends "Connect,<identity>,<sub>,-1,<task>,9801" to `host` through the
