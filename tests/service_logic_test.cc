@@ -242,6 +242,13 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheSweepersOwnClock) {
   clsLogin login;  // start-up of this thread: the default libraries
   db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
+  // A row of the table's older form, which kept a time there (Unix
+  // milliseconds): read as a count, neither expired at once nor eternal.
+  db_.AddLogin("45100.5", "ST09", "bob", "GL0102", 9100.5);
+  ASSERT_TRUE(db_.conn()
+                  ->Execute(db::Statement("INSERT INTO TarnServiceTask (cIdentity,cSub_Id,cTaskId,nConfirmed,bActive) "
+                                          "VALUES('OLD','GL','45100.5',1733700000000,1)"))
+                  .ok());
   EXPECT_EQ(OnOtherThread([] { return service::SvcConnectEx("", "ID1", "GL", "45000.5"); }), 0);
   EXPECT_TRUE(OnOtherThread([] { return service::SvcConnect("localhost", "ID1", "GL", "45000.5"); }));
   EXPECT_EQ(service::SvcHostInfo("PC01", "ID1"), "PC01");
@@ -257,6 +264,7 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheSweepersOwnClock) {
     TimerQueue::ForThread().RunDue();
   }
   EXPECT_EQ(login.LogState(), 0);
+  EXPECT_EQ(db_.TaskRows("45100.5"), 2);
   timer.Unload();
   env_.Advance(179000);
   EXPECT_TRUE(service::SvcConnect("", "ID1", "GL", "45000.5"));  // still inside the lease
@@ -268,9 +276,10 @@ TEST_F(EmbeddedServiceTest, ProcessesAgreeAndLeasesRunOnTheSweepersOwnClock) {
   EXPECT_FALSE(service::SvcConnect("", "ID9", "GL", "other"));
   EXPECT_EQ(db_.TaskRows("45000.5"), 0);
   EXPECT_EQ(db_.OpenLogRows("alice"), 0);
+  EXPECT_EQ(db_.TaskRows("45100.5"), 0);
   std::vector<std::string> released;
   for (const std::string& l : log_) {
-    if (l.find("lease expired") != std::string::npos) released.push_back(l);
+    if (l.find("lease expired") != std::string::npos && l.find("alice") != std::string::npos) released.push_back(l);
   }
   ASSERT_EQ(released.size(), 1u);
   EXPECT_NE(released[0].find("alice"), std::string::npos) << released[0];
