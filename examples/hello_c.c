@@ -1,14 +1,19 @@
 /* A host in C: it links one library of the login component and includes
    only tarn/tarn.h. It registers the library in the registry file, signs
-   on, opens a function, shows what a wrong call answers, and creates the
-   compact build's class by ProgID through the registry when that library
-   is registered too.
+   on, opens a function, keeps it by pumping the thread's timers until the
+   heartbeat has gone out BEATS times (one a minute; default 1, 0 does not
+   wait), shows what a wrong call answers, and creates the compact build's
+   class by ProgID through the registry when that library is registered
+   too.
 
-     hello_c ACC YEAR USER PASSWORD DATE
+     hello_c ACC YEAR USER PASSWORD DATE [BEATS]
 
    TARN_REGISTRY names the registry file of a `tarn db init --demo`
    directory. Exits 0 when everything it tried worked. */
+#include <limits.h>
+#include <poll.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "tarn/tarn.h"
@@ -29,11 +34,43 @@ static int print_property(tarn_object* object, const char* name) {
   return 0;
 }
 
+static int32_t log_state(tarn_object* login) {
+  tarn_variant value;
+  tarn_variant_init(&value);
+  if (tarn_get(login, "LogState", &value) != 0) return -1;
+  const int32_t state = value.type == TARN_I4 ? value.value.i4 : value.type == TARN_I2 ? value.value.i2 : -1;
+  tarn_variant_clear(&value);
+  return state;
+}
+
+/* The host's loop, as a module's message loop would run it: wait for the
+   thread's next timer (or for its descriptor), then pump. The login object's
+   heartbeat runs only here; a host that never pumps loses its tasks when
+   their lease ends. */
+static int pump_heartbeats(tarn_object* login, int wanted) {
+  int beats = 0;
+  if (wanted > 0) printf("waiting for %d heartbeat(s) to the management service, the first in 60 s\n", wanted);
+  fflush(stdout);
+  while (beats < wanted) {
+    const int64_t wait = tarn_millis_until_next_timer();
+    if (wait < 0) break; /* no timer: nothing will ever beat */
+    struct pollfd fd = {tarn_timer_fd(), POLLIN, 0};
+    poll(&fd, 1, wait > INT_MAX ? INT_MAX : (int)wait);
+    const int fired = tarn_pump_messages();
+    if (fired <= 0) continue;
+    beats += fired;
+    printf("heartbeat %d, LogState %d\n", beats, log_state(login));
+    fflush(stdout);
+  }
+  return beats;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    fprintf(stderr, "usage: hello_c ACC YEAR USER PASSWORD DATE\n");
+  if (argc != 6 && argc != 7) {
+    fprintf(stderr, "usage: hello_c ACC YEAR USER PASSWORD DATE [BEATS]\n");
     return 2;
   }
+  const int wanted_beats = argc == 7 ? atoi(argv[6]) : 1;
   int rc = DllRegisterServer();
   if (rc != 0) return failed("DllRegisterServer", rc);
 
@@ -69,6 +106,10 @@ int main(int argc, char** argv) {
   rc = tarn_invoke(login, "TaskExec", task, 3, &result);
   if (rc != 0) return failed("TaskExec", rc);
   printf("TaskExec GL0101: %s\n", result.value.boolean ? "granted" : "refused");
+  if (pump_heartbeats(login, wanted_beats) < wanted_beats) {
+    fprintf(stderr, "the heartbeat never went out\n");
+    return 1;
+  }
 
   /* A member the class does not have: an answer, not a crash. */
   rc = tarn_invoke(login, "NoSuchMember", NULL, 0, NULL);

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """A host in Python, through the C interface with ctypes (the standard
-library only): signs on, registers a function, reads who holds it, and
-releases it again.
+library only): signs on, registers a function, keeps it by pumping the
+thread's timers until the heartbeat has gone out BEATS times (one a minute;
+default 1, 0 does not wait), reads who holds it, and releases it again.
 
-    python3 hello_ctypes.py LIBRARY ACC YEAR USER PASSWORD DATE
+    python3 hello_ctypes.py LIBRARY ACC YEAR USER PASSWORD DATE [BEATS]
 
 TARN_REGISTRY names the registry file of a `tarn db init --demo` directory.
 Exits 0 when everything worked."""
 import ctypes
+import select
 import sys
 
 TARN_EMPTY, TARN_NULL, TARN_I2, TARN_I4, TARN_R8, TARN_DATE, TARN_STRING, TARN_OBJECT, TARN_BOOL = (
@@ -45,6 +47,7 @@ class Login:
         lib.tarn_variant_set_string.argtypes = [ctypes.POINTER(Variant), ctypes.c_char_p]
         lib.tarn_variant_set_i2.argtypes = [ctypes.POINTER(Variant), ctypes.c_int16]
         lib.tarn_variant_clear.argtypes = [ctypes.POINTER(Variant)]
+        lib.tarn_millis_until_next_timer.restype = ctypes.c_int64
         self.handle = ctypes.c_void_p()
         self.check(lib.tarn_create(b"TarnLogin.clsLogin", ctypes.byref(self.handle)), "create")
 
@@ -91,20 +94,43 @@ class Login:
     def release(self):
         self.check(self.lib.tarn_release(self.handle), "release")
 
+    def pump_heartbeats(self, wanted):
+        """The host's loop: wait for the thread's next timer, then pump. The
+        heartbeat runs only here, on the thread that created the object."""
+        beats = 0
+        if wanted > 0:
+            print("waiting for %d heartbeat(s) to the management service, the first in 60 s" % wanted, flush=True)
+        poller = select.poll()
+        poller.register(self.lib.tarn_timer_fd(), select.POLLIN)
+        while beats < wanted:
+            wait = self.lib.tarn_millis_until_next_timer()
+            if wait < 0:
+                break  # no timer: nothing will ever beat
+            poller.poll(wait)
+            fired = self.lib.tarn_pump_messages()
+            if fired > 0:
+                beats += fired
+                print("heartbeat %d, LogState %d" % (beats, self.get("LogState")), flush=True)
+        return beats
+
 
 def main(argv):
-    if len(argv) != 7:
+    if len(argv) not in (7, 8):
         print(__doc__, file=sys.stderr)
         return 2
     lib = ctypes.CDLL(argv[1])
     login = Login(lib)
-    acc, year, user, password, date = argv[2:]
+    acc, year, user, password, date = argv[2:7]
+    wanted_beats = int(argv[7]) if len(argv) == 8 else 1
     if not login.call("Login", "GL", acc, year, user, password, date):
         print("refused:", login.get("ShareString"))
         return 1
     print("signed on as %s in %s %s" % (login.get("cUserName"), login.get("cAcc_Id"), login.get("cIYear")))
     granted = login.call("TaskExec", "GL0101", -1)
-    print("TaskExec GL0101:", "granted" if granted else "refused: " + login.get("ShareString"))
+    print("TaskExec GL0101:", "granted" if granted else "refused: " + login.get("ShareString"), flush=True)
+    if login.pump_heartbeats(wanted_beats) < wanted_beats:
+        print("the heartbeat never went out", file=sys.stderr)
+        return 1
     print("holding GL0101:", login.call("TaskExec", "GL0101", 2))
     print("released GL0101:", login.call("TaskExec", "GL0101", 0))
     try:

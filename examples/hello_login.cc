@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   if (!ok) return 1;
   std::printf("account  %s %s, period %d, user %s, task %s\n", login.cAcc_Id().c_str(), login.cAccName().c_str(),
               login.iMonth(), login.cUserName().c_str(), login.TaskId().c_str());
+  std::printf("waiting for the first heartbeat to the management service (60 s after the sign-on)\n");
   std::fflush(stdout);
 
   const int fired = RunLoopUntilATimerFires(std::chrono::seconds(90));

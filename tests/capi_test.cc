@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "platform/registry.h"
 #include "support/demo_database.h"
@@ -67,6 +68,20 @@ TEST_F(CapiTest, BadHandlesArgumentsAndMembersAreAnsweredNotCrashed) {
   EXPECT_EQ(tarn_get(login, "cUserId", nullptr), 5);
   EXPECT_EQ(tarn_set(login, "cServer", nullptr), 5);
   EXPECT_EQ(tarn_get(login, "TaskExec", &v), 450);  // a method read as a property: its arguments are missing
+
+  // Another thread is refused with the object left whole: its heartbeat
+  // and its errors belong to the thread that created it.
+  std::thread([&] {
+    tarn_variant there;
+    tarn_variant_init(&there);
+    EXPECT_EQ(tarn_get(login, "cUserId", &there), TARN_WRONG_THREAD);
+    EXPECT_NE(std::string(tarn_error_description()).find("different thread"), std::string::npos);
+    EXPECT_EQ(tarn_invoke(login, "ShutDown", nullptr, 0, nullptr), TARN_WRONG_THREAD);
+    EXPECT_EQ(tarn_variant_set_object(&there, login), TARN_WRONG_THREAD);
+    EXPECT_EQ(tarn_release(login), TARN_WRONG_THREAD);
+  }).join();
+  EXPECT_EQ(tarn_get(login, "cUserId", &v), 0);
+  EXPECT_EQ(tarn_variant_set_array(&v, -1, 0), 5);
 
   // Values that do not convert, and variants that are no variants.
   tarn_variant task[2] = {Text("GL0101"), Text("not a number")};
@@ -136,19 +151,20 @@ TEST_F(CapiTest, InOutArgumentsObjectsAndArraysComeBackOwned) {
   EXPECT_EQ(field.type, TARN_STRING);
   EXPECT_NE(std::string(field.value.string), "");
 
-  // Arrays both ways: the record's arguments set from C and read back.
-  tarn_variant items[2] = {Text("PC01"), Text("GL0201")};
+  // Arrays both ways: the record's arguments built in C and read back.
   tarn_variant list;
-  list.type = TARN_ARRAY;
-  list.value.array = tarn_array{items, 2, 1};
+  tarn_variant_init(&list);
+  ASSERT_EQ(tarn_variant_set_array(&list, 2, 1), 0);
+  ASSERT_EQ(tarn_variant_set_string(&list.value.array.items[0], "PC01"), 0);
+  ASSERT_EQ(tarn_variant_set_string(&list.value.array.items[1], "GL0201"), 0);
   ASSERT_EQ(tarn_set(record, "ResArg", &list), 0) << tarn_error_description();
   ASSERT_EQ(tarn_get(record, "ResArg", &field), 0);  // replaces the string, freeing it
   ASSERT_EQ(field.type, TARN_ARRAY);
   EXPECT_EQ(field.value.array.lower_bound, 1);
   ASSERT_EQ(field.value.array.count, 2);
   EXPECT_STREQ(field.value.array.items[1].value.string, "GL0201");
-  EXPECT_NE(field.value.array.items, items);  // the library's own copy
-  for (tarn_variant& item : items) tarn_variant_clear(&item);  // the array is on the stack: not cleared whole
+  EXPECT_NE(field.value.array.items, list.value.array.items);  // the library's own copy
+  tarn_variant_clear(&list);
   // A copy in a variant is a reference of its own.
   tarn_variant copy;
   tarn_variant_init(&copy);

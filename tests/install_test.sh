@@ -24,7 +24,7 @@ expect() {  # expect TEXT OUTPUT-FILE
 # that it is created by ProgID from the path the registry names.
 cc -o "$work/hello_c" "$src/examples/hello_c.c" $(pkg-config --cflags --libs tarnlogin)
 "$prefix/bin/tarn" regsvr "$libdir/libtarnlogin-compact.so" >/dev/null
-LD_LIBRARY_PATH=$libdir "$work/hello_c" 001 2024 ALICE alice 2024-03-15 >"$work/c.out"
+LD_LIBRARY_PATH=$libdir "$work/hello_c" 001 2024 ALICE alice 2024-03-15 0 >"$work/c.out"
 expect "signed on" "$work/c.out"
 expect "TaskExec GL0101: granted" "$work/c.out"
 expect "TarnLogin.Login (_Login) StrConn:" "$work/c.out"
@@ -39,7 +39,7 @@ done
 # A CMake project with find_package(TarnLogin).
 cmake -S "$src/tests/install" -B "$work/outside" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/outside" >/dev/null
-"$work/outside/hello_c" 001 2024 BOB bob 2024-03-15 >"$work/cmake.out"
+"$work/outside/hello_c" 001 2024 BOB bob 2024-03-15 0 >"$work/cmake.out"
 expect "signed on" "$work/cmake.out"
 TARN_REGISTRY=/nonexistent "$work/outside/hello_login_ext" >"$work/ext.out"
 expect "login    false: " "$work/ext.out"
@@ -47,7 +47,7 @@ expect "login    false: " "$work/ext.out"
 expect "StrConn Provider=SQLite" "$work/compact.out"
 
 # Python with ctypes, on the installed library.
-TARN_COMPUTERNAME=PC02 python3 "$src/examples/hello_ctypes.py" "$libdir/libtarnlogin.so" 001 2024 DEMO demo 2024-03-15 \
+TARN_COMPUTERNAME=PC02 python3 "$src/examples/hello_ctypes.py" "$libdir/libtarnlogin.so" 001 2024 DEMO demo 2024-03-15 0 \
   >"$work/py.out"
 expect "signed on as" "$work/py.out"
 expect "TaskExec GL0101: granted" "$work/py.out"

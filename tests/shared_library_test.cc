@@ -12,6 +12,9 @@
 #include <iterator>
 #include <string>
 
+#include "db/connection.h"
+#include "support/session_process.h"
+
 namespace {
 
 struct Child {
@@ -82,6 +85,62 @@ TEST(SharedLibraryTest, HostsOfBothEditionsSignOnAndBeatThroughThePublicPump) {
 
 }  // namespace
 
+// Hosts of other languages keep their task past the lease only by pumping
+// the C interface's timers. Each runs under libfaketime at 30 times the
+// speed, so that its minute's heartbeat comes every two seconds; a second
+// station watches the lease on its own clock, which `:advance` moves past
+// the lease between two of the host's beats: a host that did not beat would
+// lose its row to that sweep.
+TEST(SharedLibraryTest, HostsInCAndPythonKeepTheirTaskPastTheLeaseByPumping) {
+  std::string dir = ::testing::TempDir() + "tarn-pump-host-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  Child init;
+  Start(&init, kBin + "/tarn db init --data " + dir + " --demo");
+  Finish(&init);
+  ASSERT_EQ(init.status, 0) << init.out;
+  const std::string registry = "TARN_REGISTRY=" + dir + "/registry.reg";
+  auto conn = tarn::db::Connection::Create();
+  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
+
+  std::vector<std::string> hosts{kBin + "/hello_c"};
+#if !defined(__SANITIZE_ADDRESS__)
+  // Python cannot load a library built with the address sanitizer.
+  hosts.push_back("python3 " + std::string(TARN_SOURCE_DIR) + "/examples/hello_ctypes.py " + TARN_LIB_DIR +
+                  "/libtarnlogin.so");
+#endif
+  for (const std::string& host : hosts) {
+    SCOPED_TRACE(host);
+    Child a;
+    Start(&a, registry + " TARN_LANG=en-us TARN_COMPUTERNAME=PC01 ASAN_OPTIONS=verify_asan_link_order=0 " +
+                  "faketime -f '+0 x30' " + host + " 001 2024 ALICE alice 2024-03-15 4");
+    ASSERT_NE(a.pipe, nullptr);
+    auto next_beat = [&a] {
+      char line[4096];
+      while (std::fgets(line, sizeof line, a.pipe)) {
+        a.out += line;
+        if (std::string(line).rfind("heartbeat ", 0) == 0) return true;
+      }
+      return false;
+    };
+    ASSERT_TRUE(next_beat()) << a.out;
+    tarn::testing::SessionProcess watcher({registry, "TARN_COMPUTERNAME=PC02"});
+    ASSERT_TRUE(watcher.Ask("RemoteExec \"list\"").is_object());
+    // Two more beats: at least one fell after the watcher read the count.
+    ASSERT_TRUE(next_beat() && next_beat()) << a.out;
+    ASSERT_TRUE(watcher.Ask(":advance 200").is_object());  // past the 180 s lease
+    ASSERT_TRUE(watcher.Ask("RemoteExec \"list\"").is_object());
+    tarn::db::ResultSet rows;
+    ASSERT_TRUE(conn->Query(tarn::db::Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='GL0101' AND cStation='PC01'"),
+                            &rows)
+                    .ok());
+    EXPECT_EQ(rows.at(0, 0).ToInt32(), 1) << "the sweep took the row of a host that pumps";
+    Finish(&a);
+    EXPECT_EQ(a.status, 0) << a.out;
+    EXPECT_NE(a.out.find("heartbeat 4, LogState 0"), std::string::npos) << a.out;
+    EXPECT_EQ(watcher.Finish(), 0);
+  }
+}
+
 // A host in C (examples/hello_c.c) registers the library it links, signs
 // on and opens a function through the C interface; the compact build,
 // registered with `tarn regsvr`, is created by ProgID from the library the
@@ -98,7 +157,7 @@ TEST(SharedLibraryTest, AHostInCCreatesClassesByProgIdThroughTheRegistry) {
   Finish(&reg);
   ASSERT_EQ(reg.status, 0) << reg.out;
 
-  Start(&run, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15");
+  Start(&run, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15 0");
   Finish(&run);
   EXPECT_EQ(run.status, 0) << run.out;
   for (const char* line : {"signed on\n", "cUserName: Alice Chen\n", "TaskExec GL0101: granted\n",
@@ -115,7 +174,7 @@ TEST(SharedLibraryTest, AHostInCCreatesClassesByProgIdThroughTheRegistry) {
   Start(&unreg, env + kBin + "/tarn regsvr -u " + TARN_LIB_DIR + "/libtarnlogin-compact.so");
   Finish(&unreg);
   ASSERT_EQ(unreg.status, 0) << unreg.out;
-  Start(&again, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15");
+  Start(&again, env + kBin + "/hello_c 001 2024 ALICE alice 2024-03-15 0");
   Finish(&again);
   EXPECT_EQ(again.status, 0) << again.out;
   EXPECT_NE(again.out.find("TarnLogin.Login: ActiveX component can't create object: class not registered"),

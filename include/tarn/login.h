@@ -8,9 +8,12 @@
 // the caller throw tarn::ComError. "Records" below names what a member
 // writes into that state; a member that records nothing leaves it as it was.
 //
-// A login object is used by the thread that created it, and that thread
-// runs its heartbeat through the pump of tarn/pump.h. All login objects of
-// one thread share one last-error state.
+// A login object belongs to the thread that created it, as an
+// apartment-threaded object does: only that thread calls its members and
+// destroys it, and its heartbeat runs when that thread pumps (tarn/pump.h).
+// A call from another thread is the caller's fault in C++; through the C
+// interface (tarn/tarn.h) it answers TARN_WRONG_THREAD. All login objects
+// of one thread share one last-error state.
 #ifndef TARN_LOGIN_H_
 #define TARN_LOGIN_H_
 

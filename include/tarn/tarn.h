@@ -11,15 +11,32 @@
      tarn_invoke(login, "Login", args, 6, &result);
      tarn_variant_clear(&result);  ... tarn_release(login);
 
-   Ownership: a variant owns its string, array and object. Make values with
-   tarn_variant_set_*, free them with tarn_variant_clear; a call writes its
-   result and its in/out arguments into the caller's variants, clearing
-   what they held. Strings are UTF-8. Functions answer 0, or an error
-   number as an automation client sees it (438 unknown member, 450 wrong
-   number of arguments, 13 type mismatch, 91 a null or released handle, 5
-   a bad argument, or what the member raised), and then
-   tarn_error_description() tells what failed. No C++ exception crosses
-   this interface. A handle is used by one thread at a time. */
+   Threads. An object belongs to the thread that created it, as an
+   apartment-threaded COM object does: only that thread calls its members,
+   copies it into a variant and releases it, and its timers (the login
+   object's heartbeat) run when that thread pumps (tarn_pump_messages). A
+   call on the object from any other thread answers TARN_WRONG_THREAD and
+   leaves the object as it was. Factories, and the tarn_variant_* functions
+   on variants that hold no object, may be used from any thread.
+
+   Ownership. A variant owns its string, array and object; whoever holds
+   the variant frees it with tarn_variant_clear, which frees the string,
+   clears every item of an array and frees the items, and releases the
+   object. Make values with tarn_variant_set_* (they clear what the
+   variant held first); make an array with tarn_variant_set_array, then
+   fill its items with tarn_variant_set_*. Items a host builds by hand must
+   come from malloc or calloc, as tarn_variant_clear frees them with
+   free(). A call writes its result and its in/out arguments
+   into the caller's variants, clearing what they held; the caller clears
+   them in turn. Strings are NUL-terminated UTF-8.
+
+   Errors. Functions answer 0, or an error number as an automation client
+   sees it (438 unknown member, 450 wrong number of arguments, 13 type
+   mismatch, 91 a null or released handle, 5 a bad argument, 7 out of
+   memory, TARN_WRONG_THREAD, or what the member raised), and then
+   tarn_error_description() tells what failed. A call that fails for want
+   of memory answers 7 and leaves its outputs as they were. No C++
+   exception crosses this interface. */
 #ifndef TARN_TARN_H_
 #define TARN_TARN_H_
 
@@ -32,6 +49,10 @@ extern "C" {
 #endif
 
 typedef struct tarn_object tarn_object;
+
+/* RPC_E_WRONG_THREAD as an automation client sees it: an object was called
+   from a thread other than the one that created it. */
+#define TARN_WRONG_THREAD (-2147417842)
 
 /* The automation variant types this interface carries. */
 typedef enum tarn_type {
@@ -78,8 +99,14 @@ TARN_EXPORT void tarn_variant_set_i4(tarn_variant* v, int32_t value);
 TARN_EXPORT void tarn_variant_set_r8(tarn_variant* v, double value);
 TARN_EXPORT void tarn_variant_set_date(tarn_variant* v, double serial);
 TARN_EXPORT void tarn_variant_set_bool(tarn_variant* v, int value);
-/* Copies `text`; NULL sets the empty string. */
-TARN_EXPORT void tarn_variant_set_string(tarn_variant* v, const char* text);
+/* Copies `text`; NULL sets the empty string. Answers 0, or 7 when memory
+   runs out (the variant then stays as it was). */
+TARN_EXPORT int tarn_variant_set_string(tarn_variant* v, const char* text);
+/* An array of `count` Empty items, indexed from `lower_bound`, that the
+   variant owns: fill value.array.items[0 .. count-1] with tarn_variant_set_*.
+   Answers 0, 5 for a negative count, or 7 when memory runs out (the variant
+   then stays as it was). */
+TARN_EXPORT int tarn_variant_set_array(tarn_variant* v, int32_t count, int32_t lower_bound);
 /* Takes a reference of its own: the caller still releases `object`. */
 TARN_EXPORT int tarn_variant_set_object(tarn_variant* v, tarn_object* object);
 
@@ -95,9 +122,35 @@ TARN_EXPORT int tarn_set(tarn_object* object, const char* property, const tarn_v
 TARN_EXPORT const char* tarn_type_name(tarn_object* object);
 TARN_EXPORT int tarn_release(tarn_object* object);
 
-/* What the last failed call of this thread raised. */
+/* What the last failed call of this thread raised; a call that succeeds
+   leaves it as it was. The text belongs to the library and stays valid
+   until another call of this thread fails, or the thread ends; copy it to
+   keep it. Never NULL. */
 TARN_EXPORT int32_t tarn_error_number(void);
 TARN_EXPORT const char* tarn_error_description(void);
+
+/* The calling thread's timers, as a window timer runs: a login object's
+   heartbeat (once a minute) goes out only while the thread that created it
+   pumps, and a host that never pumps loses its tasks at the end of the
+   lease. Call tarn_pump_messages from the host's loop after waiting
+   tarn_millis_until_next_timer() milliseconds, or when tarn_timer_fd()
+   polls readable:
+
+     struct pollfd fd = {tarn_timer_fd(), POLLIN, 0};
+     poll(&fd, 1, (int)tarn_millis_until_next_timer());
+     tarn_pump_messages();
+
+   Timers never run concurrently with the thread's own calls. */
+/* Runs the calling thread's timers that are due; answers how many ran. A
+   timer that fell several intervals behind runs once. */
+TARN_EXPORT int tarn_pump_messages(void);
+/* Milliseconds until the calling thread's next timer is due: 0 when one is
+   due now, -1 when the thread has none. */
+TARN_EXPORT int64_t tarn_millis_until_next_timer(void);
+/* A descriptor (a timerfd) that polls readable while one of the calling
+   thread's timers is due. It belongs to the thread, which closes it when it
+   ends; the host only polls it. -1 when the system gives none. */
+TARN_EXPORT int tarn_timer_fd(void);
 
 /* The server entry points, as an in-process server has them.
    DllRegisterServer writes the library's ProgIDs, class ids and path into

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <unordered_set>
+#include <thread>
+#include <unordered_map>
 
 #include "capi/class_table.h"
 #include "capi/foreign.h"
 #include "platform/dispatch.h"
 #include "tarn/com_error.h"
+#include "tarn/pump.h"
 #include "tarn/tarn.h"
 
 struct tarn_object {
@@ -22,6 +24,10 @@ struct tarn_object {
   // calls go to that library.
   const tarn::capi::ForeignLibrary* foreign_lib = nullptr;
   tarn_object* foreign = nullptr;
+  // The object's thread: its timers run on that thread's pump and its
+  // errors land in that thread's last-error state, so no other thread may
+  // call it (the live set keeps the same, for checks before a dereference).
+  std::thread::id owner;
 };
 
 struct tarn_factory {
@@ -32,10 +38,12 @@ namespace tarn::capi {
 namespace {
 
 constexpr int32_t kInternal = 51;  // "internal error"
+constexpr int32_t kOutOfMemory = 7;
 
+// Every handle and factory we gave out, with the thread each belongs to.
 struct Live {
   std::mutex mu;
-  std::unordered_set<const void*> handles;
+  std::unordered_map<const void*, std::thread::id> handles;
 };
 
 Live& live() {
@@ -49,9 +57,9 @@ bool IsLive(const void* p) {
   return live().handles.count(p) > 0;
 }
 
-void Track(const void* p) {
+void Track(const void* p, std::thread::id owner = std::this_thread::get_id()) {
   std::lock_guard lock(live().mu);
-  live().handles.insert(p);
+  live().handles.emplace(p, owner);
 }
 
 // False when `p` was not live (released twice, or never ours).
@@ -77,7 +85,7 @@ int Guarded(F f) {
   } catch (const ComError& e) {
     return Fail(e.number() ? e.number() : kInternal, e.description());
   } catch (const std::bad_alloc&) {
-    return Fail(7, "Out of memory");
+    return Fail(kOutOfMemory, "Out of memory");
   } catch (const std::exception& e) {
     return Fail(kInternal, e.what());
   } catch (...) {
@@ -85,21 +93,38 @@ int Guarded(F f) {
   }
 }
 
+// A handle this thread may use. Looked up under the lock, so that a handle
+// another thread is releasing is never dereferenced here.
 void CheckHandle(tarn_object* object) {
-  if (!IsLive(object)) throw ComError(errnum::kObjectRequired, "Object variable not set (a null or released handle)");
+  std::thread::id owner;
+  {
+    std::lock_guard lock(live().mu);
+    auto it = object ? live().handles.find(object) : live().handles.end();
+    if (it == live().handles.end()) {
+      throw ComError(errnum::kObjectRequired, "Object variable not set (a null or released handle)");
+    }
+    owner = it->second;
+  }
+  if (owner != std::this_thread::get_id()) {
+    throw ComError(TARN_WRONG_THREAD,
+                   "The application called an interface that was marshalled for a different thread: an object "
+                   "belongs to the thread that created it");
+  }
 }
 
-tarn_object* NewHandle(ObjectPtr object) {
+tarn_object* NewHandle(ObjectPtr object, std::thread::id owner = std::this_thread::get_id()) {
   auto* h = new tarn_object;
+  h->owner = owner;
   h->type = TypeOf(*object);
   h->type_name = h->type ? h->type->name() : object->TypeName();
   h->object = std::move(object);
-  Track(h);
+  Track(h, owner);
   return h;
 }
 
 tarn_object* NewProxy(const ForeignLibrary* lib, tarn_object* foreign) {
   auto* h = new tarn_object;
+  h->owner = std::this_thread::get_id();
   h->foreign_lib = lib;
   h->foreign = foreign;
   const char* name = lib->type_name(foreign);
@@ -279,14 +304,29 @@ void tarn_variant_set_bool(tarn_variant* v, int value) {
   v->value.boolean = value ? 1 : 0;
 }
 
-void tarn_variant_set_string(tarn_variant* v, const char* text) {
-  if (!v) return;
+int tarn_variant_set_string(tarn_variant* v, const char* text) {
+  if (!v) return Fail(errnum::kInvalidCall, "No variant");
   char* copy = static_cast<char*>(std::malloc(text ? std::strlen(text) + 1 : 1));
-  if (!copy) return;  // out of memory: the variant stays as it was
+  if (!copy) return Fail(kOutOfMemory, "Out of memory");  // the variant stays as it was
   std::strcpy(copy, text ? text : "");
   tarn_variant_clear(v);
   v->type = TARN_STRING;
   v->value.string = copy;
+  return 0;
+}
+
+int tarn_variant_set_array(tarn_variant* v, int32_t count, int32_t lower_bound) {
+  if (!v) return Fail(errnum::kInvalidCall, "No variant");
+  if (count < 0) return Fail(errnum::kInvalidCall, "An array cannot have fewer than no items");
+  tarn_variant* items = nullptr;
+  if (count > 0) {
+    items = static_cast<tarn_variant*>(std::calloc(static_cast<size_t>(count), sizeof(tarn_variant)));
+    if (!items) return Fail(kOutOfMemory, "Out of memory");  // the variant stays as it was
+  }
+  tarn_variant_clear(v);
+  v->type = TARN_ARRAY;
+  v->value.array = tarn_array{items, count, lower_bound};
+  return 0;
 }
 
 int tarn_variant_set_object(tarn_variant* v, tarn_object* object) {
@@ -297,7 +337,7 @@ int tarn_variant_set_object(tarn_variant* v, tarn_object* object) {
     if (object->foreign_lib) {
       throw ComError(errnum::kInvalidCall, "An object of another library cannot be copied into a variant");
     }
-    tarn_object* copy = NewHandle(object->object);
+    tarn_object* copy = NewHandle(object->object, object->owner);
     tarn_variant_clear(v);
     v->type = TARN_OBJECT;
     v->value.object = copy;
@@ -405,12 +445,26 @@ const char* tarn_type_name(tarn_object* object) {
 
 int tarn_release(tarn_object* object) {
   return Guarded([&] {
+    CheckHandle(object);
     if (!Untrack(object)) throw ComError(errnum::kObjectRequired, "Object variable not set (a null or released handle)");
     if (object->foreign_lib) (void)object->foreign_lib->release(object->foreign);
     delete object;
     return 0;
   });
 }
+
+int tarn_pump_messages(void) {
+  int fired = 0;
+  (void)Guarded([&] {
+    fired = PumpMessages();
+    return 0;
+  });
+  return fired;
+}
+
+int64_t tarn_millis_until_next_timer(void) { return MillisUntilNextTimer(); }
+
+int tarn_timer_fd(void) { return TimerFileDescriptor(); }
 
 int32_t tarn_error_number(void) { return last_number; }
 const char* tarn_error_description(void) { return last_description.c_str(); }
