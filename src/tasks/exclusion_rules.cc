@@ -93,19 +93,22 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
 std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet row =
       Extended(ctx)
-          ? Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id FROM UA_ControlEx with(nolock) "
-                                "inner join UA_task with(nolock) on UA_ControlEx.cauth_id=UA_task.cauth_id   WHERE "
-                                "(iAuthType =1 and  iyear=? or iAuthType=2)  AND cacc_id=N? ")
+          ? Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+                                "with(nolock) inner join UA_task with(nolock) on "
+                                "UA_ControlEx.cauth_id=UA_task.cauth_id   WHERE (iAuthType =1 and  iyear=? or "
+                                "iAuthType=2)  AND cacc_id=N? ")
                           .Bind(q.year)
                           .Bind(ctx.account))
-          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id FROM UA_task with(nolock),"
-                                "UA_ControlEx with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  iyear=? or "
-                                "iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND UA_task.cauth_id<>'reg'")
+          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_task "
+                                "with(nolock),UA_ControlEx with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
+                                "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
+                                "UA_task.cauth_id<>'reg'")
                           .Bind(ctx.account)
                           .Bind(q.year));
   if (row.rows() == 0) return std::nullopt;
-  return Five(ctx, q, resources::kConflictExclusive, resources::res::kTaskRepellent2, Text(row, 0, 0),
-              Text(row, 0, 1));
+  const bool year_only = !row.at(0, 2).IsNull() && row.at(0, 2).ToInt32() == 1;
+  return Five(ctx, q, resources::kConflictExclusive, year_only ? kTaskRepellent2Year : resources::res::kTaskRepellent2,
+              Text(row, 0, 0), Text(row, 0, 1));
 }
 
 // The function needs the account (or one year of it) to itself: every
@@ -247,7 +250,7 @@ std::optional<Conflict> CheckSubsystemPair(const RuleContext& ctx, const RuleReq
                                       "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) )");
   static const ClassBoundQuery kStrict("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
                                        "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) or "
-                                       "(cauth_id=N'reg' and csub_id=N?and cstation<>N?))");
+                                       "(cauth_id=N'reg' and csub_id=N? and cstation<>N?))");
   Statement st = (ctx.strict ? kStrict : kPlain).For(ctx);
   st.Bind(ctx.account).Bind(q.year).Bind(q.auth_sub).Bind(q.log_id).BindList(Column(partners, 0));
   if (ctx.strict) st.Bind(ctx.login_sub).Bind(ctx.station);

@@ -18,6 +18,11 @@
 
 namespace tarn::tasks {
 
+// The exclusive list's message when the running function holds only its
+// year: the account-set text (TaskRepellent2) would have the user wait for
+// the whole account set.
+inline constexpr char kTaskRepellent2Year[] = "Tarn.AA.TarnLogin.TaskRepellent2Year";
+
 // What every rule reads of the login that asks.
 struct RuleContext {
   db::Connection* conn = nullptr;

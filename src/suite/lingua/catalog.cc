@@ -18,10 +18,10 @@ constexpr CatalogEntry kEntries[] = {
      "与应用服务器的连接已中断。请检查服务器是否正在运行、本工作站能否访问该服务器；如果问题仍然存在，请重新登录。",
      "與應用伺服器的連線已中斷。請檢查伺服器是否正在執行、本工作站能否存取該伺服器；如果問題仍然存在，請重新登入。"},
     {"Tarn.AA.TarnLogin.FailCallLogin",
-     "The application server {1} did not confirm this workstation's sign-on. Check that the server is running and "
-     "can be reached, then sign on again.",
-     "应用服务器 {1} 未确认本工作站的登录。请检查服务器是否正在运行且可以访问，然后重新登录。",
-     "應用伺服器 {1} 未確認本工作站的登入。請檢查伺服器是否正在執行且可以存取，然後重新登入。"},
+     "The management service on {1} did not confirm this workstation's sign-on. Check that the service is running "
+     "and can be reached, then sign on again.",
+     "{1} 上的管理服务未确认本工作站的登录。请检查该服务是否正在运行且可以访问，然后重新登录。",
+     "{1} 上的管理服務未確認本工作站的登入。請檢查該服務是否正在執行且可以存取，然後重新登入。"},
     {"Tarn.AA.TarnLogin1.FailCallLogin2",
      "Cannot connect to the application server {1}. Check the server name, that the server is running and that "
      "the network is available, then sign on again.",
@@ -97,6 +97,11 @@ constexpr CatalogEntry kEntries[] = {
      "itself. Try again when it has finished.",
      "无法启动功能[{4}]{5}：工作站 {1} 正在运行[{2}]{3}，该功能需要独占本账套。请在其结束后重试。",
      "無法啟動功能[{4}]{5}：工作站 {1} 正在執行[{2}]{3}，該功能需要獨佔本帳套。請在其結束後重試。"},
+    {"Tarn.AA.TarnLogin.TaskRepellent2Year",
+     "Function [{4}] {5} cannot be started: workstation {1} is running [{2}] {3}, which needs this fiscal year of "
+     "the account set to itself. Try again when it has finished, or work in another year.",
+     "无法启动功能[{4}]{5}：工作站 {1} 正在运行[{2}]{3}，该功能需要独占本账套的本会计年度。请在其结束后重试，或在其他年度中工作。",
+     "無法啟動功能[{4}]{5}：工作站 {1} 正在執行[{2}]{3}，該功能需要獨佔本帳套的本會計年度。請在其結束後重試，或在其他年度中工作。"},
     {"Tarn.AA.TarnLogin.TaskRepellent3",
      "Function [{5}] {6} needs the account set to itself, but workstation {1} is working in it ({2}: [{3}] {4}). "
      "Try again when the other work has been closed.",
