@@ -2,7 +2,8 @@
 //
 //   tarn tasks         (--data DIR | --connect-file FILE | --connect CONN) [--acc A] [--year Y] [--json]
 //   tarn tasks release (...) --task-id T [--auth A]
-//   tarn tasks try     (...) --user U --acc A --year Y --auth F [--station S] [--sub GL]
+//   tarn tasks try     (...) --user U --acc A --year Y --auth F [--effective-year Y] [--station S]
+//                      [--sub GL] [--admin] [--strict] [--extended [--class C]]
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "core/login_state.h"
 #include "core/thread_state.h"
 #include "db/backend.h"
 #include "db/connection.h"
@@ -19,7 +21,7 @@
 #include "resources/res_service.h"
 #include "secrets.h"
 #include "tarn/com_error.h"
-#include "tasks/exclusion_rules.h"
+#include "tasks/task_exec.h"
 
 namespace tarn::app {
 namespace {
@@ -35,7 +37,8 @@ int Problem(const std::string& problem) {
 struct Options {
   std::string connect;
   std::string acc, year, task_id, auth, user, station, sub = "GL";
-  bool json = false;
+  std::string effective_year, class_code;
+  bool json = false, admin = false, strict = false, extended = false;
 };
 
 // The system database, or a clear error.
@@ -154,66 +157,52 @@ int Release(const Options& o) {
   return 0;
 }
 
-// A dry run of a registration: the function, the holding and the rules,
-// before and after where the own row would stand; nothing is written.
+// A dry run of TaskExec for a login of these values: the steps it takes
+// after the management service's admission, on the system database,
+// writing nothing.
 int Try(const Options& o) {
   if (o.user.empty() || o.acc.empty() || o.year.empty() || o.auth.empty()) {
     return Problem("try needs --user, --acc, --year and --auth");
   }
-  int32_t year = 0;
+  int16_t effective_year = 0;
   try {
-    year = Variant(o.year).ToInt32();
+    (void)Variant(o.year).ToInt16();
+    if (!o.effective_year.empty()) effective_year = Variant(o.effective_year).ToInt16();
   } catch (const ComError&) {
-    return Problem("--year takes a year");
+    return Problem("--year and --effective-year take a year");
   }
   db::ConnectionPtr conn = Open(o.connect);
   if (!conn) return 1;
+  core::LoginState login(o.extended ? Edition::kExtended : Edition::kFull);
+  login.cAcc_Id = o.acc;
+  login.cIYear = o.year;
+  login.cUserId = o.user;
+  login.cSub_Id = AsciiUpper(o.sub);
+  login.IsAdmin = o.admin;
+  login.cWebClient = o.station;
   try {
-    db::ResultSet function;
-    Status s = conn->Query(Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(o.auth), &function);
-    if (!s.ok()) throw ComError(db::kErrCommand, s.message());
-    if (function.rows() == 0) {
-      std::printf("refused: %s is no function (code %d)\n", o.auth.c_str(), resources::kAuthIdUnknown);
-      return 1;
-    }
-    const std::string user = AsciiUpper(o.user);
-    if (user != "ADMIN" && user != "ASUSER") {
-      db::ResultSet held;
-      s = conn->Query(Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
-                                "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
-                                "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
-                          .Bind(o.acc)
-                          .Bind(year)
-                          .Bind(o.user)
-                          .Bind(o.user)
-                          .Bind(o.auth),
-                      &held);
-      if (!s.ok()) throw ComError(db::kErrCommand, s.message());
-      if (held.rows() == 0 || held.at(0, 0).ToDouble() < 1) {
-        std::printf("refused: %s does not hold %s in %s/%d (code %d)\n", o.user.c_str(), o.auth.c_str(), o.acc.c_str(),
-                    year, resources::kAuthNotHeld);
-        return 1;
+    const tasks::Verdict v = tasks::TryTaskExec(login, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister,
+                                                effective_year, o.class_code);
+    if (v.granted) {
+      if (v.never_checked) {
+        std::printf("granted: %s is never checked\n", o.auth.c_str());
+      } else {
+        std::printf("granted: %s %s for %s in %s/%d from %s\n", o.auth.c_str(), v.auth_name.c_str(), o.user.c_str(),
+                    o.acc.c_str(), v.year, v.station.c_str());
       }
-    }
-    tasks::RuleContext ctx{conn.get(), Edition::kFull, o.acc, AsciiUpper(o.sub), o.year,
-                           o.station.empty() ? core::Thread().computer_name : o.station, false, std::string()};
-    tasks::RuleRequest request{o.auth, function.at(0, 1).ToStringOrEmpty(), function.at(0, 0).ToStringOrEmpty(), year,
-                               0, std::string()};
-    const int profile = tasks::ExclusionProfile(*conn, o.auth);
-    std::optional<tasks::Conflict> conflict;
-    if (!tasks::IsAcceptedProfile(profile)) {
-      conflict = tasks::Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(o.auth)}};
-    }
-    if (!conflict) conflict = tasks::CheckRules(ctx, request, profile, tasks::Phase::kBeforeInsert);
-    if (!conflict) conflict = tasks::CheckRules(ctx, request, profile, tasks::Phase::kAfterInsert);
-    if (!conflict) {
-      std::printf("granted: %s %s for %s in %s/%d from %s (profile %d)\n", o.auth.c_str(), request.auth_name.c_str(),
-                  o.user.c_str(), o.acc.c_str(), year, ctx.station.c_str(), profile);
       return 0;
     }
-    const std::string text =
-        resources::SharedResService().GetResFormatString(conflict->res_id, ArgsFrom(conflict->args));
-    std::printf("refused (code %d, %s): %s\n", conflict->code, conflict->res_id.c_str(), text.c_str());
+    std::string text;
+    if (v.code == resources::kAuthIdUnknown) {
+      text = o.auth + " is no function";
+    } else if (v.code == resources::kAuthNotHeld) {
+      text = o.user + " does not hold " + o.auth + " in " + o.acc + "/" + std::to_string(v.year);
+    } else if (v.args.empty()) {
+      text = resources::SharedResService().GetResString(v.res_id);
+    } else {
+      text = resources::SharedResService().GetResFormatString(v.res_id, ArgsFrom(v.args));
+    }
+    std::printf("refused (code %d, %s): %s\n", v.code, v.res_id.c_str(), text.c_str());
     return 1;
   } catch (const ComError& e) {
     std::fprintf(stderr, "tarn tasks try: %s\n", e.description().c_str());
@@ -254,10 +243,17 @@ void AddTasksCommand(CLI::App& app, int* code) {
   AddSystemDatabaseOptions(attempt, &db);
   attempt->add_option("--user", o.user, "the user who asks")->required();
   attempt->add_option("--acc", o.acc, "the account set")->required();
-  attempt->add_option("--year", o.year, "the fiscal year")->required();
+  attempt->add_option("--year", o.year, "the fiscal year signed on to")->required();
+  attempt->add_option("--effective-year", o.effective_year,
+                      "the year the function is asked for (TaskExec's iYear; default: the year signed on to)");
   attempt->add_option("--auth", o.auth, "the function")->required();
   attempt->add_option("--station", o.station, "the station that asks");
   attempt->add_option("--sub", o.sub, "the subsystem of the module that asks (default GL)");
+  attempt->add_flag("--admin", o.admin, "the user signed on as an administrator (IsAdmin)");
+  attempt->add_flag("--strict", o.strict, "ask as mode 3 does: other stations' logins into the subsystem count");
+  CLI::Option* extended = attempt->add_flag("--extended", o.extended, "decide as the extended edition does");
+  attempt->add_option("--class", o.class_code, "the extended edition's authorisation class (TaskExecEx)")
+      ->needs(extended);
   attempt->callback([run] { run(Try); });
 
   list->callback([run, list] {

@@ -197,10 +197,113 @@ double DrawLogId(const core::LoginState& s) {
   return Variant(FormatNumber(id)).ToDouble();
 }
 
-// Steps 7 on, on the system connection. The full edition lets the
-// database errors of its holding, function and profile reads reach the
-// caller and ignores those of its checks and insert; the extended edition
-// raises every one to its caller's registration handler.
+// How far the decision before the own row gets: an answer, a release, or
+// a row to insert and check again.
+struct Decision {
+  enum Kind { kAnswered, kRelease, kInsert } kind = kAnswered;
+  bool answer = false;
+  // A false answer's failure to record; none in the full edition's
+  // holding-only mode, which records nothing.
+  std::optional<Conflict> refusal;
+  RuleContext ctx;
+  RuleRequest request;
+  int profile = 0;
+};
+
+Decision Answer(bool answer) {
+  Decision d;
+  d.answer = answer;
+  return d;
+}
+Decision Refuse(int32_t code, const char* res_id, std::vector<Variant> args = {}) {
+  Decision d;
+  d.refusal = Conflict{code, res_id, std::move(args)};
+  return d;
+}
+
+// Steps 7 to 13 on the system connection: the holding, the function, the
+// profile and the look before the own row exists. Writes nothing and
+// records nothing, so that a dry run takes the same path. The full edition
+// lets the database errors of its holding, function and profile reads
+// reach the caller and skips those of its look; the extended edition
+// raises every one.
+Decision Decide(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+                int32_t effective_year, bool strict, const std::string& class_code) {
+  const bool extended = s.edition == Edition::kExtended;
+  if (extended) {
+    // One holding check for every mode but the release, before the
+    // function is looked up: releasing an unknown id succeeds.
+    if (mode == kRelease) {
+      Decision d;
+      d.kind = Decision::kRelease;
+      return d;
+    }
+    if (!Holds(s, conn, auth_id, effective_year)) {
+      return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
+    }
+    if (mode == kHoldingOnly) return Answer(true);
+  } else if (mode == kHoldingOnly) {
+    // 7. Holding only: the login year, no exemption, nothing recorded.
+    return Answer(CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
+                                               "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
+                                               "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
+                                         .Bind(s.cAcc_Id)
+                                         .BindNumber(s.cIYear)
+                                         .Bind(s.cUserId)
+                                         .Bind(s.cUserId)
+                                         .Bind(auth_id))) > 0);
+  }
+  // 8. The function; the extended edition's carries its exclusion kinds.
+  const db::ResultSet function =
+      extended ? Read(conn, Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE "
+                                      "cAuth_Id=N?")
+                                .Bind(auth_id))
+               : Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
+  if (function.rows() == 0) return Refuse(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
+  Decision d;
+  d.request.auth_id = auth_id;
+  d.request.auth_sub = function.at(0, 0).ToStringOrEmpty();
+  d.request.auth_name = function.at(0, 1).ToStringOrEmpty();
+  d.request.year = effective_year;
+  if (extended) d.request.auth_type = function.at(0, 2).ToStringOrEmpty();
+  d.ctx = RuleContext{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), strict, class_code};
+  // 9. Any mode but register and check releases (in the extended edition,
+  // a mode it does not know, after its holding check).
+  if (mode != kRegister && mode != kCheckOnly) {
+    d.kind = Decision::kRelease;
+    return d;
+  }
+  // 10. The holding check.
+  if (!extended && !Holds(s, conn, auth_id, effective_year)) {
+    return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
+  }
+  // 11. Check only.
+  if (mode == kCheckOnly) {
+    d.answer = true;
+    return d;
+  }
+  // 12. The exclusion profile (the extended edition's is cAuthType).
+  d.profile = extended ? 0 : ExclusionProfile(conn, auth_id);
+  // 13. A quick look before the own row exists, so that an obvious
+  // conflict costs no write.
+  if (std::optional<Conflict> c = CheckRules(d.ctx, d.request, d.profile, Phase::kBeforeInsert)) {
+    d.refusal = std::move(c);
+    return d;
+  }
+  d.kind = Decision::kInsert;
+  return d;
+}
+
+// Step 17's check with the own row in place (its log id in the request),
+// or, in a dry run, where it would stand (log id 0: no row is spared).
+std::optional<Conflict> CheckAfterOwnRow(const Decision& d) {
+  if (d.ctx.edition == Edition::kFull && !IsAcceptedProfile(d.profile)) {
+    return Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(d.request.auth_id)}};
+  }
+  return CheckRules(d.ctx, d.request, d.profile, Phase::kAfterInsert);
+}
+
+// Steps 7 on: the decision, then the writes it allows.
 bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
               int32_t effective_year, const std::string& class_code) {
   const bool extended = s.edition == Edition::kExtended;
@@ -210,65 +313,14 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     return st.ok();
   };
 
-  if (extended) {
-    // One holding check for every mode but the release, before the
-    // function is looked up: releasing an unknown id succeeds.
-    if (mode == kRelease) return Release(s, conn, auth_id);
-    if (!Holds(s, conn, auth_id, effective_year)) {
-      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
-      return false;
-    }
-    if (mode == kHoldingOnly) return true;
-  } else if (mode == kHoldingOnly) {
-    // 7. Holding only: the login year, no exemption, nothing recorded.
-    return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? "
-                                        "or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) "
-                                        "AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
-                                  .Bind(s.cAcc_Id)
-                                  .BindNumber(s.cIYear)
-                                  .Bind(s.cUserId)
-                                  .Bind(s.cUserId)
-                                  .Bind(auth_id))) > 0;
-  }
-  // 8. The function; the extended edition's carries its exclusion kinds.
-  const db::ResultSet function =
-      extended ? Read(conn, Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE "
-                                      "cAuth_Id=N?")
-                                .Bind(auth_id))
-               : Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
-  if (function.rows() == 0) {
-    resources::RecordError(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
+  Decision d = Decide(s, conn, auth_id, mode, effective_year, s.StrictSubsystemLock, class_code);
+  if (d.refusal) {
+    resources::RecordError(d.refusal->code, d.refusal->res_id, std::move(d.refusal->args));
     return false;
   }
-  RuleRequest request;
-  request.auth_id = auth_id;
-  request.auth_sub = function.at(0, 0).ToStringOrEmpty();
-  request.auth_name = function.at(0, 1).ToStringOrEmpty();
-  request.year = effective_year;
-  if (extended) request.auth_type = function.at(0, 2).ToStringOrEmpty();
-  // 9. Any mode but register and check releases (in the extended edition,
-  // a mode it does not know, after its holding check).
-  if (mode != kRegister && mode != kCheckOnly) return Release(s, conn, auth_id);
-  if (!extended) {
-    // 10. The holding check.
-    if (!Holds(s, conn, auth_id, effective_year)) {
-      resources::RecordError(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
-      return false;
-    }
-  }
-  // 11. Check only.
-  if (mode == kCheckOnly) return true;
-  // 12. The exclusion profile (the extended edition's is cAuthType).
-  const int profile = extended ? 0 : ExclusionProfile(conn, auth_id);
-
-  // 13. A quick look before the own row exists, so that an obvious
-  // conflict costs no write.
-  RuleContext ctx{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), s.StrictSubsystemLock,
-                  class_code};
-  if (std::optional<Conflict> c = CheckRules(ctx, request, profile, Phase::kBeforeInsert)) {
-    resources::RecordError(c->code, c->res_id, std::move(c->args));
-    return false;
-  }
+  if (d.kind == Decision::kAnswered) return d.answer;
+  if (d.kind == Decision::kRelease) return Release(s, conn, auth_id);
+  RuleRequest& request = d.request;
   // 14. The log id.
   conn.ClearErrors();
   request.log_id = DrawLogId(s);
@@ -294,7 +346,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
       .Bind(effective_year)
       .Bind(s.cUserId)
       .Bind(auth_id)
-      .Bind(ctx.station)
+      .Bind(d.ctx.station)
       .Bind(s.TaskId)
       .Bind(request.log_id)
       .Bind(request.auth_sub)
@@ -317,20 +369,16 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   // when both check after both inserted, both back off.
   conn.ClearErrors();
   std::optional<Conflict> conflict;
-  if (!extended && !IsAcceptedProfile(profile)) {
-    conflict = Conflict{resources::kBadExclusionProfile, resources::res::kExceptionAuthID, {Variant(auth_id)}};
-  } else {
-    try {
-      conflict = CheckRules(ctx, request, profile, Phase::kAfterInsert);
-    } catch (const ComError& e) {
-      // The check could not run with the own row in place: the
-      // registration fails, since nothing showed it is alone, and its row
-      // goes as after a conflict, or it would shut out others for a task
-      // nobody runs.
-      FailRegistration(conn, auth_id, e.description());
-      (void)RemoveOwnRow(conn, request.log_id);  // the failure reported is the check's
-      return false;
-    }
+  try {
+    conflict = CheckAfterOwnRow(d);
+  } catch (const ComError& e) {
+    // The check could not run with the own row in place: the
+    // registration fails, since nothing showed it is alone, and its row
+    // goes as after a conflict, or it would shut out others for a task
+    // nobody runs.
+    FailRegistration(conn, auth_id, e.description());
+    (void)RemoveOwnRow(conn, request.log_id);  // the failure reported is the check's
+    return false;
   }
   if (conflict) {
     resources::RecordError(conflict->code, conflict->res_id, std::move(conflict->args));
@@ -352,7 +400,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
                                       "TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
                           .Bind(s.cSub_Id)
                           .Bind(s.cSubName)
-                          .Bind(ctx.station)
+                          .Bind(d.ctx.station)
                           .Bind(s.TaskId)
                           .Bind(s.cServerSerial));
   }
@@ -375,18 +423,29 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   return true;
 }
 
+// Steps 1, 2, 4 and 5, which a dry run takes too.
+// 1. Mode 3 registers with the strict subsystem lock.
+int16_t ModeOf(int16_t mode, bool* strict) {
+  *strict = mode == kRegisterStrict;
+  return *strict ? kRegister : mode;
+}
+// 2. A login without a user, but the account set service's.
+bool NobodySignedOn(const core::LoginState& s) { return s.cUserId.empty() && s.cSub_Id != "AS"; }
+// 4. SYSLOCK ids are never checked, registered or logged.
+bool NeverChecked(const std::string& auth_id) { return StartsWithNoCase(auth_id, "SYSLOCK"); }
+// 5. The effective year: a year from 1900 on as asked, else the login's.
+int32_t EffectiveYear(const core::LoginState& s, int16_t year) {
+  return year >= 1900 ? year : Variant(s.cIYear).ToInt16();
+}
+
 }  // namespace
 
 bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
                  const std::string& class_code) {
   // 1. Strict subsystem lock for this call only.
-  s.StrictSubsystemLock = false;
-  if (mode == kRegisterStrict) {
-    s.StrictSubsystemLock = true;
-    mode = kRegister;
-  }
-  // 2. A login without a user, but the account set service's.
-  if (s.cUserId.empty() && s.cSub_Id != "AS") {
+  mode = ModeOf(mode, &s.StrictSubsystemLock);
+  // 2.
+  if (NobodySignedOn(s)) {
     resources::RecordError(resources::kNoUserSignedOn, resources::res::kNotCompleteLogin2);
     return false;
   }
@@ -401,10 +460,10 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
       return false;
     }
   }
-  // 4. SYSLOCK ids are never checked, registered or logged.
-  if (StartsWithNoCase(auth_id, "SYSLOCK")) return true;
-  // 5. The effective year.
-  const int32_t effective_year = year >= 1900 ? year : Variant(s.cIYear).ToInt16();
+  // 4.
+  if (NeverChecked(auth_id)) return true;
+  // 5.
+  const int32_t effective_year = EffectiveYear(s, year);
   // 6. The system connection.
   db::Connection* conn = UseSystemDatabase(s);
   if (conn == nullptr) return false;
@@ -416,6 +475,37 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   } catch (const ComError& e) {
     return FailRegistration(*conn, auth_id, e.description());
   }
+}
+
+Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+                    int16_t year, const std::string& class_code) {
+  bool strict = false;
+  mode = ModeOf(mode, &strict);
+  if (mode != kRegister && mode != kCheckOnly) {
+    throw ComError(errnum::kInvalidCall, "only a registration or a check can be tried");
+  }
+  Verdict v;
+  v.station = TaskStation(s);
+  if (NobodySignedOn(s)) {
+    v.code = resources::kNoUserSignedOn;
+    v.res_id = resources::res::kNotCompleteLogin2;
+    return v;
+  }
+  v.granted = v.never_checked = NeverChecked(auth_id);
+  if (v.granted) return v;
+  v.year = EffectiveYear(s, year);
+  Decision d = Decide(s, conn, auth_id, mode, v.year, strict, class_code);
+  v.auth_name = d.request.auth_name;
+  std::optional<Conflict> refusal = std::move(d.refusal);
+  if (!refusal && d.kind == Decision::kInsert) refusal = CheckAfterOwnRow(d);
+  if (refusal) {
+    v.code = refusal->code;
+    v.res_id = std::move(refusal->res_id);
+    v.args = std::move(refusal->args);
+    return v;
+  }
+  v.granted = d.kind == Decision::kInsert || d.answer;
+  return v;
 }
 
 }  // namespace tasks

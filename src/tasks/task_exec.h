@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/login_state.h"
+#include "db/connection.h"
+#include "tarn/variant.h"
 
 namespace tarn::tasks {
 
@@ -23,6 +26,26 @@ inline constexpr int16_t kRegisterStrict = 3;
 // reach the caller as ComError.
 bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
                  const std::string& class_code);
+
+// What a registration (kRegister, kRegisterStrict) or a check (kCheckOnly)
+// of `auth_id` would answer now, decided by the very steps RunTaskExec
+// takes, on `conn` (the system database), writing nothing and recording
+// nothing. The management service is not asked: a dry run is no client of
+// it. Database errors are raised (ComError), and so is any other mode (5).
+struct Verdict {
+  bool granted = false;
+  // When refused: what RunTaskExec records.
+  int32_t code = 0;
+  std::string res_id;
+  std::vector<Variant> args;
+  bool never_checked = false;  // a SYSLOCK id
+  // What was decided on.
+  std::string auth_name;
+  int32_t year = 0;  // the effective year
+  std::string station;
+};
+Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+                    int16_t year, const std::string& class_code);
 
 }  // namespace tarn::tasks
 
