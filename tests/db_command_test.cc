@@ -16,11 +16,14 @@
 namespace tarn {
 namespace {
 
-// Runs the tool through the shell; returns its exit code, output in `out`.
-// `cwd` is where files that the tool writes beside the database land.
-// `env` goes before the command: "env -u DISPLAY", "NAME=value".
-int Tarn(const std::string& args, std::string* out, const std::string& cwd = "/tmp", const std::string& env = "") {
-  const std::string cmd = "cd '" + cwd + "' && " + env + " " + std::string(TARN_BIN_DIR) + "/tarn " + args + " 2>&1";
+// Runs a program of the build (the tool, unless named) through the shell;
+// returns its exit code, output in `out`. `cwd` is where files that the
+// tool writes beside the database land. `env` goes before the command:
+// "env -u DISPLAY", "NAME=value".
+int Tarn(const std::string& args, std::string* out, const std::string& cwd = "/tmp", const std::string& env = "",
+         const std::string& program = "tarn") {
+  const std::string cmd =
+      "cd '" + cwd + "' && " + env + " " + std::string(TARN_BIN_DIR) + "/" + program + " " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1;
   std::array<char, 4096> buf;
@@ -150,6 +153,21 @@ TEST_F(DbCommandTest, CompactWithoutAUsableDisplayFails) {
     EXPECT_EQ(Tarn(args, &out, "/tmp", std::string(c.env) + " TARN_REGISTRY='" + dir_ + "/registry.reg'"), 1)
         << c.env << ": " << out;
     EXPECT_NE(out.find(c.says), std::string::npos) << c.env << ": " << out;
+  }
+  // A host that links only the library, with no handler of its own for
+  // Qt's fatal errors, is told too, in C++ and through the C interface.
+  const std::string conn = "\"Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=TarnHost\"";
+  for (const Case& c : {Case{"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:77", "could not connect to display :77"},
+                        Case{"env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=/nonexistent/wayland-9",
+                             "could not connect to the Wayland display /nonexistent/wayland-9"}}) {
+    std::string out;
+    EXPECT_EQ(Tarn(conn, &out, "/tmp", std::string(c.env) + " TARN_REGISTRY='" + dir_ + "/registry.reg'", "compact_host"),
+              0)
+        << c.env << ": " << out;
+    EXPECT_NE(out.find(std::string("C++ Login: error 5: cannot show the dialog: ") + c.says), std::string::npos)
+        << c.env << ": " << out;
+    EXPECT_NE(out.find(std::string("C Login: error 5: cannot show the dialog: ") + c.says), std::string::npos)
+        << c.env << ": " << out;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "compact/mod_login.h"
+#include "compact/qt/display_probe.h"
 #include "tarn/com_error.h"
 
 namespace tarn::compact {
@@ -175,6 +176,10 @@ void ShowModally(LoginForm& form) {
     if (!HasDisplay()) {
       throw ComError(errnum::kInvalidCall, "No display to show the settings form on (DISPLAY and WAYLAND_DISPLAY are unset)",
                      "TarnLogin.Login");
+    }
+    // Qt would abort the host on a display that does not answer.
+    if (const std::string problem = DisplayProblem(); !problem.empty()) {
+      throw ComError(errnum::kInvalidCall, "cannot show the dialog: " + problem, "TarnLogin.Login");
     }
     // The host has no application object: this one stays for the
     // process, as a host's own would.
