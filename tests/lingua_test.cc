@@ -64,6 +64,7 @@ const std::map<std::string, int>& ExpectedArgumentCounts() {
       {"Tarn.AA.TarnLogin.NotHoldAuth", 0},
       {"Tarn.AA.TarnLogin.TaskRepellent", 1},
       {"Tarn.AA.TarnLogin.TaskRepellent2", 5},
+      {"Tarn.AA.TarnLogin.TaskRepellent2Year", 5},
       {"Tarn.AA.TarnLogin.TaskRepellent3", 6},
       {"Tarn.AA.TarnLogin.TaskRepellent5", 5},
       {"Tarn.AA.TarnLogin.UnknownLoginError", 0},
@@ -222,8 +223,8 @@ TEST(LinguaTest, FormatterFillsPlacesByPosition) {
   EXPECT_EQ(formatter.GetString("Tarn.AA.TarnLogin.TaskRepellent5", ArgsFrom(args, 1)), expected);
   EXPECT_EQ(formatter.GetString("Tarn.AA.TarnLogin.TaskRepellent5", ArgsFrom(args, 0)), expected);
   EXPECT_EQ(formatter.GetString("Tarn.AA.TarnLogin.FailCallLogin", ArgsFrom({Variant(Null{})})),
-            "The application server  did not confirm this workstation's sign-on. Check that the server is running "
-            "and can be reached, then sign on again.");
+            "The management service on  did not confirm this workstation's sign-on. Check that the service is "
+            "running and can be reached, then sign on again.");
 
   Array mixed = ArgsFrom({Variant(int16_t{42}), Variant(true), Variant(), Variant(ObjectPtr())}, 7);
   EXPECT_EQ(FormatPlaces("{1}|{2}|{3}|{4}|{5}|{0}", mixed), "42|True||||");

@@ -3,6 +3,11 @@
 // behavioural suite, run on SQLite and on PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,14 +35,16 @@ struct Function {
   const char* id;
   const char* sub;
   const char* name;
+  const char* kinds = nullptr;  // the extended edition's cAuthType
 };
 const Function kFunctions[] = {
-    {"F0", "GL", "Plain"},          {"F0B", "GL", "Plain too"},     {"XY", "GL", "Exclusive in year"},
-    {"XA", "GL", "Exclusive in account"}, {"LY", "GL", "Year lock"}, {"K01", "GL", "Pair and year lock"},
-    {"PA", "AP", "Pair A"},         {"PB", "AP", "Pair B"},         {"PN", "AP", "Pair of NULL kind"},
+    {"F0", "GL", "Plain"},          {"F0B", "GL", "Plain too"},     {"XY", "GL", "Exclusive in year", "1"},
+    {"XA", "GL", "Exclusive in account", "2"}, {"LY", "GL", "Year lock", "1"}, {"K01", "GL", "Pair and year lock"},
+    {"PA", "AP", "Pair A", "0"},    {"PB", "AP", "Pair B", "0"},    {"PN", "AP", "Pair of NULL kind"},
     {"PC", "AP", "Partner of PN"},  {"PM", "AP", "Pair of a negative kind"}, {"PD", "AP", "Partner of PM"},  {"S3", "PS", "Payroll lock"},   {"SX", "PS", "Exempted"},
     {"SY", "PS", "Not exempted"},   {"B3", "BM", "Locks nothing"},  {"B1", "BM", "Leaf"},
-    {"M4", "FA", "Shuts out GL"},   {"BAD20", "GL", "NULL and 0"},  {"BAD120", "GL", "Kinds 4 and 5"},
+    {"M4", "FA", "Shuts out GL", "4"}, {"BAD20", "GL", "NULL and 0"}, {"BAD120", "GL", "Kinds 4 and 5"},
+    {"E3", "PS", "Pair in payroll", "3"}, {"E3P", "PS", "Partner of E3"},
     {"Q'1", "GL", "Quote"},         {"' OR '1'='1", "GL", "Or"},    {"'; DROP TABLE UA_task; --", "GL", "Drop"},
     {"总账凭证", "GL", "Chinese"},
 };
@@ -63,6 +70,7 @@ std::string LongId() { return std::string(100, 'L'); }
 class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
  protected:
   void SetUp() override {
+    env_.vars["TARN_LANG"] = "en-us";
     std::string skip;
     server_ = ScratchServer::Make(GetParam(), &skip);
     if (!server_) GTEST_SKIP() << skip;
@@ -74,8 +82,11 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     const std::string long_id = LongId();
     functions.push_back({long_id.c_str(), "GL", "Long"});
     for (const Function& f : functions) {
-      Exec(Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name) VALUES (?,?,?)").Bind(f.id).Bind(f.sub).Bind(
-          f.name));
+      Exec(Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name,cAuthType) VALUES (?,?,?,?)")
+               .Bind(f.id)
+               .Bind(f.sub)
+               .Bind(f.name)
+               .Bind(f.kinds ? Variant(f.kinds) : Variant(Null{})));
       Exec(Statement("INSERT INTO ua_auth_base (cAuth_Id,cSub_Id,cAuth_Name,bEndGrade) VALUES (?,?,?,1)")
                .Bind(f.id)
                .Bind(f.sub)
@@ -100,6 +111,7 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     }
     Exec(Statement("INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XY',1)"));
     Exec(Statement("INSERT INTO UA_ControlEx (cAuth_Id,iAuthType) VALUES ('XA',2)"));
+    Exec(Statement("INSERT INTO UA_ControlEx (cAuth_Id,iAuthType,cRepellent) VALUES ('E3',0,'E3P')"));
     Exec(Statement("INSERT INTO ua_role (cGroup_Id,cUser_Id) VALUES ('G1','U3')"));  // U3 holds through G1
   }
 
@@ -117,8 +129,9 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   // A signed-on login of `station` (given as its web-client name, so that
   // several stations share this process).
   std::unique_ptr<clsLogin> Station(const std::string& station, const std::string& user = "U1",
-                                    const std::string& sub = "GL", const std::string& year = "2024") {
-    auto login = std::make_unique<clsLogin>();
+                                    const std::string& sub = "GL", const std::string& year = "2024",
+                                    Edition edition = Edition::kFull) {
+    auto login = std::make_unique<clsLogin>(edition);
     core::LoginState& s = core::StateOf(*login);
     s.cAcc_Id = "T01";
     s.cIYear = year;
@@ -129,6 +142,7 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     s.TaskId = std::to_string(45000 + next_task_++) + ".5";
     s.cServerSerial = "APP";
     s.ValeDbName = server_->server();
+    s.SysConnString = server_->With("ValeSystem");  // the extended edition's system connection
     s.SystemConnection = db::Connection::Create();
     EXPECT_TRUE(s.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
     return login;
@@ -258,6 +272,12 @@ TEST_P(TaskControlTest, TheFailuresOfTheTableBeforeAnyRow) {
   EXPECT_EQ(a->LogState(), 30);
   ASSERT_EQ(LastArgs(*a).size(), 1u);
   EXPECT_EQ(LastArgs(*a)[0].ToString(), "SRV9");
+  EXPECT_NE(a->ShareString().find("management service on SRV9"), std::string::npos) << a->ShareString();
+  // No server: this computer's own service, named.
+  core::StateOf(*a).RightServer = "";
+  EXPECT_FALSE(Lock(*a, "F0"));
+  EXPECT_NE(a->ShareString().find("management service on PC01"), std::string::npos) << a->ShareString();
+  core::StateOf(*a).RightServer = "SRV9";
   // The service asks for a re-login: the login task is written again.
   parley_->reply = "relogin";
   ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
@@ -310,7 +330,7 @@ TEST_P(TaskControlTest, ExclusiveFunctionsAndTheYearAndAccountLocks) {
   // Any function of the year is refused beside it, with five arguments.
   EXPECT_FALSE(Lock(*b, "F0"));
   EXPECT_EQ(b->LogState(), 17);
-  EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin.TaskRepellent2");
+  EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin.TaskRepellent2Year");
   const std::vector<Variant> args = LastArgs(*b);
   ASSERT_EQ(args.size(), 5u);
   EXPECT_EQ(args[0].ToString(), "ST1");
@@ -549,6 +569,152 @@ TEST_P(TaskControlTest, StationsOfTaskRowsAndOfTheLoginTask) {
   // The release of the object removes its login row.
   a.reset();
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='reg' AND cStation='ST1'")), 0);
+}
+
+// What runs before a case: a function registered by its station, or a
+// login row ("reg") as its sign-on writes it.
+struct Running {
+  const char* station;
+  const char* sub;
+  const char* auth;
+  int16_t year = 2024;
+  const char* klass = "";
+};
+// One registration asked of TaskExec and of `tarn tasks try`, which must
+// answer alike; code 0 is a grant.
+struct Ask {
+  const char* what;
+  Edition edition;
+  std::vector<Running> running;
+  const char* auth;
+  int32_t code;
+  const char* res_id = "";
+  const char* sub = "GL";
+  int16_t mode = -1;
+  int16_t year = 0;
+  const char* klass = "";
+  const char* user = "U1";
+  const char* login_year = "2024";
+  bool admin = false;
+};
+
+int Shell(const std::string& command, std::string* out) {
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  out->clear();
+  while (std::fgets(buf, sizeof buf, p)) *out += buf;
+  const int status = pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The extended edition's rules, and the dry run against TaskExec, in both
+// editions. Station ST1 asks; ST2 runs what is set up.
+TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
+  constexpr Edition F = Edition::kFull, X = Edition::kExtended;
+  const std::string kYear2 = "Tarn.AA.TarnLogin.TaskRepellent2Year", kAcc2 = "Tarn.AA.TarnLogin.TaskRepellent2",
+                    k3 = "Tarn.AA.TarnLogin.TaskRepellent3", k4 = "Tarn.AA.TarnLogin1.TaskRepellent4",
+                    k5 = "Tarn.AA.TarnLogin.TaskRepellent5", k6 = "Tarn.AA.TarnLogin1.TaskRepellent6";
+  const Running gl_login{"ST2", "GL", "reg"}, ps_login{"ST2", "PS", "reg"};
+  const std::vector<Ask> asks = {
+      {"a SYSLOCK id", F, {}, "SysLockX", 0},
+      {"a SYSLOCK id, extended", X, {}, "syslock1", 0},
+      {"no holding", F, {}, "F0", 10, "Tarn.AA.TarnLogin.NotHoldAuth", "GL", -1, 0, "", "U2"},
+      {"an administrator holds everything", F, {}, "F0", 0, "", "GL", -1, 0, "", "U2", "2024", true},
+      {"no such function", F, {}, "NOPE", 9, "Tarn.AA.TarnLogin.NotExistAuthID"},
+      {"extended: the holding comes before the function", X, {}, "NOPE", 10, "Tarn.AA.TarnLogin.NotHoldAuth"},
+      {"extended: an administrator's unknown function", X, {}, "NOPE", 9, "Tarn.AA.TarnLogin.NotExistAuthID", "GL",
+       -1, 0, "", "U1", "2024", true},
+      {"a profile never accepted", F, {}, "BAD20", 300, "Tarn.AA.TarnLogin.ExceptionAuthID"},
+      {"exclusive in its year", F, {{"ST2", "GL", "XY"}}, "F0", 17, kYear2.c_str()},
+      {"exclusive in its year, asked for another", F, {{"ST2", "GL", "XY"}}, "F0", 0, "", "GL", -1, 2025},
+      {"exclusive in the account", F, {{"ST2", "GL", "XA", 2025}}, "F0", 17, kAcc2.c_str()},
+      {"the year lock", F, {gl_login}, "LY", 15, k4.c_str()},
+      // The reverse scan of the subsystem lock reads the login year, the
+      // rest the year asked for.
+      {"a running subsystem lock", F, {{"ST2", "PS", "S3"}}, "SY", 14, k6.c_str(), "PS"},
+      {"a running subsystem lock, another login year", F, {{"ST2", "PS", "S3"}}, "SY", 0, "", "PS", -1, 2024, "",
+       "U1", "2025"},
+      {"the strict subsystem lock", F, {ps_login}, "S3", 14, k6.c_str(), "PS", 3},
+      {"the subsystem lock without the strict mode", F, {ps_login}, "S3", 0, "", "PS"},
+
+      {"extended kind 1", X, {gl_login}, "LY", 15, k4.c_str()},
+      {"extended kind 1 in a free year", X, {gl_login}, "LY", 0, "", "GL", -1, 2026},
+      {"extended kind 2", X, {{"ST2", "GL", "F0", 2025}}, "XA", 17, k3.c_str(), "GL", -1, 2026},
+      {"extended exclusive in its year", X, {{"ST2", "GL", "XY"}}, "F0", 17, kYear2.c_str()},
+      {"extended exclusive in the account", X, {{"ST2", "GL", "XA", 2025}}, "F0", 17, kAcc2.c_str(), "GL", -1, 2026},
+      {"extended kind 0", X, {{"ST2", "AP", "PA"}}, "PB", 14, k5.c_str(), "AP"},
+      {"extended kind 0 in another year", X, {{"ST2", "AP", "PA", 2025}}, "PB", 0, "", "AP"},
+      {"extended kind 3", X, {{"ST2", "PS", "E3P"}}, "E3", 14, k6.c_str(), "PS"},
+      {"extended kind 3, strict, another station's login", X, {ps_login}, "E3", 14, k6.c_str(), "PS", 3},
+      {"extended kind 3, not strict, another station's login", X, {ps_login}, "E3", 0, "", "PS"},
+      {"extended kind 3, strict, no partner and no login", X, {gl_login}, "E3", 0, "", "PS", 3},
+      {"extended kind 3, another class", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 0, "", "PS", -1, 0, "Y"},
+      {"extended kind 3, the same class", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 14, k6.c_str(), "PS", -1, 0,
+       "X"},
+      {"extended kind 3, no class asked", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 14, k6.c_str(), "PS"},
+      {"extended kind 3, a partner of no class", X, {{"ST2", "PS", "E3P"}}, "E3", 14, k6.c_str(), "PS", -1, 0, "Y"},
+      {"extended kind 3, strict and a class", X, {ps_login}, "E3", 14, k6.c_str(), "PS", 3, 0, "Y"},
+      {"extended kind 4", X, {{"ST2", "GL", "F0"}}, "M4", 14, k5.c_str(), "FA"},
+      // Only a function of kind 4 looks for what shuts it out.
+      {"extended kind 4, seen from the module shut out", X, {{"ST2", "FA", "M4"}}, "F0", 0},
+  };
+  const std::string connect_file = ::testing::TempDir() + "tarn-try-" + std::to_string(getpid()) + "-" +
+                                   std::to_string(static_cast<int>(GetParam()));
+  std::ofstream(connect_file) << server_->With("ValeSystem") << "\n";
+  auto quoted = [](const std::string& v) { return "'" + v + "'"; };
+  for (const Ask& ask : asks) {
+    SCOPED_TRACE(ask.what);
+    const bool extended = ask.edition == Edition::kExtended;
+    Exec(Statement("DELETE FROM UA_task"));
+    for (const Running& r : ask.running) {
+      if (std::string(r.auth) == "reg") {
+        Exec(Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,cSub_Id) VALUES "
+                       "('T01',?,'U1','reg',?,'9.5',9.5,?)")
+                 .Bind(r.year)
+                 .Bind(r.station)
+                 .Bind(r.sub));
+        continue;
+      }
+      auto runner = Station(r.station, "U1", r.sub, "2024", ask.edition);
+      ASSERT_TRUE(extended ? runner->TaskExecEx(r.auth, -1, r.year, r.klass) : runner->TaskExec(r.auth, -1, r.year))
+          << runner->ShareString();
+    }
+    const int64_t rows = Count(Statement("SELECT count(*) FROM UA_task")),
+                  logs = Count(Statement("SELECT count(*) FROM UA_log"));
+
+    std::string command = "TARN_LANG=en-us TARN_COMPUTERNAME=PC01 " + std::string(TARN_BIN_DIR) +
+                          "/tarn tasks try --connect-file " + connect_file + " --station ST1 --acc T01 --user " +
+                          quoted(ask.user) + " --year " + ask.login_year + " --auth " + quoted(ask.auth) +
+                          " --sub " + ask.sub;
+    if (ask.year != 0) command += " --effective-year " + std::to_string(ask.year);
+    if (ask.admin) command += " --admin";
+    if (ask.mode == 3) command += " --strict";
+    if (extended) command += " --extended";
+    if (*ask.klass) command += " --class " + quoted(ask.klass);
+    std::string tried;
+    const int status = Shell(command, &tried);
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), rows) << "the dry run wrote";
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log")), logs) << "the dry run wrote";
+
+    auto asker = Station("ST1", ask.user, ask.sub, ask.login_year, ask.edition);
+    core::StateOf(*asker).IsAdmin = ask.admin;
+    const bool granted = extended ? asker->TaskExecEx(ask.auth, ask.mode, ask.year, ask.klass)
+                                  : asker->TaskExec(ask.auth, ask.mode, ask.year);
+    EXPECT_EQ(granted, ask.code == 0) << asker->ShareString();
+    EXPECT_EQ(status, ask.code == 0 ? 0 : 1) << tried;
+    if (ask.code == 0) {
+      EXPECT_EQ(tried.rfind("granted: ", 0), 0u) << tried;
+      continue;
+    }
+    EXPECT_EQ(asker->LogState(), ask.code);
+    EXPECT_EQ(LastResId(*asker), ask.res_id);
+    const std::string refusal = "refused (code " + std::to_string(ask.code) + ", " + ask.res_id + "): ";
+    EXPECT_EQ(tried.rfind(refusal, 0), 0u) << tried;
+    // A conflict is told with the same arguments.
+    if (ask.code != 9 && ask.code != 10) EXPECT_EQ(tried, refusal + asker->ShareString() + "\n");
+  }
+  std::remove(connect_file.c_str());
 }
 
 std::string KindName(const ::testing::TestParamInfo<ScratchServer::Kind>& info) {

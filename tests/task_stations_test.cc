@@ -84,7 +84,7 @@ TEST_F(TaskStationsTest, AnExclusiveFunctionHoldsItsYearAgainstOtherStations) {
   EXPECT_NE(text.find("PC01"), std::string::npos) << text;
   EXPECT_NE(text.find("GL0201"), std::string::npos) << text;
   nlohmann::json record = pc02.Ask("GetLastErrorResID")["result"];
-  EXPECT_EQ(record["ResId"], "Tarn.AA.TarnLogin.TaskRepellent2");
+  EXPECT_EQ(record["ResId"], "Tarn.AA.TarnLogin.TaskRepellent2Year");  // GL0201 holds its year only
   // The dry run says the same, and changes nothing.
   std::string out;
   EXPECT_EQ(Shell(tarn_ + " tasks try --data " + dir_ + " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02",
