@@ -263,10 +263,11 @@ TEST(CompactConnectionStringTest, ValuesStandAsTypedUnlessTheyWouldEndTheirItem)
   EXPECT_EQ(compact::AccountConnectionString("sa", "p@ss w0rd", "001", "2024", "SRV\\SQL"),
             "Provider=SQLOLEDB.1;User ID=sa;PassWord=p@ss w0rd;Initial Catalog=VALEDATA_001_2024;Data Source=SRV\\SQL");
   // A password with ';' or a leading quote would end its item or add one
-  // of its own ("Data Source" pointing elsewhere): quoted, it reads back
-  // as typed.
+  // of its own ("Data Source" pointing elsewhere), white space at an end
+  // would be trimmed: quoted, it reads back as typed.
   for (const std::string& password : {std::string("a;Data Source=evil"), std::string("\"quoted\""),
-                                     std::string("'x"), std::string(" padded ")}) {
+                                     std::string("'x"), std::string(" padded "),
+                                     std::string("\tsecret"), std::string("secret\r\n")}) {
     db::ConnectionString cs;
     ASSERT_TRUE(db::ConnectionString::Parse(compact::SystemConnectionString("sa", password, "SRV"), &cs).ok())
         << password;

@@ -2,14 +2,18 @@
 
 #include "compact/database.h"
 #include "db/recordset.h"
+#include "platform/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn::compact {
 namespace {
 
+// The value as typed, quoted when it would not read back so: a ';' would
+// end the item, a leading quote open one, and a blank, tab or line end at
+// either end would be trimmed away (a password "\tx" would become "x").
 std::string Item(std::string_view value) {
   const bool quote = !value.empty() && (value.find(';') != std::string_view::npos || value.front() == '"' ||
-                                        value.front() == '\'' || value.front() == ' ' || value.back() == ' ');
+                                        value.front() == '\'' || TrimSpace(value) != value);
   if (!quote) return std::string(value);
   std::string quoted = "\"";
   for (char c : value) {
