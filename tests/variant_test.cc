@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/statement.h"
 #include "tarn/com_error.h"
 
 namespace tarn {
@@ -61,6 +62,13 @@ TEST(VariantTest, SixteenBitOverflowIsAnErrorNotAWrap) {
   EXPECT_EQ(ErrorNumber([] { Variant(int32_t{32768}).ToInt16(); }), errnum::kOverflow);
   EXPECT_EQ(ErrorNumber([] { Variant("70000").ToInt16(); }), errnum::kOverflow);
   EXPECT_EQ(ErrorNumber([] { Variant(1e10).ToInt32(); }), errnum::kOverflow);
+  // Numbers bound from text (a year, a log id) overflow alike when no
+  // double holds them as written; below 2^53 a task id binds as it is.
+  for (const char* text : {"0011e99", " nan", "-inf", "1e999", "1e16"}) {
+    EXPECT_EQ(ErrorNumber([&] { db::Statement("SELECT ?").BindNumber(text); }), errnum::kOverflow) << text;
+  }
+  EXPECT_EQ(db::Statement("SELECT ?").BindNumber("2147483648").values()[0].ToDouble(), 2147483648.0);
+  EXPECT_EQ(db::Statement("SELECT ?").BindNumber("123456789012345").values()[0].ToDouble(), 123456789012345.0);
 }
 
 TEST(VariantTest, ConversionsFailWithTheNumbersCallersKnow) {

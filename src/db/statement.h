@@ -32,7 +32,9 @@ class Statement {
   }
   // A value that the SQL treats as a number but that the caller holds as
   // text (a year, a task id used as a log id). Text that is not a number
-  // fails the statement when it runs, as a syntax error would.
+  // fails the statement when it runs, as a syntax error would; NaN, an
+  // infinity or a number beyond 2^53 (or beyond the double range) raises
+  // ComError 6, Overflow.
   Statement& BindNumber(std::string_view text);
 
   std::string_view sql() const { return sql_; }
