@@ -383,13 +383,36 @@ TEST_F(SignOnTest, TheDatabaseKitIsOpenedOnceOnTheSystemDatabase) {
   EXPECT_EQ(core::StateOf(login).DatabaseKit, nullptr);
 }
 
-// A second sign-on on one object ends the first: its login task and log
-// entry do not stay behind.
-TEST_F(SignOnTest, ASecondLoginSignsTheFirstOut) {
+// A second sign-on on one object ends the first, but only once it has
+// succeeded: refused by the interface, or failing in the completion after
+// the interface admitted it, it leaves the first sign-on whole, so that its
+// function and login task are still released by their own calls.
+TEST_F(SignOnTest, ASecondLoginSignsTheFirstOutOnlyOnceItHasSucceeded) {
   clsLogin login;
   const int64_t tasks = Count("UA_task");
   ASSERT_TRUE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-03-15")) << login.ShareString();
   const std::string first = login.TaskId();
+  ASSERT_TRUE(login.TaskExec("GL0201", -1)) << login.ShareString();
+  // The completion's subsystem name is the read that fails.
+  auto failing_completion = [] {
+    return db::ScopedFaultHook([](const db::Statement& st) -> std::optional<db::DbError> {
+      if (st.sql().find("FROM UA_SubSys") == std::string_view::npos) return std::nullopt;
+      return db::DbError{-2147467259, "disk I/O error", 1105, "HY000"};
+    });
+  };
+  env_.random = 0.5;
+  EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "wrong", "2024-04-15"));
+  {
+    auto hook = failing_completion();
+    env_.random = 0.75;
+    EXPECT_FALSE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-04-15"));
+  }
+  EXPECT_EQ(login.TaskId(), first);
+  EXPECT_EQ(login.iMonth(), 3);
+  EXPECT_EQ(Count("UA_task"), tasks + 2);  // the login task and GL0201, nothing of the attempts
+  EXPECT_TRUE(login.TaskExec("GL0201", 0)) << login.ShareString();
+  EXPECT_EQ(Rows("SELECT count(*) FROM UA_task WHERE cAuth_Id=?", "GL0201"), 0);
+
   env_.random = 0.25;  // the fake clock stands still: another draw
   ASSERT_TRUE(LoginWith(login, "GL", "001", "2024", "ALICE", "alice", "2024-04-15")) << login.ShareString();
   EXPECT_NE(login.TaskId(), first);
@@ -398,6 +421,23 @@ TEST_F(SignOnTest, ASecondLoginSignsTheFirstOut) {
   EXPECT_EQ(Rows("SELECT count(*) FROM UA_log WHERE iLogId=? AND dOutTime IS NULL", first), 0);
   EXPECT_EQ(login.iMonth(), 4);
   login.ShutDown();
+  EXPECT_EQ(Count("UA_task"), tasks);
+  // An object without a task id of its own has nothing to release, and
+  // says so rather than report a release.
+  clsLogin identified;
+  ASSERT_TRUE(identified.ConstructLogin(Token()));
+  EXPECT_FALSE(identified.TaskExec("GL0201", 0));
+  EXPECT_NE(identified.LogState(), 0);
+
+  // A first sign-on that fails in its completion is no token-built object
+  // afterwards: the next Login asks the interface again, which refuses a
+  // wrong password instead of reusing the identity it has ended.
+  clsLogin fresh;
+  {
+    auto hook = failing_completion();
+    EXPECT_FALSE(LoginWith(fresh, "GL", "001", "2024", "ALICE", "alice", "2024-03-15"));
+  }
+  EXPECT_FALSE(LoginWith(fresh, "GL", "001", "2024", "ALICE", "wrong", "2024-03-15"));
   EXPECT_EQ(Count("UA_task"), tasks);
 }
 

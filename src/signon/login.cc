@@ -1,5 +1,7 @@
 // Login: through the login interface, or only the completion step for an
 // object built from a token; and the database kit on the system database.
+#include <optional>
+
 #include "core/login_state.h"
 #include "core/release_sequence.h"
 #include "core/system_database.h"
@@ -35,15 +37,35 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   }
 
   // Sign-on through the login interface. An object that is signed on
-  // already signs its first sign-on out before the new one: its login task,
-  // log entry, connection, heartbeat and interface would otherwise stay.
+  // already keeps its first sign-on whole until the new one has succeeded:
+  // a refused or failed attempt leaves its task id, connection, heartbeat,
+  // interface and rows as they were, so that its releases still find them.
+  // The attempt starts without them; success signs the first one out.
+  std::optional<core::LoginState> first;
   if (s.SystemConnection || s.HeartbeatTimer || (s.LoginUI && !s.TokenBuilt)) {
-    core::ReleaseSignOn(s);
+    first.emplace(s);
+    s.SystemConnection.reset();
+    s.DatabaseKit.reset();
+    s.HeartbeatTimer.reset();
     s.LoginUI.reset();
+    s.ProductContext.reset();
     s.TaskId.clear();
   }
-  s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-  suite::LoginUI& ui = *s.LoginUI;
+  // A failed attempt: the first sign-on comes back; without one, the object
+  // is no longer built from the interface's token, so that the next Login
+  // asks the interface again instead of reusing an identity it has ended.
+  auto restore = [&] {
+    if (first) {
+      s = std::move(*first);
+    } else {
+      s.TokenBuilt = false;
+    }
+  };
+  // Held here too, so that the interface outlives a restore.
+  const std::shared_ptr<suite::LoginUI> attempt_ui =
+      ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+  s.LoginUI = attempt_ui;
+  suite::LoginUI& ui = *attempt_ui;
   if (AsciiUpper(pUserId) == "ASUSER" && !pYearId.empty()) {
     pPassword = AsciiLower(pPassword);
     pDate = pDate + "@" + pYearId;
@@ -53,12 +75,14 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   if (!ui.Login(pSubId, pUserId, pPassword, cSrv, pDate, pAccId, cSerial)) {
     if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
+    restore();
     return false;
   }
   s.ProductContext = ui.SubLogin(pSubId);
   if (!s.ProductContext) {
     if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
+    restore();
     return false;
   }
   // From here the interface holds a sign-on for us, its login task among
@@ -72,6 +96,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     } catch (const std::exception&) {
       // the failure being reported is the sign-on's, not this one
     }
+    restore();
   };
   std::string acc, year, user, password, date, server, serial;  // the completion's seven, empty
   bool ok = false;
@@ -96,11 +121,15 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     give_back();
     throw;
   }
-  if (!ok) give_back();
+  if (!ok) {
+    give_back();
+    return false;
+  }
+  if (first) core::ReleaseSignOn(*first);
   // The object now belongs to this sign-on: its release logs the subsystem
   // out of the interface.
-  if (ok) s.TokenBuilt = false;
-  return ok;
+  s.TokenBuilt = false;
+  return true;
 }
 
 bool clsLogin::LoginEx(std::string& pSubId, ObjectPtr& SSData) {

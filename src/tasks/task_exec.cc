@@ -124,6 +124,14 @@ Status RemoveOwnRow(db::Connection& conn, double log_id) {
 // Release (mode 0): the row of this task id and function, found or not,
 // and its usage-log entry when there was a row.
 bool Release(const core::LoginState& s, db::Connection& conn, const std::string& auth_id) {
+  // A row found or not is the same success, but an object without a task
+  // id of its own looks for no row at all: "released" would tell the
+  // module its function is free while its row may still hold others out.
+  if (s.TaskId.empty()) {
+    resources::RecordRawError(resources::kReleaseFailed, resources::ResText(resources::res::kFailReleaseTask) +
+                                                              "\rthe login object holds no task: it has not signed on");
+    return false;
+  }
   const bool unicode = s.edition == Edition::kExtended;
   conn.ClearErrors();
   Status st;
@@ -221,7 +229,7 @@ Decision Refuse(int32_t code, const char* res_id, std::vector<Variant> args = {}
   return d;
 }
 
-// Steps 7 to 13 on the system connection: the holding, the function, the
+// The decision on the system connection: the holding, the function, the
 // profile and the look before the own row exists. Writes nothing and
 // records nothing, so that a dry run takes the same path. The full edition
 // lets the database errors of its holding, function and profile reads
@@ -243,7 +251,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
     }
     if (mode == kHoldingOnly) return Answer(true);
   } else if (mode == kHoldingOnly) {
-    // 7. Holding only: the login year, no exemption, nothing recorded.
+    // Holding only: the login year, no exemption, nothing recorded.
     return Answer(CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
                                                "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
                                                "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
@@ -253,7 +261,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
                                          .Bind(s.cUserId)
                                          .Bind(auth_id))) > 0);
   }
-  // 8. The function; the extended edition's carries its exclusion kinds.
+  // The function; the extended edition's carries its exclusion kinds.
   const db::ResultSet function =
       extended ? Read(conn, Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE "
                                       "cAuth_Id=N?")
@@ -267,24 +275,24 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
   d.request.year = effective_year;
   if (extended) d.request.auth_type = function.at(0, 2).ToStringOrEmpty();
   d.ctx = RuleContext{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), strict, class_code};
-  // 9. Any mode but register and check releases (in the extended edition,
+  // Any mode but register and check releases (in the extended edition,
   // a mode it does not know, after its holding check).
   if (mode != kRegister && mode != kCheckOnly) {
     d.kind = Decision::kRelease;
     return d;
   }
-  // 10. The holding check.
+  // The holding check.
   if (!extended && !Holds(s, conn, auth_id, effective_year)) {
     return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
   }
-  // 11. Check only.
+  // Check only.
   if (mode == kCheckOnly) {
     d.answer = true;
     return d;
   }
-  // 12. The exclusion profile (the extended edition's is cAuthType).
+  // The exclusion profile (the extended edition's is cAuthType).
   d.profile = extended ? 0 : ExclusionProfile(conn, auth_id);
-  // 13. A quick look before the own row exists, so that an obvious
+  // A quick look before the own row exists, so that an obvious
   // conflict costs no write.
   if (std::optional<Conflict> c = CheckRules(d.ctx, d.request, d.profile, Phase::kBeforeInsert)) {
     d.refusal = std::move(c);
@@ -294,7 +302,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
   return d;
 }
 
-// Step 17's check with the own row in place (its log id in the request),
+// The authoritative check with the own row in place (its log id in the request),
 // or, in a dry run, where it would stand (log id 0: no row is spared).
 std::optional<Conflict> CheckAfterOwnRow(const Decision& d) {
   if (d.ctx.edition == Edition::kFull && !IsAcceptedProfile(d.profile)) {
@@ -303,7 +311,7 @@ std::optional<Conflict> CheckAfterOwnRow(const Decision& d) {
   return CheckRules(d.ctx, d.request, d.profile, Phase::kAfterInsert);
 }
 
-// Steps 7 on: the decision, then the writes it allows.
+// The decision, then the writes it allows.
 bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
               int32_t effective_year, const std::string& class_code) {
   const bool extended = s.edition == Edition::kExtended;
@@ -321,10 +329,10 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   if (d.kind == Decision::kAnswered) return d.answer;
   if (d.kind == Decision::kRelease) return Release(s, conn, auth_id);
   RuleRequest& request = d.request;
-  // 14. The log id.
+  // The log id.
   conn.ClearErrors();
   request.log_id = DrawLogId(s);
-  // 15. A log id that exists already ends the registration.
+  // A log id that exists already ends the registration.
   db::ResultSet taken;
   if (tolerated(conn.Query(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(request.log_id),
                            &taken)) &&
@@ -332,7 +340,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
     return false;
   }
-  // 16. The own row. Every statement commits on its own: the row is seen by
+  // The own row. Every statement commits on its own: the row is seen by
   // every other station as soon as this returns.
   Statement insert(extended ? (class_code.empty()
                                    ? "INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
@@ -359,7 +367,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     return FailRegistration(conn, auth_id, written.message());
   }
 
-  // 17. The authoritative check, against every row inserted so far but the
+  // The authoritative check, against every row inserted so far but the
   // own one. Of two conflicting registrations A and B, each inserts its row
   // before it checks. If neither saw the other, A checked before B
   // inserted and B checked before A inserted; but A inserted before it
@@ -388,7 +396,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     return false;
   }
 
-  // 18. The task log, once per task id, and 19. the usage log. A failure
+  // The task log, once per task id, and the usage log. A failure
   // here leaves the row for a release (or the lease) to remove.
   db::ResultSet logged;
   Status st = conn.Query(
@@ -418,22 +426,22 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
                           .Bind(std::to_string(effective_year)));
   }
   if (!st.ok()) return FailRegistration(conn, auth_id, st.message());
-  // 20.
+  // Registered: the last error is cleared.
   resources::ClearLastError();
   return true;
 }
 
-// Steps 1, 2, 4 and 5, which a dry run takes too.
-// 1. Mode 3 registers with the strict subsystem lock.
+// The first steps of a call, which a dry run takes too.
+// Mode 3 registers with the strict subsystem lock.
 int16_t ModeOf(int16_t mode, bool* strict) {
   *strict = mode == kRegisterStrict;
   return *strict ? kRegister : mode;
 }
-// 2. A login without a user, but the account set service's.
+// A login without a user, but the account set service's.
 bool NobodySignedOn(const core::LoginState& s) { return s.cUserId.empty() && s.cSub_Id != "AS"; }
-// 4. SYSLOCK ids are never checked, registered or logged.
+// SYSLOCK ids are never checked, registered or logged.
 bool NeverChecked(const std::string& auth_id) { return StartsWithNoCase(auth_id, "SYSLOCK"); }
-// 5. The effective year: a year from 1900 on as asked, else the login's.
+// The effective year: a year from 1900 on as asked, else the login's.
 int32_t EffectiveYear(const core::LoginState& s, int16_t year) {
   return year >= 1900 ? year : Variant(s.cIYear).ToInt16();
 }
@@ -442,14 +450,14 @@ int32_t EffectiveYear(const core::LoginState& s, int16_t year) {
 
 bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
                  const std::string& class_code) {
-  // 1. Strict subsystem lock for this call only.
+  // Strict subsystem lock for this call only.
   mode = ModeOf(mode, &s.StrictSubsystemLock);
-  // 2.
+  // A login without a user.
   if (NobodySignedOn(s)) {
     resources::RecordError(resources::kNoUserSignedOn, resources::res::kNotCompleteLogin2);
     return false;
   }
-  // 3. The management service admits every request but a release.
+  // The management service admits every request but a release.
   if (mode != kRelease) {
     const int16_t admitted = service::SvcConnectEx(s.RightServer, s.cSerial,
                                                    suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
@@ -460,11 +468,10 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
       return false;
     }
   }
-  // 4.
+  // SYSLOCK ids.
   if (NeverChecked(auth_id)) return true;
-  // 5.
   const int32_t effective_year = EffectiveYear(s, year);
-  // 6. The system connection.
+  // The system connection.
   db::Connection* conn = UseSystemDatabase(s);
   if (conn == nullptr) return false;
   if (s.edition == Edition::kFull) return Register(s, *conn, auth_id, mode, effective_year, class_code);
