@@ -72,6 +72,16 @@ TEST(ResArgXmlTest, TextThatIsNoArgumentListRaises) {
                           "<resarg key=\"A\"/></res>trailing<res>"}) {
     EXPECT_THROW(ParseResArgXml(bad), ComError) << bad;
   }
+  // Text that XML itself refuses, though a lenient parser reads it.
+  for (const std::string& bad :
+       {std::string("<resarg key=\"A\" key=\"B\"/>"), std::string("<resarg key=\"a & b\"/>"),
+        std::string("<resarg key=\"&nbsp;\"/>"), std::string("<resarg key=\"ab&#0;cd\"/>"),
+        std::string("<resarg key=\"&#x110000;\"/>"), std::string("<resarg key=\"&#xD800;\"/>"),
+        std::string("<resarg key=\"a\x01" "b\"/>"), std::string("<resarg key=\"A\"/>\x1b"),
+        std::string("<resarg key=\"\xff\"/>"), std::string("<resarg key=\"\xed\xa0\x80\"/>"),
+        std::string("<resarg key=\"A\"/><!-- a -- b -->"), std::string("<resarg key=\"<\"/>")}) {
+    EXPECT_EQ(RaisedNumber([&] { ParseResArgXml(bad); }), errnum::kInvalidCall) << bad;
+  }
   // Ten megabytes of arguments: read in one pass, nothing grows beyond it.
   std::string many;
   while (many.size() < 10 * 1024 * 1024) many += "<resarg key=\"k\"/>";

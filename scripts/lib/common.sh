@@ -9,7 +9,7 @@ TARN_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libsqlite3-dev libsodium-dev libpq-dev
   unixodbc-dev odbc-postgresql tdsodbc
-  libasio-dev libpugixml-dev libxcb1-dev
+  libasio-dev libpugixml-dev libxcb1-dev libxml2-dev
   qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
   libcli11-dev sqlite3 python3 man-db
   clang libclang-rt-14-dev
