@@ -178,6 +178,7 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
 TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
   auto a = Station("ST1");
   resources::RecordError(10, "Tarn.AA.TarnLogin.NotHoldAuth");  // a completed registration clears it
+  env_.Advance(700);  // 10:30:00.7: the usage log's log-in is 10:30:00, never after its log-out
   ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
   EXPECT_EQ(a->LogState(), 0);
   db::ResultSet row;
@@ -197,6 +198,10 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
                             "IS NULL AND cStation='PC01' AND iYear=2024")
                       .Bind(log_id)),
             1);
+  db::ResultSet in;
+  ASSERT_TRUE(conn_->Query(Statement("SELECT dInTime FROM UA_log WHERE iLogId=?").Bind(log_id), &in).ok());
+  ASSERT_EQ(in.rows(), 1u);
+  EXPECT_EQ(FormatDateTime(in.at(0, 0).ToDate()), "2024-03-15 10:30:00");
   ASSERT_TRUE(Lock(*a, "F0B"));
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_TaskLog WHERE cTaskId=?").Bind(a->TaskId())), 1);  // once
 

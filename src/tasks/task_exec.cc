@@ -4,6 +4,8 @@
 // the usage log; release deletes the row and closes the usage-log entry.
 #include "tasks/task_exec.h"
 
+#include <cmath>
+
 #include "boundary/service_protocol.h"
 #include "db/backend.h"
 #include "core/system_database.h"
@@ -421,7 +423,9 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
                           .Bind(s.cUserId)
                           .Bind(auth_id)
                           .Bind(core::Thread().computer_name)
-                          .Bind(FormatDateTime(Env::Current().Now()))
+                          // The second it is in, not the nearest: rounded up, it would
+                          // fall after a release the server stamps within that second.
+                          .Bind(FormatDateTime(Date{std::floor(Env::Current().Now().serial * 86400.0) / 86400.0}))
                           .Bind(request.log_id)
                           .Bind(std::to_string(effective_year)));
   }
