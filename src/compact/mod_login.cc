@@ -1,32 +1,19 @@
 #include "compact/mod_login.h"
 
 #include "compact/database.h"
+#include "db/connection_string.h"
 #include "db/recordset.h"
-#include "platform/text.h"
 #include "tarn/com_error.h"
 
 namespace tarn::compact {
 namespace {
 
-// The value as typed, quoted when it would not read back so: a ';' would
-// end the item, a leading quote open one, and a blank, tab or line end at
-// either end would be trimmed away (a password "\tx" would become "x").
-std::string Item(std::string_view value) {
-  const bool quote = !value.empty() && (value.find(';') != std::string_view::npos || value.front() == '"' ||
-                                        value.front() == '\'' || TrimSpace(value) != value);
-  if (!quote) return std::string(value);
-  std::string quoted = "\"";
-  for (char c : value) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
-
 std::string ConnectionString(std::string_view user, std::string_view password, std::string_view catalog,
                              std::string_view server) {
-  return "Provider=SQLOLEDB.1;User ID=" + Item(user) + ";PassWord=" + Item(password) +
-         ";Initial Catalog=" + Item(catalog) + ";Data Source=" + Item(server);
+  // Each value quoted where it would not read back as typed.
+  using db::QuoteValue;
+  return "Provider=SQLOLEDB.1;User ID=" + QuoteValue(user) + ";PassWord=" + QuoteValue(password) +
+         ";Initial Catalog=" + QuoteValue(catalog) + ";Data Source=" + QuoteValue(server);
 }
 
 }  // namespace

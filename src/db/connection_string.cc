@@ -126,6 +126,18 @@ std::string ConnectionString::Masked() const {
   return out;
 }
 
+std::string QuoteValue(std::string_view value) {
+  const bool quote = !value.empty() && (value.find(';') != std::string_view::npos || value.front() == '"' ||
+                                        value.front() == '\'' || TrimSpace(value) != value);
+  if (!quote) return std::string(value);
+  std::string quoted = "\"";
+  for (char c : value) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
 std::string OdbcQuote(std::string_view value) {
   if (value.size() >= 2 && value.front() == '{' && value.back() == '}') return std::string(value);  // braced already
   if (value.find_first_of(";{}=") == std::string_view::npos && TrimSpace(value) == value) {

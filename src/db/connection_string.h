@@ -46,6 +46,12 @@ class ConnectionString {
   std::vector<std::pair<std::string, std::string>> items_;  // key as written (trimmed), value
 };
 
+// The value as an ADO connection string item wants it to read back as
+// written: double-quoted (inner quotes doubled) when a ';' would end the
+// item, a leading quote would open one, or white space at an end would be
+// trimmed away; as it is otherwise.
+std::string QuoteValue(std::string_view value);
+
 // The value as an ODBC connection string wants it: braced when it holds a
 // character that would end or confuse the item.
 std::string OdbcQuote(std::string_view value);
