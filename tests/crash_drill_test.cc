@@ -20,20 +20,12 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "support/shell.h"
 
 namespace tarn {
 namespace {
 
-int Shell(const std::string& command, std::string* out = nullptr) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  std::string text;
-  while (std::fgets(buf, sizeof buf, p)) text += buf;
-  if (out) *out = text;
-  const int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing::Shell;
 
 int64_t Count(db::Connection& conn, const std::string& sql) {
   db::ResultSet rs;

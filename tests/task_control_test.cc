@@ -20,6 +20,7 @@
 #include "support/fake_env.h"
 #include "support/fake_parley.h"
 #include "support/scratch_server.h"
+#include "support/shell.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
 #include "tasks/login_task.h"
@@ -603,15 +604,7 @@ struct Ask {
   bool admin = false;
 };
 
-int Shell(const std::string& command, std::string* out) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  out->clear();
-  while (std::fgets(buf, sizeof buf, p)) *out += buf;
-  const int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing::Shell;
 
 // The extended edition's rules, and the dry run against TaskExec, in both
 // editions. Station ST1 asks; ST2 runs what is set up.

@@ -14,21 +14,14 @@
 #include "db/connection.h"
 #include "support/service_process.h"
 #include "support/session_process.h"
+#include "support/shell.h"
 
 namespace tarn {
 namespace {
 
 using testing::SessionProcess;
 
-int Shell(const std::string& command, std::string* out) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  out->clear();
-  while (std::fgets(buf, sizeof buf, p)) *out += buf;
-  const int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing::Shell;
 
 class TaskStationsTest : public ::testing::Test {
  protected:
