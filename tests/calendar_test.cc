@@ -29,7 +29,7 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   void SetUp() override {
     std::string skip;
     server_ = ScratchServer::Make(GetParam(), &skip);
-    if (!server_) GTEST_SKIP() << skip;
+    if (!server_) TARN_SKIP_WITHOUT_BACKEND(skip);
     conn_ = db::Connection::Create();
     ASSERT_TRUE(conn_->Open(server_->server(), "", "").ok());
     ASSERT_TRUE(suite::CreateSystemDatabase(*conn_).ok());

@@ -36,7 +36,7 @@ class CompactFormTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   void SetUp() override {
     std::string skip;
     demo_ = testing::ScratchDemo::Make(GetParam(), &skip);
-    if (!demo_) GTEST_SKIP() << skip;
+    if (!demo_) TARN_SKIP_WITHOUT_BACKEND(skip);
     server_ = &demo_->server();
     dir_ = demo_->dir();
     auto conn = db::Connection::Create();

@@ -23,7 +23,7 @@ class BackendTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   void SetUp() override {
     std::string skip;
     server_ = ScratchServer::Make(GetParam(), &skip);
-    if (!server_) GTEST_SKIP() << skip;
+    if (!server_) TARN_SKIP_WITHOUT_BACKEND(skip);
     auto init = Connection::Create();
     ASSERT_TRUE(init->Open(server_->server(), "", "").ok()) << Describe(*init);
     ASSERT_TRUE(suite::CreateSystemDatabase(*init).ok()) << Describe(*init);

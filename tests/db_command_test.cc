@@ -251,7 +251,7 @@ TEST_F(DbCommandTest, PasswordsComeFromStandardInputNotArguments) {
 TEST(DbCommandServerTest, InitAndQueryOnPostgres) {
   std::string skip;
   auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kPostgres, &skip);
-  if (!server) GTEST_SKIP() << skip;
+  if (!server) TARN_SKIP_WITHOUT_BACKEND(skip);
   std::string skip_dir;
   auto scratch = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip_dir);
   ASSERT_TRUE(scratch) << skip_dir;

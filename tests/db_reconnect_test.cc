@@ -116,9 +116,9 @@ int64_t CountOf(Connection& c, const Statement& st) {
 TEST(ConnectionTest, PostgresRestartIsMetByReopening) {
   std::string skip;
   PrivateServer server;
-  if (!server.Start(&skip)) GTEST_SKIP() << skip;
+  if (!server.Start(&skip)) TARN_SKIP_WITHOUT_BACKEND(skip);
   auto demo = testing::ScratchDemo::Make(ScratchServer::Kind::kPostgres, &skip);
-  if (!demo) GTEST_SKIP() << skip;
+  if (!demo) TARN_SKIP_WITHOUT_BACKEND(skip);
   testing::FakeEnv env;
   testing::UseDemoDatabase(env, demo->db());
   env.random_step = 0.0137;

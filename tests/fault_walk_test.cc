@@ -98,7 +98,7 @@ class FaultWalkTest : public ::testing::TestWithParam<Edition> {
   void SetUp() override {
     std::string skip;
     demo_ = testing::ScratchDemo::Make(ScratchServer::Kind::kSqlite, &skip);
-    if (!demo_) GTEST_SKIP() << skip;
+    if (!demo_) TARN_SKIP_WITHOUT_BACKEND(skip);
     dir_ = demo_->dir();
     db_ = demo_->db();
     testing::UseDemoDatabase(env_, db_);

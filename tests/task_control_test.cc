@@ -74,7 +74,7 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     env_.vars["TARN_LANG"] = "en-us";
     std::string skip;
     server_ = ScratchServer::Make(GetParam(), &skip);
-    if (!server_) GTEST_SKIP() << skip;
+    if (!server_) TARN_SKIP_WITHOUT_BACKEND(skip);
     conn_ = db::Connection::Create();
     ASSERT_TRUE(conn_->Open(server_->server(), "", "").ok());
     ASSERT_TRUE(suite::CreateSystemDatabase(*conn_).ok());

@@ -19,11 +19,31 @@
 
 namespace tarn::testing {
 
+// Whether this run demands every backend. scripts/test sets
+// TARN_REQUIRE_BACKENDS=1, so that a server that did not come up fails the
+// run instead of leaving its suites quietly skipped; a developer's plain
+// ctest without a server skips them.
+inline bool BackendsRequired() {
+  const char* v = std::getenv("TARN_REQUIRE_BACKENDS");
+  return v && *v && std::string(v) != "0";
+}
+
+// In a test (or its SetUp): skips it because its backend is not available
+// here, for the reason `why`, or fails it when the run demands backends.
+#define TARN_SKIP_WITHOUT_BACKEND(why)                            \
+  do {                                                            \
+    if (::tarn::testing::BackendsRequired()) {                    \
+      GTEST_FAIL() << (why) << " (TARN_REQUIRE_BACKENDS is set)"; \
+    }                                                             \
+    GTEST_SKIP() << (why);                                        \
+  } while (0)
+
 class ScratchServer {
  public:
   enum class Kind { kSqlite, kPostgres, kOdbc };
 
-  // nullptr with `*skip` set when the server is not available here.
+  // nullptr with `*skip` set when the server is not available here (see
+  // TARN_SKIP_WITHOUT_BACKEND).
   static std::unique_ptr<ScratchServer> Make(Kind kind, std::string* skip) {
     auto s = std::unique_ptr<ScratchServer>(new ScratchServer(kind));
     if (kind == Kind::kSqlite) {
