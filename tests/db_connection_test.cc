@@ -2,8 +2,11 @@
 // each must end in a clear error, never a crash.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
@@ -132,7 +135,7 @@ TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {
 
 TEST(ConnectionTest, PostgresServerThatRefuses) {
   const char* pg = std::getenv("TARN_TEST_PG_CONNECT");
-  if (!pg) GTEST_SKIP() << "TARN_TEST_PG_CONNECT not set (scripts/test starts a server and sets it)";
+  if (!pg) TARN_SKIP_WITHOUT_BACKEND("TARN_TEST_PG_CONNECT not set (scripts/test starts a server and sets it)");
   ConnectionString cs;
   ASSERT_TRUE(ConnectionString::Parse(pg, &cs).ok());
   ConnectionPtr c;
@@ -146,6 +149,35 @@ TEST(ConnectionTest, PostgresServerThatRefuses) {
   EXPECT_EQ(c->Errors().front().native_error, 17);
   s = OpenWith(std::string(pg) + ";Initial Catalog=NoSuchCatalog", &c);
   EXPECT_EQ(c->Errors().front().native_error, 4060);
+}
+
+// Provider=ODBC, and a provider aliased to it, reach the driver that a DSN
+// names; ADO's Data Source, User ID and Password are the DSN, UID and PWD.
+TEST(ConnectionTest, OdbcReachesTheDriverItsDsnNames) {
+  std::string skip;
+  auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kOdbc, &skip);
+  if (!server) TARN_SKIP_WITHOUT_BACKEND(skip);
+  ConnectionString cs;
+  ASSERT_TRUE(ConnectionString::Parse(server->server(), &cs).ok());
+  testing::FakeEnv env;
+  testing::FakeEnvScope scope(env);
+  const std::string ini = ::testing::TempDir() + "tarn-odbc-" + std::to_string(getpid()) + ".ini";
+  std::ofstream(ini) << "[tarn_scratch]\nDriver=" << cs.GetExact("Driver").substr(1, cs.GetExact("Driver").size() - 2)
+                     << "\nServername=" << cs.GetExact("Server") << "\nPort=" << cs.GetExact("Port")
+                     << "\nDatabase=" << cs.GetExact("Database") << "\n";
+  ::setenv("ODBCINI", ini.c_str(), 1);
+  const std::string credentials = ";Uid=" + cs.GetExact("Uid") + ";Pwd=" + cs.GetExact("Pwd");
+  ConnectionPtr c;
+  ASSERT_TRUE(OpenWith("Provider=ODBC;DSN=tarn_scratch" + credentials, &c).ok()) << c->Errors().front().description;
+  EXPECT_EQ(c->flavor(), Flavor::kPostgres);
+  env.registry.SetString(kProviderAliasKey, "SQLOLEDB.1", "ODBC");
+  Status s = OpenWith("Provider=SQLOLEDB.1;User ID=" + cs.GetExact("Uid") + ";PassWord=" + cs.GetExact("Pwd") +
+                          ";Data Source=tarn_scratch",
+                      &c);
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(c->flavor(), Flavor::kPostgres);
+  ::unsetenv("ODBCINI");
+  std::remove(ini.c_str());
 }
 
 }  // namespace

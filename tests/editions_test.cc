@@ -1,5 +1,5 @@
-// One behavioural suite for both editions, on the demo company, on SQLite
-// and on PostgreSQL: sign-on, errors, task control with the same rule data,
+// One behavioural suite for both editions, on the demo company, on SQLite,
+// on PostgreSQL and on PostgreSQL through ODBC: sign-on, errors, task control with the same rule data,
 // the calendar, account information and the closing status. Where the
 // extended edition behaves differently the test says so next to the full
 // edition's expectation.
@@ -11,6 +11,7 @@
 
 #include "core/login_state.h"
 #include "db/connection.h"
+#include "db/connection_string.h"
 #include "db/fault.h"
 #include "db/recordset.h"
 #include "resources/error_state.h"
@@ -34,7 +35,7 @@ class EditionsTest : public ::testing::TestWithParam<std::tuple<Edition, Scratch
   void SetUp() override {
     std::string skip;
     demo_ = testing::ScratchDemo::Make(std::get<1>(GetParam()), &skip);
-    if (!demo_) GTEST_SKIP() << skip;
+    if (!demo_) TARN_SKIP_WITHOUT_BACKEND(skip);
     dir_ = demo_->dir();
     db_ = demo_->db();
     testing::UseDemoDatabase(env_, db_);
@@ -114,6 +115,10 @@ TEST_P(EditionsTest, SigningOnThroughTheInterface) {
   EXPECT_FALSE(core::StateOf(*login).TokenBuilt);  // the release logs out of the interface
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=? AND cAuth_Id='reg'").Bind(login->TaskId())),
             1);
+  // The database password, however the system database spells its key.
+  db::ConnectionString system;
+  ASSERT_TRUE(db::ConnectionString::Parse(db_.system_database, &system).ok());
+  EXPECT_EQ(login->SysPassword(), system.Get("Password"));
   auto admin = SignOn("ST2", "DEMO");
   EXPECT_TRUE(admin->IsAdmin());
   if (extended()) {
@@ -332,14 +337,16 @@ TEST_P(EditionsTest, ClosingStatus) {
 }
 
 std::string Name(const ::testing::TestParamInfo<std::tuple<Edition, ScratchServer::Kind>>& info) {
+  const ScratchServer::Kind kind = std::get<1>(info.param);
   return std::string(std::get<0>(info.param) == Edition::kFull ? "Full" : "Extended") +
-         (std::get<1>(info.param) == ScratchServer::Kind::kSqlite ? "SQLite" : "PostgreSQL");
+         (kind == ScratchServer::Kind::kSqlite ? "SQLite" : kind == ScratchServer::Kind::kPostgres ? "PostgreSQL" : "ODBC");
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, EditionsTest,
                          ::testing::Combine(::testing::Values(Edition::kFull, Edition::kExtended),
                                             ::testing::Values(ScratchServer::Kind::kSqlite,
-                                                              ScratchServer::Kind::kPostgres)),
+                                                              ScratchServer::Kind::kPostgres,
+                                                              ScratchServer::Kind::kOdbc)),
                          Name);
 
 }  // namespace

@@ -87,7 +87,9 @@ class Backend {
 
 std::unique_ptr<Backend> NewSqliteBackend();
 std::unique_ptr<Backend> NewPostgresBackend();
-std::unique_ptr<Backend> NewOdbcBackend();
+// `free_tds`: the string names SQL Server's provider and is mapped onto
+// FreeTDS; otherwise its items go to the driver (Route::kOdbcDriver).
+std::unique_ptr<Backend> NewOdbcBackend(bool free_tds);
 
 }  // namespace tarn::db
 

@@ -56,27 +56,18 @@ std::string AliasFor(std::string_view provider) {
   return std::string();
 }
 
-// Which backend serves a Provider; "" when none does.
-std::string BackendFor(const ConnectionString& cs) {
-  std::string p = AsciiLower(cs.Get("Provider"));
-  if (!p.empty()) {
-    if (std::string alias = AliasFor(p); !alias.empty()) p = alias;
+std::unique_ptr<Backend> NewBackend(Route route) {
+  switch (route) {
+    case Route::kSqlite:
+      return NewSqliteBackend();
+    case Route::kPostgres:
+      return NewPostgresBackend();
+    case Route::kOdbcDriver:
+    case Route::kFreeTds:
+      return NewOdbcBackend(route == Route::kFreeTds);
+    case Route::kNone:
+      break;
   }
-  if (p == "sqlite") return "sqlite";
-  if (p == "odbc") return "odbc";
-  if (p == "postgresql" || p == "postgres") return "postgres";
-  if (p == "msdasql" || p == "msdasql.1" || p == "sqloledb" || p == "sqloledb.1" || p.rfind("sqlncli", 0) == 0 ||
-      p.rfind("msoledbsql", 0) == 0) {
-    return "odbc";
-  }
-  if (p.empty() && (cs.HasExact("Driver") || cs.HasExact("DSN"))) return "odbc";
-  return "";
-}
-
-std::unique_ptr<Backend> NewBackend(const std::string& kind) {
-  if (kind == "sqlite") return NewSqliteBackend();
-  if (kind == "postgres") return NewPostgresBackend();
-  if (kind == "odbc") return NewOdbcBackend();
   return nullptr;
 }
 
@@ -105,6 +96,26 @@ constexpr std::chrono::milliseconds kFirstPause{100};
 constexpr std::chrono::milliseconds kLongestPause{1000};
 constexpr std::chrono::milliseconds kReopenBudget{5000};
 
+}  // namespace
+
+Route RouteOf(const ConnectionString& cs) {
+  std::string p = AsciiLower(cs.Get("Provider"));
+  if (p.empty()) return cs.HasExact("Driver") || cs.HasExact("DSN") ? Route::kOdbcDriver : Route::kNone;
+  if (std::string alias = AliasFor(p); !alias.empty()) {
+    if (alias == "odbc") return Route::kOdbcDriver;  // the SQL Server providers too: the DSN says where
+    p = alias;
+  }
+  if (p == "sqlite") return Route::kSqlite;
+  if (p == "postgresql" || p == "postgres") return Route::kPostgres;
+  if (p == "odbc" || p == "msdasql" || p == "msdasql.1") return Route::kOdbcDriver;
+  if (p == "sqloledb" || p == "sqloledb.1" || p.rfind("sqlncli", 0) == 0 || p.rfind("msoledbsql", 0) == 0) {
+    return Route::kFreeTds;
+  }
+  return Route::kNone;
+}
+
+namespace {
+
 class ConnectionImpl : public Connection {
  public:
   ~ConnectionImpl() override { Close(); }
@@ -116,8 +127,8 @@ class ConnectionImpl : public Connection {
     db::ConnectionString cs;
     Status s = db::ConnectionString::Parse(connection_string, &cs);
     if (!s.ok()) return Record(Fail(&scratch_, kErrOpen, s.message()));
-    const std::string kind = BackendFor(cs);
-    std::unique_ptr<Backend> backend = NewBackend(kind);
+    const Route route = RouteOf(cs);
+    std::unique_ptr<Backend> backend = NewBackend(route);
     if (!backend) {
       const std::string p = cs.Get("Provider");
       return Record(Fail(&scratch_, kAdoProviderNotFound,
@@ -135,10 +146,11 @@ class ConnectionImpl : public Connection {
     if (!user.empty() && !cs.Has("User ID")) connection_string_ += ";User ID=" + user;
     if (!password.empty() && !cs.Has("Password")) connection_string_ += ";Password=" + password;
     catalog_ = cs.GetExact("Initial Catalog");
-    if (catalog_.empty() && kind != "odbc") catalog_ = cs.Get("Initial Catalog");
+    // A driver's own keys are its own: "Database" there is no catalog.
+    if (catalog_.empty() && route != Route::kOdbcDriver) catalog_ = cs.Get("Initial Catalog");
     opened_catalog_ = catalog_;
     parsed_ = std::move(cs);
-    kind_ = kind;
+    route_ = route;
     user_ = user;
     password_ = password;
     where_ = parsed_.Get("Data Source");
@@ -385,7 +397,7 @@ class ConnectionImpl : public Connection {
     for (;;) {
       ++attempt;
       last.clear();
-      std::unique_ptr<Backend> fresh = NewBackend(kind_);
+      std::unique_ptr<Backend> fresh = NewBackend(route_);
       const auto left = std::chrono::duration_cast<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
       fresh->LimitConnectTime(static_cast<int>(std::max<int64_t>(1, left.count())));
       s = fresh->Connect(parsed_, user_, password_, &last);
@@ -446,7 +458,8 @@ class ConnectionImpl : public Connection {
   // What a reopen needs: the string as parsed, the backend it chose, the
   // user and password Open was given, the catalog Open selected.
   db::ConnectionString parsed_;
-  std::string kind_, user_, password_, opened_catalog_;
+  Route route_ = Route::kNone;
+  std::string user_, password_, opened_catalog_;
   std::string where_;  // the server, for the log (never the password)
   bool in_trans_ = false;
   bool lost_ = false;        // the session is gone; the next call reopens it

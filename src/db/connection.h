@@ -46,6 +46,16 @@ enum class ObjectState { kClosed = 0, kOpen = 1 };
 inline constexpr char kProviderAliasKey[] = "Software\\ValeSoft\\WF\\Tarn\\Providers";
 inline constexpr char kProviderAliasKey64[] = "Software\\Wow6432Node\\ValeSoft\\WF\\Tarn\\Providers";
 
+class ConnectionString;
+
+// Where a connection string leads: the backend its Provider (or the alias of
+// it) names. Through ODBC, either the items go to the driver that a Driver or
+// DSN key names, read as ADO's MSDASQL reads them (Provider MSDASQL or ODBC,
+// an alias to ODBC, or no Provider and a Driver or DSN key), or they are
+// mapped onto FreeTDS (SQL Server's own providers without an alias).
+enum class Route { kNone, kSqlite, kPostgres, kOdbcDriver, kFreeTds };
+Route RouteOf(const ConnectionString& cs);
+
 class Connection : public Object {
  public:
   // A closed connection; the backend is chosen at Open by the Provider key.

@@ -1,8 +1,9 @@
 // unixODBC. ADO strings with a SQL Server provider (SQLOLEDB, SQLOLEDB.1,
 // SQLNCLI*, MSOLEDBSQL) become FreeTDS strings with the same server,
 // catalog, user and password, and templates go to SQL Server as written.
-// Provider=MSDASQL (or a Driver/DSN key) hands the rest of the string to
-// the driver as is; the dialect then follows the DBMS the driver reports.
+// Provider=MSDASQL or ODBC (or a Driver/DSN key) hands the rest of the
+// string to the driver that the Driver or DSN key names, ADO's own keys
+// translated; the dialect then follows the DBMS the driver reports.
 //
 // Every diagnostic record is read: SQL Server sends its deadlock (1205) as
 // one of several records, under SQLSTATE 42000, and may send it from
@@ -113,21 +114,29 @@ class OdbcStatement : public PreparedStatement {
 
 class OdbcBackend : public Backend {
  public:
+  explicit OdbcBackend(bool free_tds) : free_tds_(free_tds) {}
   ~OdbcBackend() override { Close(); }
 
   Status Connect(const ConnectionString& cs, const std::string& user, const std::string& password,
                  DbErrors* errors) override {
-    std::string provider = AsciiLower(cs.Get("Provider"));
-    const bool passthrough = provider.empty() || provider.rfind("msdasql", 0) == 0;
+    const bool passthrough = !free_tds_;
     std::string odbc;
     std::string catalog;
     if (passthrough) {
+      // As ADO's MSDASQL hands them on: Provider and the catalog stay here
+      // (the catalog is selected once connected), User ID and Password are
+      // the driver's UID and PWD, and Data Source is the DSN unless a
+      // Driver or DSN key already says where to go (the account strings
+      // the suite hands out add a "data source" for its own readers).
+      const bool has_target = cs.HasExact("Driver") || cs.HasExact("DSN");
       for (const auto& [key, value] : cs.items()) {
         const std::string k = AsciiLower(key);
         if (k == "provider" || k == "initial catalog") continue;
         if ((k == "uid" || k == "user id") && !user.empty()) continue;
         if ((k == "pwd" || k == "password") && !password.empty()) continue;
-        odbc += key + "=" + OdbcQuote(value) + ";";
+        if (k == "data source" && has_target) continue;
+        const std::string name = k == "user id" ? "UID" : k == "password" ? "PWD" : k == "data source" ? "DSN" : key;
+        odbc += name + "=" + OdbcQuote(value) + ";";
       }
       catalog = cs.GetExact("Initial Catalog");
     } else {
@@ -545,6 +554,7 @@ class OdbcBackend : public Backend {
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   bool lost_ = false;
+  const bool free_tds_;
   int connect_seconds_ = 10;
   Flavor flavor_ = Flavor::kTsql;
   std::string catalog_;
@@ -552,6 +562,6 @@ class OdbcBackend : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Backend> NewOdbcBackend() { return std::make_unique<OdbcBackend>(); }
+std::unique_ptr<Backend> NewOdbcBackend(bool free_tds) { return std::make_unique<OdbcBackend>(free_tds); }
 
 }  // namespace tarn::db

@@ -10,6 +10,7 @@
 
 #include "boundary/registry_keys.h"
 #include "boundary/service_protocol.h"
+#include "db/connection.h"
 #include "db/connection_string.h"
 #include "db/raise.h"
 #include "platform/env.h"
@@ -162,19 +163,29 @@ Date DayInYear(const db::ConnectionPtr& conn, const std::string& acc_id, const s
 std::string AccountConnectionString(const std::string& system_database) {
   db::ConnectionString cs;
   if (!db::ConnectionString::Parse(system_database, &cs).ok()) return system_database;
-  std::string head, source;
+  // Through an ODBC driver the keys are the driver's own: its Server, Port
+  // and Database go with the string, and only ADO's spellings name the data
+  // source and the catalog (a data source the string lacks is its server).
+  const bool driver_keys = db::RouteOf(cs) == db::Route::kOdbcDriver;
+  std::string head, source, password;
+  if (driver_keys && !cs.HasExact("Data Source")) {
+    source = "data source=" + (cs.HasExact("Server") ? cs.GetExact("Server") : cs.GetExact("DSN"));
+  }
   for (const auto& [key, value] : cs.items()) {
-    const std::string canonical = db::ConnectionString::Canonical(key);
+    const std::string canonical =
+        driver_keys && !EqualsNoCase(key, "pwd") ? AsciiLower(key) : db::ConnectionString::Canonical(key);
     if (canonical == "initial catalog") continue;
     std::string item = key + "=" + value;
     if (canonical == "data source") {
       source = "data source=" + value;  // the interface's spelling, which modules search for
+    } else if (canonical == "password") {
+      password = "password=" + value;  // last: modules read the password up to the end
     } else {
       head += item + ";";
     }
   }
   // Data source first, then the rest: it is always followed by ';'.
-  std::string out = source + ";" + head;
+  std::string out = source + ";" + head + password;
   if (!out.empty() && out.back() == ';') out.pop_back();
   return out;
 }
