@@ -166,6 +166,13 @@ TEST(ConnectionTest, OdbcReachesTheDriverItsDsnNames) {
                      << "\nServername=" << cs.GetExact("Server") << "\nPort=" << cs.GetExact("Port")
                      << "\nDatabase=" << cs.GetExact("Database") << "\n";
   ::setenv("ODBCINI", ini.c_str(), 1);
+  struct Cleanup {
+    std::string file;
+    ~Cleanup() {
+      ::unsetenv("ODBCINI");
+      std::remove(file.c_str());
+    }
+  } cleanup{ini};
   const std::string credentials = ";Uid=" + cs.GetExact("Uid") + ";Pwd=" + cs.GetExact("Pwd");
   ConnectionPtr c;
   ASSERT_TRUE(OpenWith("Provider=ODBC;DSN=tarn_scratch" + credentials, &c).ok()) << c->Errors().front().description;
@@ -176,8 +183,6 @@ TEST(ConnectionTest, OdbcReachesTheDriverItsDsnNames) {
                       &c);
   ASSERT_TRUE(s.ok()) << s.message();
   EXPECT_EQ(c->flavor(), Flavor::kPostgres);
-  ::unsetenv("ODBCINI");
-  std::remove(ini.c_str());
 }
 
 }  // namespace
