@@ -710,7 +710,9 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
     const std::string refusal = "refused (code " + std::to_string(ask.code) + ", " + ask.res_id + "): ";
     EXPECT_EQ(tried.rfind(refusal, 0), 0u) << tried;
     // A conflict is told with the same arguments.
-    if (ask.code != 9 && ask.code != 10) EXPECT_EQ(tried, refusal + asker->ShareString() + "\n");
+    if (ask.code != 9 && ask.code != 10) {
+      EXPECT_EQ(tried, refusal + asker->ShareString() + "\n");
+    }
   }
   std::remove(connect_file.c_str());
 }

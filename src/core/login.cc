@@ -111,7 +111,7 @@ void clsLogin::ClearError() { resources::ClearLastError(); }
 
 std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() {
   if (state_->edition == Edition::kExtended && LogState() == resources::kLoginUiRefused) {
-    return ForwardedRecord(state_->LoginUI.get());
+    return ForwardedRecord(state_->RefusingLoginUI ? state_->RefusingLoginUI.get() : state_->LoginUI.get());
   }
   return resources::LastErrorRecord();
 }

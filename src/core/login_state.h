@@ -92,6 +92,9 @@ struct LoginState {
   db::ConnectionPtr SystemConnection;
   std::shared_ptr<suite::DatabaseKit> DatabaseKit;
   std::shared_ptr<suite::LoginUI> LoginUI;
+  // The interface that refused the last Login of an object that stayed
+  // signed on: the extended edition forwards its error record.
+  std::shared_ptr<suite::LoginUI> RefusingLoginUI;
   std::shared_ptr<suite::ProductContext> ProductContext;
   std::shared_ptr<HeartbeatForm> HeartbeatTimer;
 };

@@ -41,30 +41,36 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   // a refused or failed attempt leaves its task id, connection, heartbeat,
   // interface and rows as they were, so that its releases still find them.
   // The attempt starts without them; success signs the first one out.
+  // (A successful sign-on always runs a heartbeat; an interface left from
+  // a refused attempt is no sign-on and is simply replaced.)
   std::optional<core::LoginState> first;
-  if (s.SystemConnection || s.HeartbeatTimer || (s.LoginUI && !s.TokenBuilt)) {
+  s.RefusingLoginUI.reset();
+  if (s.SystemConnection || s.HeartbeatTimer) {
     first.emplace(s);
     s.SystemConnection.reset();
     s.DatabaseKit.reset();
     s.HeartbeatTimer.reset();
-    s.LoginUI.reset();
     s.ProductContext.reset();
     s.TaskId.clear();
   }
-  // A failed attempt: the first sign-on comes back; without one, the object
-  // is no longer built from the interface's token, so that the next Login
-  // asks the interface again instead of reusing an identity it has ended.
-  auto restore = [&] {
-    if (first) {
-      s = std::move(*first);
-    } else {
-      s.TokenBuilt = false;
-    }
-  };
   // Held here too, so that the interface outlives a restore.
   const std::shared_ptr<suite::LoginUI> attempt_ui =
       ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
   s.LoginUI = attempt_ui;
+  // A failed attempt: the first sign-on comes back, and the interface that
+  // refused stays at hand for its error record. Without a first one, the
+  // object keeps only that interface, and is no longer built from its
+  // token, so that the next Login asks the interface again instead of
+  // reusing an identity it has ended.
+  auto restore = [&] {
+    if (first) {
+      s = std::move(*first);
+      s.RefusingLoginUI = attempt_ui;
+    } else {
+      s.ProductContext.reset();
+      s.TokenBuilt = false;
+    }
+  };
   suite::LoginUI& ui = *attempt_ui;
   if (AsciiUpper(pUserId) == "ASUSER" && !pYearId.empty()) {
     pPassword = AsciiLower(pPassword);
