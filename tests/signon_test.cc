@@ -17,6 +17,7 @@
 #include "suite/login_service/context_data.h"
 #include "suite/login_service/login_service.h"
 #include "suite/key_file.h"
+#include "db/connection_string.h"
 #include "suite/login_service/token.h"
 #include "suite/service_config.h"
 #include "suite/settings.h"
@@ -109,6 +110,24 @@ TEST_F(SignOnTest, LoginThroughTheInterfaceFillsTheObjectAndWritesTheLoginTask) 
 
   login.ShutDown();  // the login task goes with the object
   EXPECT_EQ(Count("UA_task"), tasks);
+
+  // The system database's password reaches the module as it is, whatever
+  // it holds, and adds nothing to the string it is handed: the module
+  // opens the database the sign-on was checked against.
+  env_.random_step = 0.1;  // the fake clock stands still: another task id each time
+  for (const std::string password : {"p;Data Source=/nonexistent", "'quoted'", " blank ", "\ttab"}) {
+    env_.registry.SetString(suite::kSettingsKey, "SystemDatabase",
+                            db_.system_database + ";Password=" + db::QuoteValue(password));
+    clsLogin with_password;
+    ASSERT_TRUE(LoginWith(with_password, "GL", "001", "2024", "ALICE", "alice", "2024-03-15"))
+        << password << ": " << with_password.ShareString();
+    EXPECT_EQ(with_password.SysPassword(), password);
+    db::ConnectionString handed;
+    ASSERT_TRUE(db::ConnectionString::Parse(with_password.ValeDbName(), &handed).ok()) << with_password.ValeDbName();
+    EXPECT_EQ(handed.Get("Data Source"), db_.dir) << with_password.ValeDbName();
+    EXPECT_EQ(handed.Get("Password"), password);
+    with_password.ShutDown();
+  }
 }
 
 TEST_F(SignOnTest, RefusalsCarryTheServicesReasonAndWriteNothing) {

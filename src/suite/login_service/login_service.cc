@@ -169,17 +169,21 @@ std::string AccountConnectionString(const std::string& system_database) {
   const bool driver_keys = db::RouteOf(cs) == db::Route::kOdbcDriver;
   std::string head, source, password;
   if (driver_keys && !cs.HasExact("Data Source")) {
-    source = "data source=" + (cs.HasExact("Server") ? cs.GetExact("Server") : cs.GetExact("DSN"));
+    source = "data source=" + db::QuoteValue(cs.HasExact("Server") ? cs.GetExact("Server") : cs.GetExact("DSN"));
   }
   for (const auto& [key, value] : cs.items()) {
     const std::string canonical =
         driver_keys && !EqualsNoCase(key, "pwd") ? AsciiLower(key) : db::ConnectionString::Canonical(key);
     if (canonical == "initial catalog") continue;
-    std::string item = key + "=" + value;
+    // Quoted where a value would not read back as written: a ';' in a
+    // password must not end it, nor add items of its own (another Data
+    // Source) that would send the module elsewhere than the sign-on.
+    const std::string quoted = db::QuoteValue(value);
+    std::string item = key + "=" + quoted;
     if (canonical == "data source") {
-      source = "data source=" + value;  // the interface's spelling, which modules search for
+      source = "data source=" + quoted;  // the interface's spelling, which modules search for
     } else if (canonical == "password") {
-      password = "password=" + value;  // last: modules read the password up to the end
+      password = "password=" + quoted;  // last: modules read the password up to the end
     } else {
       head += item + ";";
     }
