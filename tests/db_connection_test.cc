@@ -40,6 +40,16 @@ TEST(ConnectionStringTest, KeysQuotesAndTheLastCatalogWins) {
   for (const char* bad : {"Provider", "Provider=SQLite;Data Source", "=x", "Password='open", "Password=\"a\"b"}) {
     EXPECT_FALSE(ConnectionString::Parse(bad, &cs).ok()) << bad;
   }
+
+  // A user and password given beside the string join it as values: what
+  // they hold adds no item of its own to the string handed on.
+  const std::string dir = ::testing::TempDir();
+  auto conn = Connection::Create();
+  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir, "a;b", " p;Data Source=/x\"").ok());
+  ASSERT_TRUE(ConnectionString::Parse(conn->ConnectionString(), &cs).ok()) << conn->ConnectionString();
+  EXPECT_EQ(cs.Get("Data Source"), dir);
+  EXPECT_EQ(cs.Get("User ID"), "a;b");
+  EXPECT_EQ(cs.Get("Password"), " p;Data Source=/x\"");
 }
 
 Status OpenWith(const std::string& text, ConnectionPtr* out = nullptr) {

@@ -143,8 +143,9 @@ class ConnectionImpl : public Connection {
     backend_ = std::move(backend);
     dialect_ = backend_->dialect();
     connection_string_ = connection_string;
-    if (!user.empty() && !cs.Has("User ID")) connection_string_ += ";User ID=" + user;
-    if (!password.empty() && !cs.Has("Password")) connection_string_ += ";Password=" + password;
+    // Quoted, so that a ';' in them reads back as theirs, not as items.
+    if (!user.empty() && !cs.Has("User ID")) connection_string_ += ";User ID=" + QuoteValue(user);
+    if (!password.empty() && !cs.Has("Password")) connection_string_ += ";Password=" + QuoteValue(password);
     catalog_ = cs.GetExact("Initial Catalog");
     // A driver's own keys are its own: "Database" there is no catalog.
     if (catalog_.empty() && route != Route::kOdbcDriver) catalog_ = cs.Get("Initial Catalog");
