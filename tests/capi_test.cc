@@ -82,6 +82,8 @@ TEST_F(CapiTest, BadHandlesArgumentsAndMembersAreAnsweredNotCrashed) {
   }).join();
   EXPECT_EQ(tarn_get(login, "cUserId", &v), 0);
   EXPECT_EQ(tarn_variant_set_array(&v, -1, 0), 5);
+  EXPECT_EQ(v.type, TARN_STRING);  // a refused array leaves the variant as it was
+  tarn_variant_clear(&v);
 
   // Values that do not convert, and variants that are no variants.
   tarn_variant task[2] = {Text("GL0101"), Text("not a number")};
