@@ -4,7 +4,6 @@
 // the per-subsystem dates and flags of UA_Account_Sub. Database errors
 // reach the caller; an expected missing row answers false (or Null, -1 or
 // no object, as each index says).
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,9 +34,8 @@ bool ExemptFromAccount(const std::string& sub) {
 }
 
 // The system connection's string without its catalog: the Initial Catalog
-// items cut out of the text, each from its key through its semicolon (or
-// the end), the rest as written. Items are told apart by the data layer's
-// parser, so a server, user, password or path that holds "init" is no
+// items cut out of the text by the data layer's parser, the rest as
+// written, so a server, user, password or path that holds "init" is no
 // catalog, nor is a quoted value that holds a ';'. The extended edition
 // derives it from the string its connection is opened with, so it needs
 // no sign-on.
@@ -50,40 +48,13 @@ std::string BaseConnectionString(const core::LoginState& s) {
   } else {
     throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
   }
-  db::ConnectionString whole;
-  if (!db::ConnectionString::Parse(text, &whole).ok()) {
-    // No connection opens on it; the first INIT through its semicolon goes.
-    const size_t init = AsciiUpper(text).find("INIT");
-    if (init == std::string::npos) return text;
-    const size_t semicolon = text.find(';', init);
-    return text.erase(init, semicolon == std::string::npos ? std::string::npos : semicolon - init + 1);
-  }
   std::string base;
-  size_t start = 0;
-  while (start < text.size()) {
-    // One item: the shortest run up to a ';' (or the end) that reads as
-    // one; a quoted value's own ';' leaves its run unreadable.
-    size_t end = start;
-    db::ConnectionString item;
-    for (;;) {
-      end = std::min(text.find(';', end), text.size());
-      if (db::ConnectionString::Parse(std::string_view(text).substr(start, end - start), &item).ok() ||
-          end == text.size()) {
-        break;
-      }
-      ++end;
-    }
-    const size_t next = std::min(end + 1, text.size());
-    if (item.items().size() == 1 && EqualsNoCase(item.items()[0].first, "Initial Catalog")) {
-      size_t key = start;
-      while (IsSpace(text[key])) ++key;
-      base.append(text, start, key - start);  // blanks before the key stay
-    } else {
-      base.append(text, start, next - start);
-    }
-    start = next;
-  }
-  return base;
+  if (db::ConnectionString::Without(text, "Initial Catalog", &base).ok()) return base;
+  // No connection opens on it; the first INIT through its semicolon goes.
+  const size_t init = AsciiUpper(text).find("INIT");
+  if (init == std::string::npos) return text;
+  const size_t semicolon = text.find(';', init);
+  return text.erase(init, semicolon == std::string::npos ? std::string::npos : semicolon - init + 1);
 }
 
 // The extended edition writes every account-set, subsystem and user

@@ -9,7 +9,6 @@ namespace {
 
 constexpr char kBadFormat[] = "Format of the initialization string is not valid.";
 
-
 }  // namespace
 
 std::string ConnectionString::Canonical(std::string_view key) {
@@ -21,11 +20,15 @@ std::string ConnectionString::Canonical(std::string_view key) {
   return k;
 }
 
-Status ConnectionString::Parse(std::string_view text, ConnectionString* out) {
+Status ConnectionString::Parse(std::string_view text, ConnectionString* out) { return Parse(text, out, nullptr); }
+
+Status ConnectionString::Parse(std::string_view text, ConnectionString* out, std::vector<Span>* spans) {
   out->items_.clear();
   size_t i = 0;
   const size_t n = text.size();
   while (i < n) {
+    size_t key_start = i;
+    while (key_start < n && IsSpace(text[key_start])) ++key_start;
     // Key: up to the first single '='; "==" stands for a literal '='.
     std::string key;
     bool found_eq = false;
@@ -82,7 +85,24 @@ Status ConnectionString::Parse(std::string_view text, ConnectionString* out) {
     }
     if (i < n) ++i;  // the ';'
     out->items_.emplace_back(std::string(trimmed_key), std::move(value));
+    if (spans) spans->push_back({key_start, i});
   }
+  return Status::OK();
+}
+
+Status ConnectionString::Without(std::string_view text, std::string_view key, std::string* out) {
+  ConnectionString cs;
+  std::vector<Span> spans;
+  Status s = Parse(text, &cs, &spans);
+  if (!s.ok()) return s;
+  out->clear();
+  size_t kept = 0;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    if (!EqualsNoCase(cs.items_[k].first, key)) continue;
+    out->append(text, kept, spans[k].begin - kept);
+    kept = spans[k].end;
+  }
+  out->append(text, kept);
   return Status::OK();
 }
 

@@ -20,6 +20,11 @@ class ConnectionString {
   // with the text ADO gives for such strings.
   static Status Parse(std::string_view text, ConnectionString* out);
 
+  // `text` without its items named `key` exactly (case aside), each cut
+  // from its key through its ';' (or the end); the rest stays as written.
+  // Fails as Parse does.
+  static Status Without(std::string_view text, std::string_view key, std::string* out);
+
   // The value of the last item named `key` or one of its synonyms (see
   // Canonical), or "" when absent.
   std::string Get(std::string_view key) const;
@@ -41,6 +46,11 @@ class ConnectionString {
   static std::string Canonical(std::string_view key);
 
  private:
+  // Where an item stands in the text: its key through its ';'.
+  struct Span {
+    size_t begin, end;
+  };
+  static Status Parse(std::string_view text, ConnectionString* out, std::vector<Span>* spans);
   const std::pair<std::string, std::string>* Find(std::string_view key, bool exact) const;
 
   std::vector<std::pair<std::string, std::string>> items_;  // key as written (trimmed), value
