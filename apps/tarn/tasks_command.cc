@@ -179,7 +179,10 @@ int Try(const Options& o) {
   login.cUserId = o.user;
   login.cSub_Id = AsciiUpper(o.sub);
   login.IsAdmin = o.admin;
+  // The station that asks: the computer's name, or the web client's where
+  // the subsystem takes that.
   login.cWebClient = o.station;
+  if (!o.station.empty()) core::Thread().computer_name = o.station;
   try {
     const tasks::Verdict v = tasks::TryTaskExec(login, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister,
                                                 effective_year, o.class_code);
