@@ -106,6 +106,8 @@ class TARN_EXPORT Variant {
   // Text as a string of this value, with Null read as the empty string: the
   // frequent "value & ''" idiom of callers that tolerate NULL columns.
   std::string ToStringOrEmpty() const { return IsNull() ? std::string() : ToString(); }
+  // The text a string holds, without a copy; nullptr for any other type.
+  const std::string* StringIf() const { return std::get_if<std::string>(&v_); }
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.v_ == b.v_; }
 

@@ -39,6 +39,7 @@ struct StringHash {
 struct CacheEntry {
   Translation::Kind kind = Translation::Kind::kStatement;
   size_t params = 0;
+  bool reads = false;  // IsRead of the template, asked once
   std::string catalog;
   std::unique_ptr<PreparedStatement> prepared;
 };
@@ -307,6 +308,7 @@ class ConnectionImpl : public Connection {
       e.kind = t.kind;
       e.params = t.national.size();
       e.catalog = t.catalog;
+      e.reads = IsRead(statement.sql());
       if (t.kind == Translation::Kind::kStatement) {
         s = backend_->Prepare(t.sql, t.national, &e.prepared, &scratch_);
         if (!s.ok()) return s;
@@ -343,7 +345,7 @@ class ConnectionImpl : public Connection {
       case Translation::Kind::kStatement:
         break;
     }
-    *repeatable = IsRead(statement.sql());
+    *repeatable = entry->reads;
     return backend_->Run(entry->prepared.get(), has_list ? flat : values, out, rows_affected, &scratch_);
   }
 

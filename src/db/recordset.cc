@@ -74,8 +74,7 @@ Status Recordset::Open(const Statement& statement, const ConnectionPtr& connecti
 
 void Recordset::Bind(std::shared_ptr<Rows> rows) {
   rows_ = std::move(rows);
-  fields_.clear();
-  for (size_t i = 0; i < rows_->columns->size(); ++i) fields_.push_back(Field(this, i));
+  fields_.clear();  // made when first asked for: most callers read values only
   pos_ = 0;
   open_ = true;
   edit_ = Edit::kNone;
@@ -127,10 +126,22 @@ int64_t Recordset::RecordCount() const {
   return -1;
 }
 
-Field* Recordset::FieldAt(size_t index) { return open_ && index < fields_.size() ? &fields_[index] : nullptr; }
+void Recordset::MakeFields() {
+  if (fields_.size() == Width()) return;
+  fields_.clear();
+  fields_.reserve(Width());
+  for (size_t i = 0; i < Width(); ++i) fields_.push_back(Field(this, i));
+}
+
+Field* Recordset::FieldAt(size_t index) {
+  if (!open_ || index >= Width()) return nullptr;
+  MakeFields();
+  return &fields_[index];
+}
 
 Field* Recordset::FieldByName(std::string_view name) {
   if (!open_) return nullptr;
+  MakeFields();
   for (Field& f : fields_) {
     if (EqualsNoCase(f.Name(), name)) return &f;
   }
@@ -139,8 +150,9 @@ Field* Recordset::FieldByName(std::string_view name) {
 
 const Variant& Recordset::Value(std::string_view name) const {
   if (!open_) throw ComError(adoerr::kObjectClosed, kClosedText);
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    if (EqualsNoCase(fields_[i].Name(), name)) return CurrentValue(i);
+  const Columns& columns = *rows_->columns;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (EqualsNoCase(columns[i].name, name)) return CurrentValue(i);
   }
   throw ComError(adoerr::kItemNotFound,
                  "Item cannot be found in the collection corresponding to the requested name "
@@ -150,7 +162,7 @@ const Variant& Recordset::Value(std::string_view name) const {
 
 const Variant& Recordset::Value(size_t index) const {
   if (!open_) throw ComError(adoerr::kObjectClosed, kClosedText);
-  if (index >= fields_.size()) {
+  if (index >= Width()) {
     throw ComError(adoerr::kItemNotFound,
                    "Item cannot be found in the collection corresponding to the requested name or ordinal.");
   }

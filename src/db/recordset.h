@@ -78,7 +78,7 @@ class Recordset : public Object {
   // Rows of a static or keyset recordset; -1 for the other cursors, as ADO.
   int64_t RecordCount() const;
 
-  size_t FieldCount() const { return fields_.size(); }
+  size_t FieldCount() const { return open_ ? Width() : 0; }
   Field* FieldAt(size_t index);
   // nullptr when there is no such field.
   Field* FieldByName(std::string_view name);
@@ -115,6 +115,7 @@ class Recordset : public Object {
 
   Recordset() = default;
   void Bind(std::shared_ptr<Rows> rows);
+  void MakeFields();
   const Variant& CurrentValue(size_t index) const;
   Status SetValueAt(size_t index, Variant value);
   Status CheckUpdatable();
@@ -126,7 +127,7 @@ class Recordset : public Object {
   LockType lock_ = LockType::kUnspecified;
   std::string table_;  // the one table rows come from; "" when not updatable
   std::shared_ptr<Rows> rows_;
-  std::vector<Field> fields_;
+  std::vector<Field> fields_;  // by column, once asked for
   size_t pos_ = 0;
   bool open_ = false;
   Edit edit_ = Edit::kNone;

@@ -261,10 +261,12 @@ class SqliteBackend : public Backend {
     auto* ps = static_cast<SqliteStatement*>(p);
     sqlite3_stmt* st = ps->st_;
     sqlite3* db = sqlite3_db_handle(st);
-    std::vector<std::string> texts;  // strings and dates, bound without a copy
-    size_t text_count = 0;
-    for (const Variant& v : values) text_count += v.IsString() || v.type() == Variant::Type::kDate;
-    texts.reserve(text_count);
+    // Strings are bound from the values themselves, which outlive the step;
+    // a date's text is made here and kept in `dates` until the reset.
+    std::vector<std::string> dates;
+    size_t date_count = 0;
+    for (const Variant& v : values) date_count += v.type() == Variant::Type::kDate;
+    dates.reserve(date_count);
     for (size_t i = 0; i < values.size(); ++i) {
       const int idx = static_cast<int>(i) + 1;
       const Variant& v = values[i];
@@ -284,11 +286,15 @@ class SqliteBackend : public Backend {
         case Variant::Type::kDouble:
           rc = sqlite3_bind_double(st, idx, v.ToDouble());
           break;
+        case Variant::Type::kString: {
+          const std::string& text = *v.StringIf();
+          rc = sqlite3_bind_text(st, idx, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+          break;
+        }
         case Variant::Type::kDate:
-        case Variant::Type::kString:
-          // `texts` was reserved: the pointers stay valid until the reset.
-          texts.push_back(v.type() == Variant::Type::kDate ? DateText(v.ToDate()) : v.ToString());
-          rc = sqlite3_bind_text(st, idx, texts.back().data(), static_cast<int>(texts.back().size()), SQLITE_STATIC);
+          // `dates` was reserved: the pointers stay valid until the reset.
+          dates.push_back(DateText(v.ToDate()));
+          rc = sqlite3_bind_text(st, idx, dates.back().data(), static_cast<int>(dates.back().size()), SQLITE_STATIC);
           break;
         default:
           sqlite3_clear_bindings(st);
@@ -311,8 +317,9 @@ class SqliteBackend : public Backend {
     }
     Status s;
     if (rc != SQLITE_DONE) s = Error(db, errors);
-    sqlite3_reset(st);  // ends the read snapshot: later reads see others' commits
-    sqlite3_clear_bindings(st);
+    // Ends the read snapshot: later reads see others' commits. The bindings
+    // stay: every run binds each placeholder again before it steps.
+    sqlite3_reset(st);
     if (!s.ok()) {
       out->cells.clear();
       return s;
@@ -390,6 +397,9 @@ class SqliteBackend : public Backend {
     if (rc == SQLITE_OK && key != kMaster) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     }
+    // The rules' DISTINCT and IN (SELECT ...) build small temporary b-trees
+    // at every run: in memory they cost no temporary file.
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
       Status s = Error(db, errors);
       sqlite3_close_v2(db);
