@@ -106,6 +106,39 @@ db::Connection* UseSystemDatabase(core::LoginState& s) {
   return &conn;
 }
 
+// On SQLite a registration (or release) is one write transaction, for
+// speed: one lock and one commit instead of one per statement. It stays
+// sound because BEGIN IMMEDIATE takes the database's write lock first, so
+// registrations from every process run one after another and each check
+// sees every other registration whole or not at all; insert-then-check
+// then holds trivially. Other backends keep a commit per statement: there
+// a row must be seen by others before its own check runs. When the lock
+// cannot be had, the statements run one by one as they would elsewhere.
+class OneTransaction {
+ public:
+  // `writes`: a call that only reads takes no lock.
+  OneTransaction(db::Connection& conn, bool writes) : conn_(conn) {
+    if (!writes || conn.flavor() != db::Flavor::kSqlite) return;
+    open_ = conn.BeginTrans().ok();
+    if (!open_) conn.ClearErrors();
+  }
+  ~OneTransaction() { (void)Commit(); }
+  OneTransaction(const OneTransaction&) = delete;
+  OneTransaction& operator=(const OneTransaction&) = delete;
+
+  Status Commit() {
+    if (!open_) return Status::OK();
+    open_ = false;
+    Status s = conn_.CommitTrans();
+    if (!s.ok()) (void)conn_.RollbackTrans();
+    return s;
+  }
+
+ private:
+  db::Connection& conn_;
+  bool open_ = false;
+};
+
 // The registration's own failure while it writes: a conflict with another
 // writer (9999) or a database error (22: message, CR, the database's text).
 bool FailRegistration(const db::Connection& conn, const std::string& auth_id, const std::string& description) {
@@ -478,14 +511,36 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   // The system connection.
   db::Connection* conn = UseSystemDatabase(s);
   if (conn == nullptr) return false;
-  if (s.edition == Edition::kFull) return Register(s, *conn, auth_id, mode, effective_year, class_code);
-  // The extended edition reports every database error of the registration
-  // as the registration's failure; an inserted row stays for its release.
-  try {
-    return Register(s, *conn, auth_id, mode, effective_year, class_code);
-  } catch (const ComError& e) {
-    return FailRegistration(*conn, auth_id, e.description());
+  OneTransaction transaction(*conn, mode != kCheckOnly && mode != kHoldingOnly);
+  bool answer;
+  if (s.edition == Edition::kFull) {
+    try {
+      answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
+    } catch (...) {
+      (void)transaction.Commit();  // what was written stays, as it would statement by statement
+      throw;
+    }
+  } else {
+    // The extended edition reports every database error of the
+    // registration as the registration's failure; an inserted row stays
+    // for its release.
+    try {
+      answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
+    } catch (const ComError& e) {
+      answer = FailRegistration(*conn, auth_id, e.description());
+    }
   }
+  if (const Status committed = transaction.Commit(); !committed.ok()) {
+    // Nothing of it was kept: a registration that answered true would
+    // leave its function running unguarded.
+    if (mode == kRelease) {
+      resources::RecordRawError(resources::kReleaseFailed,
+                                resources::ResText(resources::res::kFailReleaseTask) + "\r" + committed.message());
+      return false;
+    }
+    return FailRegistration(*conn, auth_id, committed.message());
+  }
+  return answer;
 }
 
 Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
