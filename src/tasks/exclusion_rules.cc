@@ -90,17 +90,20 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
 
 // Is an exclusive function (UA_ControlEx) running in the account? Takes
 // no log id: an exclusive function has profile 1 or 2 and never runs it.
+// The join is walked from the short list of exclusive functions into the
+// running tasks by function (CROSS JOIN keeps SQLite to that order), so
+// that its cost does not grow with the account set's running tasks.
 std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet row =
       Extended(ctx)
           ? Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
-                                "with(nolock) inner join UA_task with(nolock) on "
-                                "UA_ControlEx.cauth_id=UA_task.cauth_id   WHERE (iAuthType =1 and  iyear=? or "
+                                "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
+                                "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
                                 "iAuthType=2)  AND cacc_id=N? ")
                           .Bind(q.year)
                           .Bind(ctx.account))
-          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_task "
-                                "with(nolock),UA_ControlEx with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
+          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+                                "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
                                 "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
                                 "UA_task.cauth_id<>'reg'")
                           .Bind(ctx.account)
@@ -280,38 +283,23 @@ std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleR
                   Text(row, 0, 1));
     }
   }
-  db::ResultSet row;
-  if (Extended(ctx)) {
-    // Every module the function shuts out, looked for at once.
-    const db::ResultSet shut = Rows(ctx, Statement("SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
-                                                   "cauth_id=N? AND iauthtype=4")
-                                             .Bind(q.auth_id));
-    if (shut.rows() == 0) return std::nullopt;
-    row = Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=N? AND "
-                              "iyear=? AND cSub_Id in (N?) and ilogid<>? AND cauth_id<>N'reg'")
-                        .Bind(ctx.account)
-                        .Bind(q.year)
-                        .BindList(Column(shut, 0))
-                        .Bind(q.log_id));
-  } else {
-    const db::ResultSet modules = Rows(ctx, Statement("SELECT distinct csub_id FROM UA_task with (nolock)  WHERE "
-                                                      "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id<>'reg'")
-                                                .Bind(ctx.account)
-                                                .Bind(q.year)
-                                                .Bind(q.log_id));
-    if (modules.rows() == 0) return std::nullopt;
-    const db::ResultSet shut = Rows(ctx, Statement("SELECT TOP 1 cRepellentModule FROM UA_control with (nolock)  "
-                                                   "WHERE cauth_id=? AND iauthtype=4 AND cRepellentModule IN (?)")
-                                             .Bind(q.auth_id)
-                                             .BindList(Column(modules, 0)));
-    if (shut.rows() == 0) return std::nullopt;
-    row = Rows(ctx, Statement("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE cacc_id=? AND "
-                              "iyear=? AND cSub_Id =? and ilogid<>? AND cauth_id<>'reg'")
-                        .Bind(ctx.account)
-                        .Bind(q.year)
-                        .Bind(Text(shut, 0, 0))
-                        .Bind(q.log_id));
-  }
+  // Every module the function shuts out, then a running task in any of
+  // them: asked from the rules first, so that a function without them
+  // reads no running task, and the tasks through their index by module.
+  const bool unicode = Extended(ctx);
+  const db::ResultSet shut =
+      Rows(ctx, db::StatementMarked(unicode, "SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
+                                             "cauth_id=N? AND iauthtype=4")
+                    .Bind(q.auth_id));
+  if (shut.rows() == 0) return std::nullopt;
+  const db::ResultSet row =
+      Rows(ctx, db::StatementMarked(unicode, "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
+                                             "cacc_id=N? AND iyear=? AND cSub_Id in (N?) and ilogid<>? AND "
+                                             "cauth_id<>N'reg'")
+                                          .Bind(ctx.account)
+                                          .Bind(q.year)
+                                          .BindList(Column(shut, 0))
+                                          .Bind(q.log_id));
   if (row.rows() == 0) return std::nullopt;
   return Five(ctx, q, resources::kConflictPairOrSubsystem, resources::res::kTaskRepellent5, Text(row, 0, 0),
               Text(row, 0, 2));

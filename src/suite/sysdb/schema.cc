@@ -105,7 +105,9 @@ const std::vector<Table>& SystemTables() {
        {{"ix_UA_task_logid", "iLogId"},
         {"ix_UA_task_task", "cTaskId,cAuth_Id"},
         {"ix_UA_task_acc", "cAcc_Id,iYear,cSub_Id"},
-        {"ix_UA_task_auth", "cAuth_Id"}}},
+        // Rules find running tasks by function within the account set, year
+        // and subsystem: their cost follows the rules, not the company.
+        {"ix_UA_task_auth", "cAuth_Id,cAcc_Id,iYear,cSub_Id"}}},
       // dInTime is text: the component writes CONVERT(VarChar, getdate(), 121).
       {"UA_TaskLog",
        {Id("cSub_Id", false), Text("cSub_Name", 100), Text("cStation", 100), Text("dInTime", 30), Text("cTaskId", 50),
