@@ -64,6 +64,21 @@ class Backend {
   virtual Status Run(PreparedStatement* stmt, const std::vector<Variant>& values, ResultSet* out,
                      int64_t* rows_affected, DbErrors* errors) = 0;
 
+  // Runs several prepared statements in order, each as Run would;
+  // `statuses`, `outs` and `errors` get one entry per statement. Backends
+  // that can send them together do (one round trip); the others run them
+  // one by one. A run of statements marked `shares` after the first
+  // travels as one unit there: when one fails, the rest of the unit fails
+  // unrun.
+  virtual bool Pipelines() const { return false; }
+  virtual void RunMany(const std::vector<PreparedStatement*>& stmts, const std::vector<const std::vector<Variant>*>& values,
+                       const std::vector<bool>& /*shares*/, std::vector<ResultSet>* outs, std::vector<Status>* statuses,
+                       std::vector<DbErrors>* errors) {
+    for (size_t i = 0; i < stmts.size(); ++i) {
+      (*statuses)[i] = Run(stmts[i], *values[i], &(*outs)[i], nullptr, &(*errors)[i]);
+    }
+  }
+
   // A transaction that will write: SQLite takes its write lock at once, so
   // that a busy database waits out the timeout instead of failing on the
   // first write of a stale snapshot.
@@ -81,6 +96,9 @@ class Backend {
   virtual bool Lost() const { return false; }
   // The longest a Connect may wait for the server; set before Connect.
   virtual void LimitConnectTime(int /*seconds*/) {}
+  // Whether a session left idle may serve the next Open of the same
+  // connection string (db/session_pool.h): it still reaches what it opened.
+  virtual bool Reusable() const { return false; }
 
   virtual void Close() = 0;
 };

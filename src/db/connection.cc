@@ -14,6 +14,7 @@
 #include "db/connection_string.h"
 #include "db/fault.h"
 #include "db/log.h"
+#include "db/session_pool.h"
 #include "platform/env.h"
 #include "platform/text.h"
 
@@ -97,6 +98,21 @@ constexpr std::chrono::milliseconds kFirstPause{100};
 constexpr std::chrono::milliseconds kLongestPause{1000};
 constexpr std::chrono::milliseconds kReopenBudget{5000};
 
+// What an embedded connection leaves for the next Open of its string: the
+// session and the statements prepared on it.
+struct Session : IdleSession {
+  Session(std::unique_ptr<Backend> b, std::unordered_map<std::string, Cache> c)
+      : backend(std::move(b)), caches(std::move(c)) {}
+  ~Session() override {
+    caches.clear();  // prepared statements go before their handles
+    if (backend) backend->Close();
+  }
+  bool StillValid() const override { return backend->Reusable(); }
+
+  std::unique_ptr<Backend> backend;
+  std::unordered_map<std::string, Cache> caches;
+};
+
 }  // namespace
 
 Route RouteOf(const ConnectionString& cs) {
@@ -129,19 +145,33 @@ class ConnectionImpl : public Connection {
     Status s = db::ConnectionString::Parse(connection_string, &cs);
     if (!s.ok()) return Record(Fail(&scratch_, kErrOpen, s.message()));
     const Route route = RouteOf(cs);
-    std::unique_ptr<Backend> backend = NewBackend(route);
-    if (!backend) {
-      const std::string p = cs.Get("Provider");
-      return Record(Fail(&scratch_, kAdoProviderNotFound,
-                         p.empty() ? "No Provider in the connection string"
-                                   : "Provider cannot be found. It may not be properly installed. ('" + p + "')"));
+    // Only embedded sessions are kept: a server's carries state of its own
+    // (settings, locks) that the next owner must not inherit.
+    pool_key_.clear();
+    if (route == Route::kSqlite) {
+      pool_key_ = connection_string;
+      pool_key_ += '\0' + user + '\0' + password;
     }
-    s = backend->Connect(cs, user, password, &scratch_);
-    if (!s.ok()) {
-      backend->Close();
-      return Record(s);
+    std::unique_ptr<IdleSession> idle = pool_key_.empty() ? nullptr : TakeIdleSession(pool_key_);
+    if (idle) {
+      auto& session = static_cast<Session&>(*idle);
+      backend_ = std::move(session.backend);
+      caches_ = std::move(session.caches);
+    } else {
+      std::unique_ptr<Backend> backend = NewBackend(route);
+      if (!backend) {
+        const std::string p = cs.Get("Provider");
+        return Record(Fail(&scratch_, kAdoProviderNotFound,
+                           p.empty() ? "No Provider in the connection string"
+                                     : "Provider cannot be found. It may not be properly installed. ('" + p + "')"));
+      }
+      s = backend->Connect(cs, user, password, &scratch_);
+      if (!s.ok()) {
+        backend->Close();
+        return Record(s);
+      }
+      backend_ = std::move(backend);
     }
-    backend_ = std::move(backend);
     dialect_ = backend_->dialect();
     connection_string_ = connection_string;
     // Quoted, so that a ';' in them reads back as theirs, not as items.
@@ -191,6 +221,90 @@ class ConnectionImpl : public Connection {
     if (s.ok()) s = RunOnce(statement, out, rows_affected, &repeatable);
     if (!s.ok() && !lost_ && backend_->Lost()) Lose(s.message());
     return Record(s);
+  }
+
+  bool SendsTogether() const override { return backend_ && backend_->Pipelines(); }
+
+  std::vector<Status> QueryEach(const std::vector<Statement>& statements, std::vector<ResultSet>* out,
+                                bool as_one) override {
+    if (!SendsTogether() || statements.size() < 2) return Connection::QueryEach(statements, out, as_one);
+    const size_t n = statements.size();
+    out->assign(n, ResultSet{});
+    std::vector<Status> statuses(n);
+    std::vector<DbErrors> errors(n);
+    // Each statement is asked of the fault hook once, as Query asks it;
+    // what cannot travel in the pipeline (a USE, a failed translation) is
+    // answered here.
+    std::vector<size_t> sent;
+    std::vector<PreparedStatement*> prepared;
+    std::vector<std::vector<Variant>> flats(n);
+    std::vector<const std::vector<Variant>*> values;
+    std::vector<bool> shares, prepared_reads;
+    bool all_read = true;
+    Status ready = Ready();
+    for (size_t i = 0; i < n; ++i) {
+      const Statement& st = statements[i];
+      scratch_.clear();
+      if (!ready.ok()) {
+        statuses[i] = ready;
+      } else if (as_one && i > 0 && (!statuses[i - 1].ok() || sent.empty() || sent.back() != i - 1)) {
+        statuses[i] = NotRun(&scratch_);
+      } else if (!st.bind_error().empty()) {
+        statuses[i] = Fail(&scratch_, kErrCommand, st.bind_error(), kNativeSyntax, "42000");
+      } else if (std::optional<DbError> fault = CheckFault(st)) {
+        statuses[i] = Fail(&scratch_, fault->number, fault->description, fault->native_error, fault->sql_state);
+      } else {
+        CacheEntry* entry = nullptr;
+        bool has_list = false;
+        statuses[i] = Resolve(st, &entry, &flats[i], &has_list);
+        if (statuses[i].ok() && entry->kind != Translation::Kind::kStatement) {
+          statuses[i] = Fail(&scratch_, kErrCommand, "USE and CREATE DATABASE run on their own", 0, "42000");
+        }
+        if (statuses[i].ok()) {
+          // Reads that follow a read travel with it as one unit.
+          shares.push_back(!sent.empty() && sent.back() + 1 == i &&
+                           (as_one || (entry->reads && prepared_reads.back())));
+          sent.push_back(i);
+          prepared.push_back(entry->prepared.get());
+          prepared_reads.push_back(entry->reads);
+          values.push_back(has_list ? &flats[i] : &st.values());
+          all_read &= entry->reads;
+        }
+      }
+      errors[i] = scratch_;
+    }
+    scratch_.clear();
+    if (!sent.empty()) {
+      std::vector<ResultSet> results(sent.size());
+      std::vector<Status> ran(sent.size());
+      std::vector<DbErrors> ran_errors(sent.size());
+      backend_->RunMany(prepared, values, shares, &results, &ran, &ran_errors);
+      if (backend_->Lost()) {
+        // As for one statement: reads run again on a reopened session
+        // outside a transaction; anything else reports the loss.
+        std::string why;
+        for (const Status& r : ran) {
+          if (!r.ok()) { why = r.message(); break; }
+        }
+        Lose(why.empty() ? "the session is gone" : why);
+        if (!in_trans_ && all_read && Reopen().ok()) {
+          scratch_.clear();
+          return Connection::QueryEach(statements, out, as_one);
+        }
+      }
+      for (size_t k = 0; k < sent.size(); ++k) {
+        (*out)[sent[k]] = std::move(results[k]);
+        statuses[sent[k]] = ran[k];
+        errors[sent[k]] = std::move(ran_errors[k]);
+      }
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (statuses[i].ok()) continue;
+      scratch_ = std::move(errors[i]);
+      (void)Record(statuses[i]);
+      break;
+    }
+    return statuses;
   }
 
   Status BeginTrans() override {
@@ -259,28 +373,33 @@ class ConnectionImpl : public Connection {
   void ClearErrors() override { errors_.clear(); }
   int64_t Reopens() const override { return reopens_; }
 
+  // A clean embedded session, in the catalog it opened with, waits in the
+  // pool for the next Open of the same string.
   void Close() override {
-    caches_.clear();  // prepared statements go before their handles
     cache_ = nullptr;
+    if (backend_ && !pool_key_.empty() && !in_trans_ && !lost_ && !trans_lost_ &&
+        EqualsNoCase(catalog_, opened_catalog_)) {
+      KeepIdleSession(pool_key_, std::make_unique<Session>(std::move(backend_), std::move(caches_)));
+    }
+    caches_.clear();  // prepared statements go before their handles
     if (backend_) backend_->Close();
     backend_.reset();
     lost_ = in_trans_ = trans_lost_ = false;
   }
 
  private:
-  // The statement once, on the session as it stands: its prepared form
-  // from the cache (prepared now if new), then the run. `repeatable` turns
-  // false once something that may write has reached the server.
-  Status RunOnce(const Statement& statement, ResultSet* out, int64_t* rows_affected, bool* repeatable) {
+  // The cached form of a statement, translated and prepared now if new,
+  // and its values with any in-list spread out (`flat`, used when
+  // `*has_list`).
+  Status Resolve(const Statement& statement, CacheEntry** out, std::vector<Variant>* flat, bool* has_list) {
     const std::vector<Variant>& values = statement.values();
-    bool has_list = false;
-    for (const Variant& v : values) has_list |= v.IsArray();
+    *has_list = false;
+    for (const Variant& v : values) *has_list |= v.IsArray();
 
     CacheEntry* entry = nullptr;
-    std::vector<Variant> flat;
     std::string list_key;
     std::vector<int> sizes;
-    if (has_list) {
+    if (*has_list) {
       list_key = std::string(statement.sql());
       list_key += '\0';
       for (const Variant& v : values) {
@@ -288,9 +407,9 @@ class ConnectionImpl : public Connection {
         sizes.push_back(n);
         list_key += std::to_string(n) + ",";
         if (v.IsArray()) {
-          for (const Variant& item : v.ToArray().items) flat.push_back(item);
+          for (const Variant& item : v.ToArray().items) flat->push_back(item);
         } else {
-          flat.push_back(v);
+          flat->push_back(v);
         }
       }
       auto it = cache_->find(list_key);
@@ -300,7 +419,7 @@ class ConnectionImpl : public Connection {
       if (it != cache_->end()) entry = &it->second;
     }
     if (!entry) {
-      if (!has_list) sizes.assign(values.size(), -1);
+      if (!*has_list) sizes.assign(values.size(), -1);
       Translation t;
       Status s = Translate(statement.sql(), dialect_, sizes, &t);
       if (!s.ok()) return Fail(&scratch_, kErrCommand, s.message(), kNativeSyntax, "42000");
@@ -313,27 +432,39 @@ class ConnectionImpl : public Connection {
         s = backend_->Prepare(t.sql, t.national, &e.prepared, &scratch_);
         if (!s.ok()) return s;
       }
-      std::string key = has_list ? std::move(list_key) : std::string(statement.sql());
+      std::string key = *has_list ? std::move(list_key) : std::string(statement.sql());
       entry = &cache_->emplace(std::move(key), std::move(e)).first->second;
     }
-
-    out->columns = nullptr;
-    out->cells.clear();
     // The same template must come with the same number of values each time.
-    const size_t given = has_list ? flat.size() : values.size();
+    const size_t given = *has_list ? flat->size() : values.size();
     if (given != entry->params) {
       return Fail(&scratch_, kErrCommand,
                   "Statement has " + std::to_string(entry->params) + " placeholders but " + std::to_string(given) +
                       " values were bound",
                   kNativeSyntax, "07002");
     }
+    *out = entry;
+    return Status::OK();
+  }
+
+  // The statement once, on the session as it stands: its prepared form
+  // from the cache (prepared now if new), then the run. `repeatable` turns
+  // false once something that may write has reached the server.
+  Status RunOnce(const Statement& statement, ResultSet* out, int64_t* rows_affected, bool* repeatable) {
+    out->columns = nullptr;
+    out->cells.clear();
+    CacheEntry* entry = nullptr;
+    std::vector<Variant> flat;
+    bool has_list = false;
+    Status s = Resolve(statement, &entry, &flat, &has_list);
+    if (!s.ok()) return s;
     switch (entry->kind) {
       case Translation::Kind::kUse: {
         // Already there: no round trip (the login component says USE before
         // every registration).
         if (EqualsNoCase(entry->catalog, catalog_)) return Status::OK();
         std::string catalog = entry->catalog;  // the entry dies with a cache switch
-        Status s = backend_->UseCatalog(catalog, &scratch_);
+        s = backend_->UseCatalog(catalog, &scratch_);
         if (!s.ok()) return s;
         catalog_ = catalog;
         SelectCache();
@@ -346,7 +477,7 @@ class ConnectionImpl : public Connection {
         break;
     }
     *repeatable = entry->reads;
-    return backend_->Run(entry->prepared.get(), has_list ? flat : values, out, rows_affected, &scratch_);
+    return backend_->Run(entry->prepared.get(), has_list ? flat : statement.values(), out, rows_affected, &scratch_);
   }
 
   // Before a statement: a session known or found to be lost is reopened
@@ -443,6 +574,10 @@ class ConnectionImpl : public Connection {
     return s;
   }
 
+  Status NotRun(DbErrors* errors) {
+    return Fail(errors, kErrCommand, "not run: the statement before it failed", 0, "HY000");
+  }
+
   Status Closed() {
     return Record(Fail(&scratch_, kAdoObjectClosed, "Operation is not allowed when the object is closed."));
   }
@@ -464,6 +599,7 @@ class ConnectionImpl : public Connection {
   Route route_ = Route::kNone;
   std::string user_, password_, opened_catalog_;
   std::string where_;  // the server, for the log (never the password)
+  std::string pool_key_;  // "" when the session is not to be kept
   bool in_trans_ = false;
   bool lost_ = false;        // the session is gone; the next call reopens it
   bool trans_lost_ = false;  // a transaction met the loss and has not been answered
@@ -474,5 +610,19 @@ class ConnectionImpl : public Connection {
 }  // namespace
 
 std::shared_ptr<Connection> Connection::Create() { return std::make_shared<ConnectionImpl>(); }
+
+std::vector<Status> Connection::QueryEach(const std::vector<Statement>& statements, std::vector<ResultSet>* out,
+                                          bool as_one) {
+  out->assign(statements.size(), ResultSet{});
+  std::vector<Status> statuses;
+  for (size_t i = 0; i < statements.size(); ++i) {
+    if (as_one && i > 0 && !statuses.back().ok()) {
+      statuses.push_back(Status::Database("not run: the statement before it failed"));
+      continue;
+    }
+    statuses.push_back(Query(statements[i], &(*out)[i]));
+  }
+  return statuses;
+}
 
 }  // namespace tarn::db

@@ -70,6 +70,21 @@ class Connection : public Object {
   // Runs a statement and copies its rows out; `out->columns` stays null
   // when the statement returns no rowset. What a Recordset opens on.
   virtual Status Query(const Statement& statement, ResultSet* out, int64_t* rows_affected = nullptr) = 0;
+  // Runs each statement as Query would, in order, each taking effect before
+  // the next runs; where the backend can (PostgreSQL's pipeline), they
+  // travel together, one round trip for all. `out` gets one result per
+  // statement. There, reads that follow a read go as one unit: after a
+  // failed read the rest of the unit fails unrun, to be asked again. Errors() then holds the first failure's errors when they
+  // travelled together; one by one, each failure replaces them as in Query.
+  //
+  // With `as_one`, the statements are one unit instead: each runs only when
+  // the one before succeeded, and where they travel together they also
+  // commit together (outside a transaction of the caller's).
+  virtual std::vector<Status> QueryEach(const std::vector<Statement>& statements, std::vector<ResultSet>* out,
+                                        bool as_one = false);
+  // Whether QueryEach saves round trips here; elsewhere it is Query in a
+  // loop, and asking ahead only reads sooner.
+  virtual bool SendsTogether() const { return false; }
   // A transaction that will write (ADO's BeginTrans/CommitTrans/RollbackTrans).
   virtual Status BeginTrans() = 0;
   virtual Status CommitTrans() = 0;

@@ -213,42 +213,74 @@ class PgBackend : public Backend {
   Status Run(PreparedStatement* p, const std::vector<Variant>& values, ResultSet* out, int64_t* rows_affected,
              DbErrors* errors) override {
     auto* st = static_cast<PgStatement*>(p);
-    std::vector<std::string> texts(values.size());
-    std::vector<const char*> params(values.size());
-    for (size_t i = 0; i < values.size(); ++i) {
-      const Variant& v = values[i];
-      if (v.IsObject() || v.IsArray()) {
-        return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array");
-      }
-      if (v.IsNull() || v.IsEmpty()) continue;
-      texts[i] = ParamText(v);
-      params[i] = texts[i].c_str();
-    }
-    PGresult* res =
-        PQexecPrepared(conn_, st->name.c_str(), static_cast<int>(params.size()), params.data(), nullptr, nullptr, 0);
+    Params params;
+    if (Status s = params.Set(values, errors); !s.ok()) return s;
+    PGresult* res = PQexecPrepared(conn_, st->name.c_str(), params.count(), params.data(), nullptr, nullptr, 0);
     Status s = Check(res, errors);
-    out->columns = nullptr;
-    out->cells.clear();
-    if (s.ok() && PQresultStatus(res) == PGRES_TUPLES_OK) {
-      if (!st->columns) Describe(st, res);
-      out->columns = st->columns;
-      const int rows = PQntuples(res), width = PQnfields(res);
-      out->cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(width));
-      for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < width; ++c) {
-          if (PQgetisnull(res, r, c)) {
-            out->cells.emplace_back(Null{});
-          } else {
-            out->cells.push_back(CellValue(PQgetvalue(res, r, c), PQgetlength(res, r, c), st->kinds[c]));
-          }
-        }
-      }
-    } else if (s.ok() && rows_affected) {
-      const char* n = PQcmdTuples(res);
-      *rows_affected = n && *n ? std::atoll(n) : -1;
-    }
+    Read(st, res, s, out, rows_affected);
     PQclear(res);
     return s;
+  }
+
+  bool Pipelines() const override { return true; }
+
+  // A sync point after every unit, so that each commits apart and a
+  // failure stops no other unit, just as one by one; the results are all
+  // read, the pipeline left, and only then converted (reading a column's
+  // kinds may ask the server).
+  void RunMany(const std::vector<PreparedStatement*>& stmts, const std::vector<const std::vector<Variant>*>& values,
+               const std::vector<bool>& shares, std::vector<ResultSet>* outs, std::vector<Status>* statuses,
+               std::vector<DbErrors>* errors) override {
+    const size_t n = stmts.size();
+    std::vector<PGresult*> results(n, nullptr);
+    std::vector<bool> sent(n, false), synced(n, false);
+    if (!conn_ || PQenterPipelineMode(conn_) != 1) {
+      return Backend::RunMany(stmts, values, shares, outs, statuses, errors);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      Params params;
+      (*statuses)[i] = params.Set(*values[i], &(*errors)[i]);
+      auto* st = static_cast<PgStatement*>(stmts[i]);
+      if ((*statuses)[i].ok()) {
+        if (PQsendQueryPrepared(conn_, st->name.c_str(), params.count(), params.data(), nullptr, nullptr, 0) != 1) {
+          break;  // the stream is broken: this one and the rest fail below
+        }
+        sent[i] = true;
+      }
+      if (i + 1 == n || !shares[i + 1]) {
+        if (PQpipelineSync(conn_) != 1) break;
+        synced[i] = true;
+      }
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (sent[i]) {
+        // The statement's result, then the end of its results.
+        results[i] = PQgetResult(conn_);
+        if (results[i]) {
+          while (PGresult* more = PQgetResult(conn_)) PQclear(more);
+        }
+      }
+      if (synced[i]) {
+        if (PGresult* sync = PQgetResult(conn_)) PQclear(sync);
+      }
+    }
+    PQexitPipelineMode(conn_);
+    for (size_t i = 0; i < n; ++i) {
+      if (!(*statuses)[i].ok()) {
+        PQclear(results[i]);
+        continue;
+      }
+      auto* st = static_cast<PgStatement*>(stmts[i]);
+      if (!sent[i]) {
+        lost_ = lost_ || PQstatus(conn_) == CONNECTION_BAD;
+        (*statuses)[i] = lost_ ? LostReason(&(*errors)[i])
+                               : Fail(&(*errors)[i], kErrCommand, Trimmed(PQerrorMessage(conn_)), 0, "08006");
+        continue;
+      }
+      (*statuses)[i] = Check(results[i], &(*errors)[i]);
+      Read(st, results[i], (*statuses)[i], &(*outs)[i], nullptr);
+      PQclear(results[i]);
+    }
   }
 
   Status Begin(DbErrors* errors) override { return Exec("BEGIN", errors); }
@@ -284,6 +316,56 @@ class PgBackend : public Backend {
   }
 
  private:
+  // Parameters as text, typed by the server from the columns they meet.
+  class Params {
+   public:
+    Status Set(const std::vector<Variant>& values, DbErrors* errors) {
+      texts_.assign(values.size(), std::string());
+      params_.assign(values.size(), nullptr);
+      for (size_t i = 0; i < values.size(); ++i) {
+        const Variant& v = values[i];
+        if (v.IsObject() || v.IsArray()) {
+          return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array");
+        }
+        if (v.IsNull() || v.IsEmpty()) continue;
+        texts_[i] = ParamText(v);
+        params_[i] = texts_[i].c_str();
+      }
+      return Status::OK();
+    }
+    int count() const { return static_cast<int>(params_.size()); }
+    const char* const* data() const { return params_.data(); }
+
+   private:
+    std::vector<std::string> texts_;
+    std::vector<const char*> params_;
+  };
+
+  // The rows of a successful result (its columns described on first use),
+  // or the rows it changed.
+  void Read(PgStatement* st, const PGresult* res, const Status& s, ResultSet* out, int64_t* rows_affected) {
+    out->columns = nullptr;
+    out->cells.clear();
+    if (s.ok() && PQresultStatus(res) == PGRES_TUPLES_OK) {
+      if (!st->columns) Describe(st, res);
+      out->columns = st->columns;
+      const int rows = PQntuples(res), width = PQnfields(res);
+      out->cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(width));
+      for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < width; ++c) {
+          if (PQgetisnull(res, r, c)) {
+            out->cells.emplace_back(Null{});
+          } else {
+            out->cells.push_back(CellValue(PQgetvalue(res, r, c), PQgetlength(res, r, c), st->kinds[c]));
+          }
+        }
+      }
+    } else if (s.ok() && rows_affected) {
+      const char* n = PQcmdTuples(const_cast<PGresult*>(res));
+      *rows_affected = n && *n ? std::atoll(n) : -1;
+    }
+  }
+
   Status Check(PGresult* res, DbErrors* errors) {
     const ExecStatusType st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
     lost_ = PQstatus(conn_) == CONNECTION_BAD;

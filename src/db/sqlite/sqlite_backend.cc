@@ -237,6 +237,16 @@ class SqliteBackend : public Backend {
 
   std::string CacheScope() const override { return scope_; }
 
+  // Each file it has open is still the file at its path: one removed or
+  // replaced (a data directory made again) must be opened afresh.
+  bool Reusable() const override {
+    for (const auto& [path, id] : files_) {
+      struct stat st;
+      if (stat(path.c_str(), &st) != 0 || st.st_dev != id.first || st.st_ino != id.second) return false;
+    }
+    return true;
+  }
+
   Status Prepare(const std::string& sql, const std::vector<bool>&, std::unique_ptr<PreparedStatement>* out,
                  DbErrors* errors) override {
     if (!current_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.", 0);
@@ -406,11 +416,19 @@ class SqliteBackend : public Backend {
       return s;
     }
     if (key != kSystemCatalog) AttachSystem(db);
+    Remember(Path(key));
+    if (key != kSystemCatalog) Remember(Path(kSystemCatalog));  // attached, when it exists
     *out = db;
     return Status::OK();
   }
 
+  void Remember(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) files_[path] = {st.st_dev, st.st_ino};
+  }
+
   std::string dir_;
+  std::map<std::string, std::pair<dev_t, ino_t>> files_;  // what the handles opened
   int busy_millis_ = kDefaultBusyMillis;
   std::map<std::string, sqlite3*> sessions_;  // by lower-cased catalog
   sqlite3* current_ = nullptr;
