@@ -5,6 +5,7 @@
 #include "db/raise.h"
 #include "platform/text.h"
 #include "resources/error_codes.h"
+#include "tasks/answers_ahead.h"
 
 namespace tarn::tasks {
 namespace {
@@ -27,7 +28,7 @@ Statement Sql(const RuleContext& ctx, std::string_view template_sql) {
 
 db::ResultSet Rows(const RuleContext& ctx, const Statement& statement) {
   db::ResultSet rows;
-  const Status s = ctx.conn->Query(statement, &rows);
+  const Status s = ctx.ahead ? ctx.ahead->Query(statement, &rows) : ctx.conn->Query(statement, &rows);
   if (!s.ok()) throw RuleFailed{s.message()};
   return rows;
 }
@@ -93,21 +94,24 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
 // The join is walked from the short list of exclusive functions into the
 // running tasks by function (CROSS JOIN keeps SQLite to that order), so
 // that its cost does not grow with the account set's running tasks.
-std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet row =
-      Extended(ctx)
-          ? Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+Statement ExclusiveListQuery(const RuleContext& ctx, const RuleRequest& q) {
+  return Extended(ctx)
+          ? Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
                                 "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
                                 "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
                                 "iAuthType=2)  AND cacc_id=N? ")
                           .Bind(q.year)
-                          .Bind(ctx.account))
-          : Rows(ctx, Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+                          .Bind(ctx.account)
+          : Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
                                 "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
                                 "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
                                 "UA_task.cauth_id<>'reg'")
                           .Bind(ctx.account)
-                          .Bind(q.year));
+                          .Bind(q.year);
+}
+
+std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
+  const db::ResultSet row = Rows(ctx, ExclusiveListQuery(ctx, q));
   if (row.rows() == 0) return std::nullopt;
   const bool year_only = !row.at(0, 2).IsNull() && row.at(0, 2).ToInt32() == 1;
   return Five(ctx, q, resources::kConflictExclusive, year_only ? kTaskRepellent2Year : resources::res::kTaskRepellent2,
@@ -117,7 +121,7 @@ std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleReq
 // The function needs the account (or one year of it) to itself: every
 // other task there conflicts, but this station's logins into its own
 // subsystem, AA and DP.
-std::optional<Conflict> CheckLock(const RuleContext& ctx, const RuleRequest& q, bool year_only) {
+Statement LockQuery(const RuleContext& ctx, const RuleRequest& q, bool year_only) {
   Statement st = Sql(ctx, year_only ? "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
                                       "cacc_id=? AND  ilogid<>? and (not (cauth_id='reg' and cstation=? and (cSub_Id=? "
                                       "or csub_id='AA' or csub_id='DP'))) AND iyear=?"
@@ -126,7 +130,11 @@ std::optional<Conflict> CheckLock(const RuleContext& ctx, const RuleRequest& q, 
                                       "or csub_id='AA' or csub_id='DP')))");
   st.Bind(ctx.account).Bind(q.log_id).Bind(ctx.station).Bind(ctx.login_sub);
   if (year_only) st.Bind(q.year);
-  const db::ResultSet row = Rows(ctx, st);
+  return st;
+}
+
+std::optional<Conflict> CheckLock(const RuleContext& ctx, const RuleRequest& q, bool year_only) {
+  const db::ResultSet row = Rows(ctx, LockQuery(ctx, q, year_only));
   if (row.rows() == 0) return std::nullopt;
   return year_only ? Six(ctx, q, resources::kConflictYear, resources::res::kTaskRepellent4, row)
                    : Six(ctx, q, resources::kConflictExclusive, resources::res::kTaskRepellent3, row);
@@ -140,19 +148,22 @@ std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest&
 
 // The function's pairs, from either side, in the same year. The extended
 // edition pairs kind 0 only, within the request's class.
-std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet partners =
-      Extended(ctx)
-          ? Rows(ctx, Statement("SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
+Statement PartnersQuery(const RuleContext& ctx, const RuleRequest& q) {
+  return Extended(ctx)
+          ? Statement("SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
                                 "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
                                 "crepellent=N? AND iauthtype=0 ")
                           .Bind(q.auth_id)
-                          .Bind(q.auth_id))
-          : Rows(ctx, Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
+                          .Bind(q.auth_id)
+          : Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
                                 "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
                                 "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
                           .Bind(q.auth_id)
-                          .Bind(q.auth_id));
+                          .Bind(q.auth_id);
+}
+
+std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
+  const db::ResultSet partners = Rows(ctx, PartnersQuery(ctx, q));
   if (partners.rows() == 0) return std::nullopt;
   static const ClassBoundQuery kFull("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
                                      "cacc_id=? and  ilogid<>? AND iyear=? AND cauth_id IN (?)");
@@ -170,10 +181,25 @@ std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRe
 // Kind 3: no other leaf function of the subsystem may run beside the
 // function, but those it exempts; and the function may not start beside a
 // running kind-3 function that does not exempt it.
+Statement OwnSubsystemLockQuery(const RuleRequest& q) {
+  return Statement("select  isnull(cNotRepellent,'') from UA_control  with (nolock) where cauth_id=? and  iauthtype=3")
+      .Bind(q.auth_id);
+}
+
+// The reverse direction reads the login year as held, not the effective
+// year.
+Statement RunningSubsystemLocksQuery(const RuleContext& ctx, const RuleRequest& q) {
+  return Statement("SELECT distinct cstation, ua_Task.cauth_id FROM ua_Task with(nolock)  WHERE cacc_id=? AND "
+                   "iyear=? and cSub_id=? and ilogid<>? and  cauth_id in (Select cAuth_ID from ua_Control with "
+                   "(nolock)  where iAuthType=3)")
+      .Bind(ctx.account)
+      .BindNumber(ctx.login_year)
+      .Bind(q.auth_sub)
+      .Bind(q.log_id);
+}
+
 std::optional<Conflict> CheckSubsystemLock(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet own = Rows(
-      ctx, Statement("select  isnull(cNotRepellent,'') from UA_control  with (nolock) where cauth_id=? and  iauthtype=3")
-               .Bind(q.auth_id));
+  const db::ResultSet own = Rows(ctx, OwnSubsystemLockQuery(q));
   if (own.rows() > 0) {
     const db::ResultSet any = Rows(
         ctx, Statement("SELECT top 1 cauth_id FROM ua_auth_base with(nolock) WHERE bEndGrade=1 and cSub_id=? and "
@@ -214,16 +240,7 @@ std::optional<Conflict> CheckSubsystemLock(const RuleContext& ctx, const RuleReq
                   Text(row, 0, 2));
     }
   }
-  // The reverse direction reads the login year as held, not the effective
-  // year.
-  const db::ResultSet running =
-      Rows(ctx, Statement("SELECT distinct cstation, ua_Task.cauth_id FROM ua_Task with(nolock)  WHERE cacc_id=? AND "
-                          "iyear=? and cSub_id=? and ilogid<>? and  cauth_id in (Select cAuth_ID from ua_Control with "
-                          "(nolock)  where iAuthType=3)")
-                    .Bind(ctx.account)
-                    .BindNumber(ctx.login_year)
-                    .Bind(q.auth_sub)
-                    .Bind(q.log_id));
+  const db::ResultSet running = Rows(ctx, RunningSubsystemLocksQuery(ctx, q));
   for (size_t r = 0; r < running.rows(); ++r) {
     const db::ResultSet exempt =
         Rows(ctx, Statement("SELECT cauth_id FROM UA_control with (nolock) WHERE cauth_id=? and iauthtype=3 and "
@@ -266,11 +283,19 @@ std::optional<Conflict> CheckSubsystemPair(const RuleContext& ctx, const RuleReq
 
 // Kind 4: a running function that shuts out this function's module, and a
 // module this function shuts out that has running functions.
+Statement ShuttersQuery(const RuleContext& ctx, const RuleRequest& q) {
+  return Sql(ctx, "SELECT DISTINCT cauth_id FROM UA_control with (nolock)  WHERE cRepellentModule=? AND iauthtype=4")
+      .Bind(q.auth_sub);
+}
+
+Statement ShutModulesQuery(const RuleContext& ctx, const RuleRequest& q) {
+  return db::StatementMarked(Extended(ctx), "SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
+                                            "cauth_id=N? AND iauthtype=4")
+      .Bind(q.auth_id);
+}
+
 std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleRequest& q) {
-  const db::ResultSet shutters =
-      Rows(ctx, Sql(ctx, "SELECT DISTINCT cauth_id FROM UA_control with (nolock)  WHERE cRepellentModule=? AND "
-                         "iauthtype=4")
-                    .Bind(q.auth_sub));
+  const db::ResultSet shutters = Rows(ctx, ShuttersQuery(ctx, q));
   if (shutters.rows() > 0) {
     const db::ResultSet row = Rows(ctx, Sql(ctx, "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE "
                                                  "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id IN (?)")
@@ -287,10 +312,7 @@ std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleR
   // them: asked from the rules first, so that a function without them
   // reads no running task, and the tasks through their index by module.
   const bool unicode = Extended(ctx);
-  const db::ResultSet shut =
-      Rows(ctx, db::StatementMarked(unicode, "SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
-                                             "cauth_id=N? AND iauthtype=4")
-                    .Bind(q.auth_id));
+  const db::ResultSet shut = Rows(ctx, ShutModulesQuery(ctx, q));
   if (shut.rows() == 0) return std::nullopt;
   const db::ResultSet row =
       Rows(ctx, db::StatementMarked(unicode, "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
@@ -352,14 +374,42 @@ std::vector<Rule> ExtendedRulesFor(std::string_view auth_type, Phase phase) {
   return rules;
 }
 
+// The reads a rule makes first, whatever they answer: their inputs are
+// known before the rule runs.
+void AddFirstReads(Rule rule, const RuleContext& ctx, const RuleRequest& q, std::vector<Statement>* out) {
+  if (rule == CheckExclusiveList) {
+    out->push_back(ExclusiveListQuery(ctx, q));
+  } else if (rule == CheckYearLock || rule == CheckAccountLock) {
+    out->push_back(LockQuery(ctx, q, rule == CheckYearLock));
+  } else if (rule == CheckRepellentPairs) {
+    out->push_back(PartnersQuery(ctx, q));
+  } else if (rule == CheckModuleRepellent) {
+    out->push_back(ShuttersQuery(ctx, q));
+    out->push_back(ShutModulesQuery(ctx, q));
+  } else if (rule == CheckSubsystemLock) {
+    out->push_back(OwnSubsystemLockQuery(q));
+    out->push_back(RunningSubsystemLocksQuery(ctx, q));
+  }
+}
+
 }  // namespace
 
-int ExclusionProfile(db::Connection& conn, const std::string& auth_id) {
+std::vector<Statement> FirstReads(const RuleContext& ctx, const RuleRequest& request, int profile, Phase phase) {
+  std::vector<Statement> reads;
+  for (Rule rule : Extended(ctx) ? ExtendedRulesFor(request.auth_type, phase) : RulesFor(profile, phase)) {
+    AddFirstReads(rule, ctx, request, &reads);
+  }
+  return reads;
+}
+
+Statement ExclusionProfileQuery(const std::string& auth_id) {
+  return Statement("SELECT DISTINCT iauthtype FROM UA_control with (nolock) WHERE cauth_id=? order by iauthtype asc")
+      .Bind(auth_id);
+}
+
+int ExclusionProfile(AnswersAhead& conn, const std::string& auth_id) {
   db::ResultSet rows;
-  db::RaiseIfFailed(conn.Query(
-      Statement("SELECT DISTINCT iauthtype FROM UA_control with (nolock) WHERE cauth_id=? order by iauthtype asc")
-          .Bind(auth_id),
-      &rows));
+  db::RaiseIfFailed(conn.Query(ExclusionProfileQuery(auth_id), &rows));
   int profile = 0;
   for (size_t r = 0; r < rows.rows(); ++r) {
     const Variant& kind = rows.at(r, 0);

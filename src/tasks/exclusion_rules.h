@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "db/statement.h"
 #include "tarn/edition.h"
 #include "tarn/variant.h"
 
 namespace tarn::tasks {
+
+class AnswersAhead;
 
 // The exclusive list's message when the running function holds only its
 // year: the account-set text (TaskRepellent2) would have the user wait for
@@ -35,6 +38,9 @@ struct RuleContext {
   // The extended edition's authorisation class: when set, the pair rules
   // see only running tasks of this class or of none.
   std::string class_code;
+  // Where the rules' reads are answered when some were sent ahead; null:
+  // each goes to `conn` at its turn.
+  AnswersAhead* ahead = nullptr;
 };
 
 // The function being registered.
@@ -61,7 +67,12 @@ enum class Phase { kBeforeInsert, kAfterInsert };
 // The function's profile: 0 without rows; 1 or 2 when such a row comes;
 // else 10 for each NULL or 0 row, 30 for a 3, 60 for any other kind.
 // Database errors reach the caller (ComError).
-int ExclusionProfile(db::Connection& conn, const std::string& auth_id);
+int ExclusionProfile(AnswersAhead& conn, const std::string& auth_id);
+db::Statement ExclusionProfileQuery(const std::string& auth_id);
+
+// The first read of every rule CheckRules would run for `phase`, to send
+// ahead: a rule reads them whatever they answer.
+std::vector<db::Statement> FirstReads(const RuleContext& ctx, const RuleRequest& request, int profile, Phase phase);
 
 // 0, 1, 2, 10, 30, 40, 60, 70, 90 and 100 are registered; any other
 // profile is refused (code 300).

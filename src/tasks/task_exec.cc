@@ -18,6 +18,7 @@
 #include "service/service_calls.h"
 #include "tarn/com_error.h"
 #include "tarn/login.h"
+#include "tasks/answers_ahead.h"
 #include "tasks/exclusion_rules.h"
 #include "tasks/login_task.h"
 #include "tasks/stations.h"
@@ -56,10 +57,10 @@ bool WasRepelled(const db::Connection& conn) {
 
 // A read whose failure is raised: to the caller of TaskExec (full edition)
 // or to the registration's handler (extended).
-db::ResultSet Read(db::Connection& conn, const Statement& statement) {
+db::ResultSet Read(AnswersAhead& ahead, const Statement& statement) {
   db::ResultSet rows;
-  const Status s = conn.Query(statement, &rows);
-  if (!s.ok()) Raise(conn, s);
+  const Status s = ahead.Query(statement, &rows);
+  if (!s.ok()) Raise(ahead.connection(), s);
   return rows;
 }
 
@@ -158,7 +159,15 @@ Status RemoveOwnRow(db::Connection& conn, double log_id) {
 
 // Release (mode 0): the row of this task id and function, found or not,
 // and its usage-log entry when there was a row.
-bool Release(const core::LoginState& s, db::Connection& conn, const std::string& auth_id) {
+Statement ReleaseLookupQuery(const core::LoginState& s, const std::string& auth_id) {
+  return db::StatementIn(s.edition == Edition::kExtended,
+                         "SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?")
+      .Bind(s.TaskId)
+      .Bind(auth_id);
+}
+
+bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id) {
+  db::Connection& conn = ahead.connection();
   // A row found or not is the same success, but an object without a task
   // id of its own looks for no row at all: "released" would tell the
   // module its function is free while its row may still hold others out.
@@ -172,21 +181,28 @@ bool Release(const core::LoginState& s, db::Connection& conn, const std::string&
   Status st;
   double log_id = 0;
   db::ResultSet row;
-  st = conn.Query(db::StatementIn(unicode, "SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?")
-                      .Bind(s.TaskId)
-                      .Bind(auth_id),
-                  &row);
+  st = ahead.Query(ReleaseLookupQuery(s, auth_id), &row);
   if (st.ok() && row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
-  if (st.ok()) {
-    st = conn.Execute(
-        db::StatementIn(unicode, "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
-            .Bind(s.TaskId)
-            .Bind(auth_id)
-            .Bind(log_id));
-  }
-  if (st.ok() && log_id > 0) {
-    st = conn.Execute(Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?")
-                          .Bind(log_id));
+  const Statement remove =
+      db::StatementIn(unicode, "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
+          .Bind(s.TaskId)
+          .Bind(auth_id)
+          .Bind(log_id);
+  const Statement close_log =
+      Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?").Bind(log_id);
+  if (st.ok() && log_id > 0 && conn.SendsTogether()) {
+    // One trip, and one unit: the usage log is closed only when the row
+    // went, and there both commit together.
+    std::vector<db::ResultSet> ignored;
+    for (const Status& done : conn.QueryEach({remove, close_log}, &ignored, true)) {
+      if (!done.ok()) {
+        st = done;
+        break;
+      }
+    }
+  } else {
+    if (st.ok()) st = conn.Execute(remove);
+    if (st.ok() && log_id > 0) st = conn.Execute(close_log);
   }
   if (!st.ok()) {
     if (WasRepelled(conn)) {
@@ -201,30 +217,49 @@ bool Release(const core::LoginState& s, db::Connection& conn, const std::string&
   return true;
 }
 
-// Whether the user holds the function, directly or through a group, with
-// its id or with ADMIN. The administrators hold everything.
-bool Holds(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int32_t year) {
+// The administrators hold everything without a read.
+bool HoldsEverything(const core::LoginState& s) {
   const std::string user = AsciiUpper(s.cUserId);
-  if (user == "ADMIN" || user == "ASUSER" || s.IsAdmin) return true;
+  return user == "ADMIN" || user == "ASUSER" || s.IsAdmin;
+}
+
+Statement HoldsQuery(const core::LoginState& s, const std::string& auth_id, int32_t year) {
   if (s.edition == Edition::kExtended) {
-    return Read(conn, Statement("SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
-                                "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
-                                "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
-                          .Bind(s.cAcc_Id)
-                          .Bind(year)
-                          .Bind(s.cUserId)
-                          .Bind(s.cUserId)
-                          .Bind(auth_id))
-               .rows() > 0;
+    return Statement("SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
+                     "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
+                     "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
+        .Bind(s.cAcc_Id)
+        .Bind(year)
+        .Bind(s.cUserId)
+        .Bind(s.cUserId)
+        .Bind(auth_id);
   }
-  return CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
-                                      "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
-                                      "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
-                                .Bind(s.cAcc_Id)
-                                .Bind(year)
-                                .Bind(s.cUserId)
-                                .Bind(s.cUserId)
-                                .Bind(auth_id))) >= 1;
+  return Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
+                   "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
+                   "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
+      .Bind(s.cAcc_Id)
+      .Bind(year)
+      .Bind(s.cUserId)
+      .Bind(s.cUserId)
+      .Bind(auth_id);
+}
+
+// Whether the user holds the function, directly or through a group, with
+// its id or with ADMIN.
+bool Holds(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id, int32_t year) {
+  if (HoldsEverything(s)) return true;
+  const db::ResultSet rows = Read(ahead, HoldsQuery(s, auth_id, year));
+  return s.edition == Edition::kExtended ? rows.rows() > 0 : CountOf(rows) >= 1;
+}
+
+Statement FunctionQuery(bool extended, const std::string& auth_id) {
+  return extended ? Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE cAuth_Id=N?")
+                        .Bind(auth_id)
+                  : Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id);
+}
+
+Statement LogIdTakenQuery(double log_id) {
+  return Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(log_id);
 }
 
 // The log id of a new function task: now as a day number times r times
@@ -270,9 +305,22 @@ Decision Refuse(int32_t code, const char* res_id, std::vector<Variant> args = {}
 // lets the database errors of its holding, function and profile reads
 // reach the caller and skips those of its look; the extended edition
 // raises every one.
-Decision Decide(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
-                int32_t effective_year, bool strict, const std::string& class_code) {
+// `along`: the caller's own reads to answer in the same trip.
+Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id, int16_t mode,
+                int32_t effective_year, bool strict, const std::string& class_code,
+                std::vector<Statement> along = {}) {
+  db::Connection& conn = ahead.connection();
   const bool extended = s.edition == Edition::kExtended;
+  // The full edition's function, holding and profile reads depend on none
+  // of each other's answers: where it saves round trips they go together.
+  if (!extended && mode != kHoldingOnly && conn.SendsTogether()) {
+    std::vector<Statement> reads{FunctionQuery(false, auth_id)};
+    const bool registers = mode == kRegister || mode == kCheckOnly;
+    if (registers && !HoldsEverything(s)) reads.push_back(HoldsQuery(s, auth_id, effective_year));
+    if (mode == kRegister) reads.push_back(ExclusionProfileQuery(auth_id));
+    for (Statement& st : along) reads.push_back(std::move(st));
+    (void)ahead.Send(std::move(reads));
+  }
   if (extended) {
     // One holding check for every mode but the release, before the
     // function is looked up: releasing an unknown id succeeds.
@@ -281,13 +329,13 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
       d.kind = Decision::kRelease;
       return d;
     }
-    if (!Holds(s, conn, auth_id, effective_year)) {
+    if (!Holds(s, ahead, auth_id, effective_year)) {
       return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
     }
     if (mode == kHoldingOnly) return Answer(true);
   } else if (mode == kHoldingOnly) {
     // Holding only: the login year, no exemption, nothing recorded.
-    return Answer(CountOf(Read(conn, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
+    return Answer(CountOf(Read(ahead, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
                                                "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
                                                "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
                                          .Bind(s.cAcc_Id)
@@ -297,11 +345,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
                                          .Bind(auth_id))) > 0);
   }
   // The function; the extended edition's carries its exclusion kinds.
-  const db::ResultSet function =
-      extended ? Read(conn, Statement("SELECT top 1 cSub_id,cAuth_Name,cAuthType FROM UA_Auth with(nolock) WHERE "
-                                      "cAuth_Id=N?")
-                                .Bind(auth_id))
-               : Read(conn, Statement("SELECT cSub_id,cAuth_Name FROM UA_Auth WHERE cAuth_Id=?").Bind(auth_id));
+  const db::ResultSet function = Read(ahead, FunctionQuery(extended, auth_id));
   if (function.rows() == 0) return Refuse(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
   Decision d;
   d.request.auth_id = auth_id;
@@ -317,7 +361,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
     return d;
   }
   // The holding check.
-  if (!extended && !Holds(s, conn, auth_id, effective_year)) {
+  if (!extended && !Holds(s, ahead, auth_id, effective_year)) {
     return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
   }
   // Check only.
@@ -326,7 +370,7 @@ Decision Decide(const core::LoginState& s, db::Connection& conn, const std::stri
     return d;
   }
   // The exclusion profile (the extended edition's is cAuthType).
-  d.profile = extended ? 0 : ExclusionProfile(conn, auth_id);
+  d.profile = extended ? 0 : ExclusionProfile(ahead, auth_id);
   // A quick look before the own row exists, so that an obvious
   // conflict costs no write.
   if (std::optional<Conflict> c = CheckRules(d.ctx, d.request, d.profile, Phase::kBeforeInsert)) {
@@ -356,21 +400,32 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     return st.ok();
   };
 
-  Decision d = Decide(s, conn, auth_id, mode, effective_year, s.StrictSubsystemLock, class_code);
+  // Where reads travel together, the log id is drawn first, so that the
+  // look for it goes with the decision's reads; so does a release's.
+  AnswersAhead ahead(conn);
+  const bool early = !extended && conn.SendsTogether();
+  std::optional<double> log_id;
+  std::vector<Statement> along;
+  if (early && mode == kRegister) {
+    log_id = DrawLogId(s);
+    along.push_back(LogIdTakenQuery(*log_id));
+  } else if (early && mode != kCheckOnly && mode != kHoldingOnly) {
+    along.push_back(ReleaseLookupQuery(s, auth_id));
+  }
+  Decision d = Decide(s, ahead, auth_id, mode, effective_year, s.StrictSubsystemLock, class_code, std::move(along));
   if (d.refusal) {
     resources::RecordError(d.refusal->code, d.refusal->res_id, std::move(d.refusal->args));
     return false;
   }
   if (d.kind == Decision::kAnswered) return d.answer;
-  if (d.kind == Decision::kRelease) return Release(s, conn, auth_id);
+  if (d.kind == Decision::kRelease) return Release(s, ahead, auth_id);
   RuleRequest& request = d.request;
   // The log id.
   conn.ClearErrors();
-  request.log_id = DrawLogId(s);
+  request.log_id = log_id ? *log_id : DrawLogId(s);
   // A log id that exists already ends the registration.
   db::ResultSet taken;
-  if (tolerated(conn.Query(Statement("SELECT top 1  iLogId FROM UA_task with(nolock) WHERE iLogId=?").Bind(request.log_id),
-                           &taken)) &&
+  if (tolerated(ahead.Query(LogIdTakenQuery(request.log_id), &taken)) &&
       taken.rows() > 0) {
     resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
     return false;
@@ -395,10 +450,21 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
       .Bind(request.auth_sub)
       .Bind(s.cServerSerial);
   if (extended && !class_code.empty()) insert.Bind(class_code);
+  // Where it saves round trips, the row goes together with the first read
+  // of every rule and the task log's: each runs after the row is in, as it
+  // would one by one.
+  const Statement task_logged =
+      db::StatementIn(extended, "SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId);
+  std::vector<Statement> reads;
+  if (conn.SendsTogether()) {
+    reads = FirstReads(d.ctx, request, d.profile, Phase::kAfterInsert);
+    reads.push_back(task_logged);
+  }
+  d.ctx.ahead = &ahead;
   // Without its row the function would run unguarded, seen by no other
   // station's check: a failed insert fails the registration in both
   // editions, as the registration handler reports it.
-  if (const Status written = conn.Execute(insert); !written.ok()) {
+  if (const Status written = ahead.Send(insert, std::move(reads)); !written.ok()) {
     return FailRegistration(conn, auth_id, written.message());
   }
 
@@ -434,9 +500,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   // The task log, once per task id, and the usage log. A failure
   // here leaves the row for a release (or the lease) to remove.
   db::ResultSet logged;
-  Status st = conn.Query(
-      db::StatementIn(extended, "SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId),
-      &logged);
+  Status st = ahead.Query(task_logged, &logged);
   if (st.ok() && logged.rows() == 0) {
     st = conn.Execute(db::StatementIn(extended,
                                       "INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,cTaskId,"
@@ -560,7 +624,8 @@ Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::
   v.granted = v.never_checked = NeverChecked(auth_id);
   if (v.granted) return v;
   v.year = EffectiveYear(s, year);
-  Decision d = Decide(s, conn, auth_id, mode, v.year, strict, class_code);
+  AnswersAhead ahead(conn);
+  Decision d = Decide(s, ahead, auth_id, mode, v.year, strict, class_code);
   v.auth_name = d.request.auth_name;
   std::optional<Conflict> refusal = std::move(d.refusal);
   if (!refusal && d.kind == Decision::kInsert) refusal = CheckAfterOwnRow(d);
