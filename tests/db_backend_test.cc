@@ -421,6 +421,42 @@ TEST_P(BackendTest, OtherConnectionsSeeCommittedRows) {
   EXPECT_EQ(Count(*other, count), 0);
 }
 
+// Statements sent together answer as one by one: results in their order,
+// a failure stops no other statement, each write is in before the next
+// runs; as one unit, nothing after a failure runs.
+TEST_P(BackendTest, StatementsSentTogetherAnswerAsOneByOne) {
+  const Statement insert = Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cTaskId,iLogId) VALUES (?,?,?,?,?)")
+                               .Bind("001").Bind(int32_t{2024}).Bind("F1").Bind("T9").Bind(9.0);
+  const Statement count = Statement("SELECT count(*) FROM UA_task WHERE cTaskId=?").Bind("T9");
+  const Statement bad("SELECT cNothing FROM UA_User");
+  const Statement name = Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id=?").Bind("GL");
+  std::vector<ResultSet> out;
+  std::vector<Status> st = conn_->QueryEach({insert, count, bad, name, count}, &out);
+  ASSERT_EQ(st.size(), 5u);
+  EXPECT_TRUE(st[0].ok()) << Describe(*conn_);
+  EXPECT_TRUE(st[1].ok() && out[1].rows() == 1 && out[1].at(0, 0).ToInt32() == 1) << "the row is in before the read";
+  EXPECT_FALSE(st[2].ok());
+  EXPECT_EQ(conn_->Errors().front().native_error, 207) << "the errors are the failed statement's";
+  // Reads after a failed read may be left unrun, to be asked again; once
+  // answered they are the right ones, in their places.
+  if (st[3].ok()) {
+    EXPECT_EQ(out[3].at(0, 0).ToString(), Rows(name).at(0));
+  }
+  if (st[4].ok()) {
+    EXPECT_EQ(out[4].at(0, 0).ToInt32(), 1);
+  }
+  EXPECT_EQ(Count(count), 1);
+
+  const Statement remove = Statement("DELETE FROM UA_task WHERE cTaskId=?").Bind("T9");
+  st = conn_->QueryEach({bad, remove}, &out, true);
+  EXPECT_FALSE(st[0].ok());
+  EXPECT_FALSE(st[1].ok()) << "a unit stops at its first failure";
+  EXPECT_EQ(Count(count), 1);
+  st = conn_->QueryEach({remove, count}, &out, true);
+  EXPECT_TRUE(st[0].ok() && st[1].ok()) << Describe(*conn_);
+  EXPECT_EQ(out[1].at(0, 0).ToInt32(), 0);
+}
+
 // A busy database (SQLite) or a deadlock (PostgreSQL) is native error 1205,
 // as a SQL Server deadlock victim is.
 TEST_P(BackendTest, BusyOrDeadlockIs1205) {

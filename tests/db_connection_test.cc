@@ -143,6 +143,42 @@ TEST(ConnectionTest, MissingCatalogIsAFailedLogin) {
   EXPECT_FALSE(s.ok());
 }
 
+// A closed embedded connection leaves its session for the next Open of the
+// same string, but never one whose files were replaced meanwhile, and never
+// one left inside a transaction.
+TEST(ConnectionTest, AKeptSessionServesOnlyTheFilesItOpened) {
+  std::string skip;
+  auto server = testing::ScratchServer::Make(testing::ScratchServer::Kind::kSqlite, &skip);
+  ASSERT_TRUE(server) << skip;
+  const std::string dir = server->dir();
+  auto make = [&](const char* marker) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    ConnectionPtr c;
+    ASSERT_TRUE(OpenWith(server->server(), &c).ok());
+    ASSERT_TRUE(suite::CreateSystemDatabase(*c).ok());
+    ASSERT_TRUE(c->Execute(Statement("INSERT INTO UA_SubSys (cSub_Id,cSub_Name) VALUES ('ZZ',?)").Bind(marker)).ok());
+  };
+  auto marker = [&](ConnectionPtr* c) {
+    ResultSet rs;
+    EXPECT_TRUE(OpenWith(server->With("ValeSystem"), c).ok());
+    EXPECT_TRUE((*c)->Query(Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id='ZZ'"), &rs).ok());
+    return rs.rows() == 1 ? rs.at(0, 0).ToString() : std::string("none");
+  };
+  make("first");
+  ConnectionPtr c;
+  EXPECT_EQ(marker(&c), "first");
+  c->Close();  // kept
+  make("second");
+  EXPECT_EQ(marker(&c), "second") << "a session of the removed file answered";
+  ASSERT_TRUE(c->BeginTrans().ok());
+  ASSERT_TRUE(c->Execute(Statement("UPDATE UA_SubSys SET cSub_Name='third' WHERE cSub_Id='ZZ'")).ok());
+  c->Close();  // inside a transaction: rolled back and closed, not kept
+  EXPECT_EQ(marker(&c), "second");
+  ASSERT_TRUE(c->BeginTrans().ok()) << "the session is not left in a transaction";
+  ASSERT_TRUE(c->RollbackTrans().ok());
+}
+
 TEST(ConnectionTest, PostgresServerThatRefuses) {
   const char* pg = std::getenv("TARN_TEST_PG_CONNECT");
   if (!pg) TARN_SKIP_WITHOUT_BACKEND("TARN_TEST_PG_CONNECT not set (scripts/test starts a server and sets it)");
