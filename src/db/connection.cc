@@ -5,6 +5,7 @@
 #include "db/connection.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <thread>
@@ -157,6 +158,7 @@ class ConnectionImpl : public Connection {
       auto& session = static_cast<Session&>(*idle);
       backend_ = std::move(session.backend);
       caches_ = std::move(session.caches);
+      ForgetFastSlots();
     } else {
       std::unique_ptr<Backend> backend = NewBackend(route);
       if (!backend) {
@@ -382,6 +384,7 @@ class ConnectionImpl : public Connection {
       KeepIdleSession(pool_key_, std::make_unique<Session>(std::move(backend_), std::move(caches_)));
     }
     caches_.clear();  // prepared statements go before their handles
+    ForgetFastSlots();
     if (backend_) backend_->Close();
     backend_.reset();
     lost_ = in_trans_ = trans_lost_ = false;
@@ -415,8 +418,7 @@ class ConnectionImpl : public Connection {
       auto it = cache_->find(list_key);
       if (it != cache_->end()) entry = &it->second;
     } else {
-      auto it = cache_->find(statement.sql());
-      if (it != cache_->end()) entry = &it->second;
+      entry = FastFind(statement.sql());
     }
     if (!entry) {
       if (!*has_list) sizes.assign(values.size(), -1);
@@ -433,7 +435,9 @@ class ConnectionImpl : public Connection {
         if (!s.ok()) return s;
       }
       std::string key = *has_list ? std::move(list_key) : std::string(statement.sql());
-      entry = &cache_->emplace(std::move(key), std::move(e)).first->second;
+      auto it = cache_->emplace(std::move(key), std::move(e)).first;
+      entry = &it->second;
+      if (!*has_list) Remember(statement.sql(), &*it);
     }
     // The same template must come with the same number of values each time.
     const size_t given = *has_list ? flat->size() : values.size();
@@ -520,6 +524,7 @@ class ConnectionImpl : public Connection {
   // statement cache: prepared statements die with their session.
   Status Reopen() {
     caches_.clear();
+    ForgetFastSlots();
     cache_ = nullptr;
     backend_->Close();
     const auto start = std::chrono::steady_clock::now();
@@ -584,6 +589,36 @@ class ConnectionImpl : public Connection {
 
   void SelectCache() { cache_ = &caches_[backend_->CacheScope()]; }
 
+  // Templates are string literals, each at its own address: a few slots by
+  // address find an entry without hashing its text. The text is compared
+  // all the same, since a statement's text may live anywhere.
+  struct FastSlot {
+    const Cache* cache = nullptr;
+    const char* sql = nullptr;
+    const Cache::value_type* item = nullptr;
+  };
+  static constexpr size_t kFastSlots = 64;
+
+  static size_t SlotOf(const char* sql) { return (reinterpret_cast<uintptr_t>(sql) >> 3) % kFastSlots; }
+
+  CacheEntry* FastFind(std::string_view sql) {
+    FastSlot& slot = fast_[SlotOf(sql.data())];
+    if (slot.cache == cache_ && slot.sql == sql.data() && slot.item->first == sql) {
+      return const_cast<CacheEntry*>(&slot.item->second);
+    }
+    auto it = cache_->find(sql);
+    if (it == cache_->end()) return nullptr;
+    Remember(sql, &*it);
+    return &it->second;
+  }
+
+  void Remember(std::string_view sql, const Cache::value_type* item) {
+    fast_[SlotOf(sql.data())] = FastSlot{cache_, sql.data(), item};
+  }
+
+  // Whenever the caches go: a new one may take an old one's address.
+  void ForgetFastSlots() { fast_.fill(FastSlot{}); }
+
   std::unique_ptr<Backend> backend_;
   Dialect dialect_;
   std::string connection_string_;
@@ -592,6 +627,7 @@ class ConnectionImpl : public Connection {
   std::vector<DbError> scratch_;
   std::unordered_map<std::string, Cache> caches_;  // by the backend's cache scope
   Cache* cache_ = nullptr;
+  std::array<FastSlot, kFastSlots> fast_{};
 
   // What a reopen needs: the string as parsed, the backend it chose, the
   // user and password Open was given, the catalog Open selected.

@@ -55,25 +55,28 @@ std::shared_ptr<Recordset> Recordset::Create() {
 Status Recordset::Open(const Statement& statement, const ConnectionPtr& connection, CursorType cursor, LockType lock) {
   if (open_) return Status::InvalidArgument("Operation is not allowed when the object is open.");
   if (!connection) return Status::InvalidArgument("The connection cannot be used to perform this operation.");
+  // A recordset opened again (the sign-on reads through one) fills the
+  // storage its last rows left, without a new allocation.
   ResultSet result;
+  if (!shared_rows_) result.cells.swap(own_rows_.cells);
   Status s = connection->Query(statement, &result);
   if (!s.ok()) return s;
-  connection_ = connection;
+  if (connection_ != connection) connection_ = connection;  // reopened: no count to move
   cursor_ = cursor;
   lock_ = lock;
   if (!result.columns) return Status::OK();  // no rowset: stays closed, as in ADO
   const bool updatable =
       lock == LockType::kPessimistic || lock == LockType::kOptimistic || lock == LockType::kBatchOptimistic;
   table_ = updatable ? UpdatableTable(statement.sql()) : std::string();
-  auto rows = std::make_shared<Rows>();
-  rows->columns = std::move(result.columns);
-  rows->cells = std::move(result.cells);
-  Bind(std::move(rows));
+  shared_rows_.reset();
+  own_rows_.columns = std::move(result.columns);
+  own_rows_.cells = std::move(result.cells);
+  Bind(&own_rows_);
   return Status::OK();
 }
 
-void Recordset::Bind(std::shared_ptr<Rows> rows) {
-  rows_ = std::move(rows);
+void Recordset::Bind(Rows* rows) {
+  rows_ = rows;
   fields_.clear();  // made when first asked for: most callers read values only
   pos_ = 0;
   open_ = true;
@@ -82,7 +85,10 @@ void Recordset::Bind(std::shared_ptr<Rows> rows) {
 
 void Recordset::Close() {
   open_ = false;
-  rows_.reset();
+  rows_ = nullptr;
+  shared_rows_.reset();
+  own_rows_.columns.reset();
+  own_rows_.cells.clear();  // its storage serves the next Open
   fields_.clear();
   edit_ = Edit::kNone;
   pending_.clear();
@@ -150,9 +156,10 @@ Field* Recordset::FieldByName(std::string_view name) {
 
 const Variant& Recordset::Value(std::string_view name) const {
   if (!open_) throw ComError(adoerr::kObjectClosed, kClosedText);
+  // Callers mostly spell a field as the query does: that is tried first.
   const Columns& columns = *rows_->columns;
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (EqualsNoCase(columns[i].name, name)) return CurrentValue(i);
+    if (columns[i].name == name || EqualsNoCase(columns[i].name, name)) return CurrentValue(i);
   }
   throw ComError(adoerr::kItemNotFound,
                  "Item cannot be found in the collection corresponding to the requested name "
@@ -301,7 +308,13 @@ std::shared_ptr<Recordset> Recordset::Clone() const {
   clone->cursor_ = cursor_;
   clone->lock_ = lock_;
   clone->table_ = table_;
-  clone->Bind(rows_);
+  if (!shared_rows_) {
+    // Shared from the first clone on: later changes show in every cursor.
+    shared_rows_ = std::make_shared<Rows>(std::move(own_rows_));
+    rows_ = shared_rows_.get();
+  }
+  clone->shared_rows_ = shared_rows_;
+  clone->Bind(shared_rows_.get());
   return clone;
 }
 

@@ -114,7 +114,8 @@ class Recordset : public Object {
   };
 
   Recordset() = default;
-  void Bind(std::shared_ptr<Rows> rows);
+  // Points the recordset at `rows`, its own or ones it shares.
+  void Bind(Rows* rows);
   void MakeFields();
   const Variant& CurrentValue(size_t index) const;
   Status SetValueAt(size_t index, Variant value);
@@ -126,7 +127,11 @@ class Recordset : public Object {
   CursorType cursor_ = CursorType::kUnspecified;
   LockType lock_ = LockType::kUnspecified;
   std::string table_;  // the one table rows come from; "" when not updatable
-  std::shared_ptr<Rows> rows_;
+  // The rows: its own until a clone shares them, then `shared_rows_`
+  // (a clone is made from a const recordset, hence mutable).
+  mutable Rows own_rows_;
+  mutable std::shared_ptr<Rows> shared_rows_;
+  mutable Rows* rows_ = nullptr;
   std::vector<Field> fields_;  // by column, once asked for
   size_t pos_ = 0;
   bool open_ = false;
