@@ -455,12 +455,13 @@ class ConnectionImpl : public Connection {
   // from the cache (prepared now if new), then the run. `repeatable` turns
   // false once something that may write has reached the server.
   Status RunOnce(const Statement& statement, ResultSet* out, int64_t* rows_affected, bool* repeatable) {
-    out->columns = nullptr;
     out->cells.clear();
     CacheEntry* entry = nullptr;
     std::vector<Variant> flat;
     bool has_list = false;
     Status s = Resolve(statement, &entry, &flat, &has_list);
+    // The backend sets the columns of what it runs; nothing else has any.
+    if (!s.ok() || entry->kind != Translation::Kind::kStatement) out->columns = nullptr;
     if (!s.ok()) return s;
     switch (entry->kind) {
       case Translation::Kind::kUse: {

@@ -58,7 +58,10 @@ Status Recordset::Open(const Statement& statement, const ConnectionPtr& connecti
   // A recordset opened again (the sign-on reads through one) fills the
   // storage its last rows left, without a new allocation.
   ResultSet result;
-  if (!shared_rows_) result.cells.swap(own_rows_.cells);
+  if (!shared_rows_) {
+    result.cells.swap(own_rows_.cells);
+    result.columns.swap(own_rows_.columns);
+  }
   Status s = connection->Query(statement, &result);
   if (!s.ok()) return s;
   if (connection_ != connection) connection_ = connection;  // reopened: no count to move
@@ -87,8 +90,7 @@ void Recordset::Close() {
   open_ = false;
   rows_ = nullptr;
   shared_rows_.reset();
-  own_rows_.columns.reset();
-  own_rows_.cells.clear();  // its storage serves the next Open
+  own_rows_.cells.clear();  // its storage (and the columns) serve the next Open
   fields_.clear();
   edit_ = Edit::kNone;
   pending_.clear();

@@ -96,35 +96,39 @@ Variant IntegerValue(sqlite3_int64 v) {
   return Variant(static_cast<double>(v));
 }
 
-std::string ColumnText(sqlite3_stmt* st, int i) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-  return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, i))) : std::string();
+// Cells are read through the column's value, once: each sqlite3_column_*
+// call checks the statement and the allocator again, which cost more than
+// the rest of reading a row.
+std::string ValueText(sqlite3_value* v) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return p ? std::string(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
 }
 
 Variant CellValue(sqlite3_stmt* st, int i, Kind kind) {
-  const int storage = sqlite3_column_type(st, i);
+  sqlite3_value* v = sqlite3_column_value(st, i);
+  const int storage = sqlite3_value_type(v);
   if (storage == SQLITE_NULL) return Variant(Null{});
   switch (kind) {
     case Kind::kBool:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i) != 0);
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v) != 0);
       break;
     case Kind::kInt16:
       if (storage == SQLITE_INTEGER) {
-        sqlite3_int64 v = sqlite3_column_int64(st, i);
-        if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<int16_t>(v));
-        return IntegerValue(v);
+        sqlite3_int64 n = sqlite3_value_int64(v);
+        if (n >= INT16_MIN && n <= INT16_MAX) return Variant(static_cast<int16_t>(n));
+        return IntegerValue(n);
       }
       break;
     case Kind::kInt32:
-      if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_column_int64(st, i));
+      if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_value_int64(v));
       break;
     case Kind::kDouble:
     case Kind::kNumeric:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i));
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v));
       break;
     case Kind::kDate:
       if (storage == SQLITE_TEXT) {
-        std::string text = ColumnText(st, i);
+        std::string text = ValueText(v);
         Date d;
         if (ParseDateText(text, &d)) return Variant(d);
         return Variant(std::move(text));
@@ -132,13 +136,13 @@ Variant CellValue(sqlite3_stmt* st, int i, Kind kind) {
       break;
     case Kind::kText:
     case Kind::kWideText:
-      return Variant(ColumnText(st, i));
+      return Variant(ValueText(v));
     case Kind::kNone:
       break;
   }
-  if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_column_int64(st, i));
-  if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i));
-  return Variant(ColumnText(st, i));
+  if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_value_int64(v));
+  if (storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v));
+  return Variant(ValueText(v));
 }
 
 // Dates travel as text in the form the columns hold, so that text
@@ -308,17 +312,18 @@ class SqliteBackend : public Backend {
           break;
         default:
           sqlite3_clear_bindings(st);
+          out->columns = nullptr;
           return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array", 0);
       }
       if (rc != SQLITE_OK) {
         sqlite3_clear_bindings(st);
+        out->columns = nullptr;
         return Error(db, errors);
       }
     }
 
     const int width = sqlite3_column_count(st);
     out->cells.clear();
-    out->columns = nullptr;
     int rc;
     out->cells.reserve(static_cast<size_t>(width));  // most queries here return one row
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -332,11 +337,16 @@ class SqliteBackend : public Backend {
     sqlite3_reset(st);
     if (!s.ok()) {
       out->cells.clear();
+      out->columns = nullptr;
       return s;
     }
     if (width > 0) {
       if (!ps->columns_) SetColumns(ps, false);
-      out->columns = ps->columns_;
+      // A result reused for the same statement keeps its columns: no count
+      // to move.
+      if (out->columns != ps->columns_) out->columns = ps->columns_;
+    } else {
+      out->columns = nullptr;
     }
     if (rows_affected) *rows_affected = sqlite3_stmt_readonly(st) ? -1 : sqlite3_changes64(db);
     return Status::OK();
