@@ -7,9 +7,11 @@
 //
 //   service_bench [--seconds S] [--clients N] [--known N] [--rounds R]
 //
-// Rounds alternate echo and service so that both see the same machine
-// load; the best round of each is reported. Exits 1 when the service
-// reaches less than half of the echo's throughput.
+// Each round measures echo and service back to back (in turns, first one
+// then the other leading), so that both see the same machine load; the
+// ratio of each round's pair, their median and spread are reported, with
+// the median latencies. Exits 1 when the median ratio is below 0.9, or a
+// reply is wrong.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -146,7 +148,9 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
       asio::async_read_until(c->socket, asio::dynamic_buffer(c->in), '\n', [&, c](asio::error_code rec, size_t n) {
         if (rec) return;
         const Clock::time_point now = Clock::now();
-        if (check_service_reply) {
+        // Every 16th reply is opened and checked: opening each would
+        // charge the service with the client's work on a shared machine.
+        if (check_service_reply && c->seq % 16 == 0) {
           const std::string reply = c->in.substr(0, n - 1);
           auto plain = reply.size() > 1 && reply[0] == '+'
                            ? tarn::suite::UnlockReply(std::string_view(reply).substr(1), kHandshake)
@@ -222,7 +226,7 @@ long RssKiB(pid_t pid) {
 
 int main(int argc, char** argv) {
   double seconds = 3;
-  int clients = 100, known = 1000, rounds = 2;
+  int clients = 100, known = 1000, rounds = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--seconds") seconds = std::atof(argv[i + 1]);
@@ -295,27 +299,49 @@ int main(int argc, char** argv) {
     const long rss_known = RssKiB(pid);
 
     EchoServer echo;
-    RoundResult best_echo, best_service;
+    std::vector<RoundResult> echoes, services;
+    std::vector<double> ratios;
     for (int r = 0; r < rounds; ++r) {
-      RoundResult e = Drive(echo.port(), clients, seconds, false);
-      RoundResult s = Drive(service_port, clients, seconds, true);
-      std::printf("round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us)%s\n",
-                  r + 1, e.per_second, e.p50_us, e.p99_us, s.per_second, s.p50_us, s.p99_us,
+      RoundResult e, s;
+      if (r % 2 == 0) {
+        e = Drive(echo.port(), clients, seconds, false);
+        s = Drive(service_port, clients, seconds, true);
+      } else {
+        s = Drive(service_port, clients, seconds, true);
+        e = Drive(echo.port(), clients, seconds, false);
+      }
+      const double ratio = e.per_second > 0 ? s.per_second / e.per_second : 0;
+      std::printf("round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us), "
+                  "ratio %.3f%s\n",
+                  r + 1, e.per_second, e.p50_us, e.p99_us, s.per_second, s.p50_us, s.p99_us, ratio,
                   s.errors ? " REPLY ERRORS" : "");
-      if (e.per_second > best_echo.per_second) best_echo = e;
-      if (s.per_second > best_service.per_second) best_service = s;
+      echoes.push_back(e);
+      services.push_back(s);
+      ratios.push_back(ratio);
       if (s.errors) rc = 1;
     }
-    const double ratio = best_echo.per_second > 0 ? best_service.per_second / best_echo.per_second : 0;
-    std::printf("clients %d, %.1f s per round, best of %d rounds\n", clients, seconds, rounds);
-    std::printf("echo     %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us\n", best_echo.per_second, best_echo.p50_us,
-                best_echo.p99_us);
-    std::printf("service  %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us\n", best_service.per_second,
-                best_service.p50_us, best_service.p99_us);
-    std::printf("service/echo throughput %.2f (at least 0.50 wanted)\n", ratio);
+    auto median = [](std::vector<double> v) {
+      std::sort(v.begin(), v.end());
+      return v.empty() ? 0.0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    auto field = [](const std::vector<RoundResult>& rs, double RoundResult::*f) {
+      std::vector<double> out;
+      for (const RoundResult& r : rs) out.push_back(r.*f);
+      return out;
+    };
+    const double ratio = median(ratios);
+    std::printf("clients %d, %.1f s per round, %d paired rounds\n", clients, seconds, rounds);
+    std::printf("echo     %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us  (medians)\n",
+                median(field(echoes, &RoundResult::per_second)), median(field(echoes, &RoundResult::p50_us)),
+                median(field(echoes, &RoundResult::p99_us)));
+    std::printf("service  %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us  (medians)\n",
+                median(field(services, &RoundResult::per_second)), median(field(services, &RoundResult::p50_us)),
+                median(field(services, &RoundResult::p99_us)));
+    std::printf("service/echo throughput %.3f median of the rounds' ratios, %.3f to %.3f (at least 0.90 wanted)\n",
+                ratio, *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
     std::printf("service resident memory: %ld KiB at start, %ld KiB with %d known clients\n", rss_empty, rss_known,
                 known);
-    if (ratio < 0.5) rc = 1;
+    if (ratio < 0.9) rc = 1;
   }
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
