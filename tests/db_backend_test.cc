@@ -448,7 +448,9 @@ TEST_P(BackendTest, StatementsSentTogetherAnswerAsOneByOne) {
   EXPECT_EQ(Count(count), 1);
 
   const Statement remove = Statement("DELETE FROM UA_task WHERE cTaskId=?").Bind("T9");
-  st = conn_->QueryEach({bad, remove}, &out, true);
+  // Another failing text: psqlODBC leaks a little each time one prepared
+  // statement fails again, which LeakSanitizer reports.
+  st = conn_->QueryEach({Statement("SELECT cNothing FROM UA_SubSys"), remove}, &out, true);
   EXPECT_FALSE(st[0].ok());
   EXPECT_FALSE(st[1].ok()) << "a unit stops at its first failure";
   EXPECT_EQ(Count(count), 1);
