@@ -190,19 +190,18 @@ bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& 
           .Bind(log_id);
   const Statement close_log =
       Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?").Bind(log_id);
-  if (st.ok() && log_id > 0 && conn.SendsTogether()) {
-    // One trip, and one unit: the usage log is closed only when the row
-    // went, and there both commit together.
+  // One unit: the usage log is closed only when the row went; where the
+  // two travel together (one trip) they also commit together.
+  if (st.ok()) {
+    std::vector<Statement> steps{remove};
+    if (log_id > 0) steps.push_back(close_log);
     std::vector<db::ResultSet> ignored;
-    for (const Status& done : conn.QueryEach({remove, close_log}, &ignored, true)) {
+    for (const Status& done : conn.QueryEach(steps, &ignored, true)) {
       if (!done.ok()) {
         st = done;
         break;
       }
     }
-  } else {
-    if (st.ok()) st = conn.Execute(remove);
-    if (st.ok() && log_id > 0) st = conn.Execute(close_log);
   }
   if (!st.ok()) {
     if (WasRepelled(conn)) {
@@ -336,13 +335,13 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
   } else if (mode == kHoldingOnly) {
     // Holding only: the login year, no exemption, nothing recorded.
     return Answer(CountOf(Read(ahead, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
-                                               "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
-                                               "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
-                                         .Bind(s.cAcc_Id)
-                                         .BindNumber(s.cIYear)
-                                         .Bind(s.cUserId)
-                                         .Bind(s.cUserId)
-                                         .Bind(auth_id))) > 0);
+                                                "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
+                                                "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
+                                          .Bind(s.cAcc_Id)
+                                          .BindNumber(s.cIYear)
+                                          .Bind(s.cUserId)
+                                          .Bind(s.cUserId)
+                                          .Bind(auth_id))) > 0);
   }
   // The function; the extended edition's carries its exclusion kinds.
   const db::ResultSet function = Read(ahead, FunctionQuery(extended, auth_id));
@@ -425,8 +424,7 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   request.log_id = log_id ? *log_id : DrawLogId(s);
   // A log id that exists already ends the registration.
   db::ResultSet taken;
-  if (tolerated(ahead.Query(LogIdTakenQuery(request.log_id), &taken)) &&
-      taken.rows() > 0) {
+  if (tolerated(ahead.Query(LogIdTakenQuery(request.log_id), &taken)) && taken.rows() > 0) {
     resources::RecordError(resources::kTaskLogIdTaken, resources::res::kErrorWriteTask);
     return false;
   }
@@ -578,12 +576,9 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   OneTransaction transaction(*conn, mode != kCheckOnly && mode != kHoldingOnly);
   bool answer;
   if (s.edition == Edition::kFull) {
-    try {
-      answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
-    } catch (...) {
-      (void)transaction.Commit();  // what was written stays, as it would statement by statement
-      throw;
-    }
+    // Raised errors reach the caller; the transaction commits on the way
+    // out, so what was written stays, as it would statement by statement.
+    answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
   } else {
     // The extended edition reports every database error of the
     // registration as the registration's failure; an inserted row stays
@@ -597,7 +592,7 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   if (const Status committed = transaction.Commit(); !committed.ok()) {
     // Nothing of it was kept: a registration that answered true would
     // leave its function running unguarded.
-    if (mode == kRelease) {
+    if (mode != kRegister) {  // a release
       resources::RecordRawError(resources::kReleaseFailed,
                                 resources::ResText(resources::res::kFailReleaseTask) + "\r" + committed.message());
       return false;
