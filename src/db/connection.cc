@@ -241,7 +241,8 @@ class ConnectionImpl : public Connection {
     std::vector<PreparedStatement*> prepared;
     std::vector<std::vector<Variant>> flats(n);
     std::vector<const std::vector<Variant>*> values;
-    std::vector<bool> shares, prepared_reads;
+    std::vector<bool> shares;
+    bool last_read = false;  // whether the last statement sent only reads
     bool all_read = true;
     Status ready = Ready();
     for (size_t i = 0; i < n; ++i) {
@@ -249,7 +250,7 @@ class ConnectionImpl : public Connection {
       scratch_.clear();
       if (!ready.ok()) {
         statuses[i] = ready;
-      } else if (as_one && i > 0 && (!statuses[i - 1].ok() || sent.empty() || sent.back() != i - 1)) {
+      } else if (as_one && i > 0 && (sent.empty() || sent.back() != i - 1)) {  // the one before failed
         statuses[i] = NotRun(&scratch_);
       } else if (!st.bind_error().empty()) {
         statuses[i] = Fail(&scratch_, kErrCommand, st.bind_error(), kNativeSyntax, "42000");
@@ -264,11 +265,10 @@ class ConnectionImpl : public Connection {
         }
         if (statuses[i].ok()) {
           // Reads that follow a read travel with it as one unit.
-          shares.push_back(!sent.empty() && sent.back() + 1 == i &&
-                           (as_one || (entry->reads && prepared_reads.back())));
+          shares.push_back(!sent.empty() && sent.back() + 1 == i && (as_one || (entry->reads && last_read)));
           sent.push_back(i);
           prepared.push_back(entry->prepared.get());
-          prepared_reads.push_back(entry->reads);
+          last_read = entry->reads;
           values.push_back(has_list ? &flats[i] : &st.values());
           all_read &= entry->reads;
         }

@@ -53,10 +53,13 @@ class Pool {
     return found;
   }
 
+  // A session that finds the pool full is closed as `session` goes, after
+  // the lock.
   void Keep(const std::string& key, std::unique_ptr<IdleSession> session) {
     std::lock_guard lock(mu_);
+    if (count_ >= kIdleInAll) return;
     std::vector<std::unique_ptr<IdleSession>>& list = idle_[key];
-    if (list.size() >= kIdlePerKey || count_ >= kIdleInAll) return;  // closed as `session` goes
+    if (list.size() >= kIdlePerKey) return;
     list.push_back(std::move(session));
     ++count_;
   }

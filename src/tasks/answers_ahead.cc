@@ -5,16 +5,13 @@ namespace tarn::tasks {
 Status AnswersAhead::Send(const db::Statement& first, std::vector<db::Statement> reads) {
   const bool has_first = !first.sql().empty();
   if (!conn_.SendsTogether()) return has_first ? conn_.Execute(first) : Status::OK();
-  std::vector<db::Statement> batch;
-  batch.reserve(reads.size() + 1);
-  if (has_first) batch.push_back(first);
-  for (db::Statement& st : reads) batch.push_back(st);
-  std::vector<db::ResultSet> results;
-  const std::vector<Status> statuses = conn_.QueryEach(batch, &results);
   const size_t offset = has_first ? 1 : 0;
-  for (size_t i = 0; i < reads.size(); ++i) {
+  if (has_first) reads.insert(reads.begin(), first);
+  std::vector<db::ResultSet> results;
+  const std::vector<Status> statuses = conn_.QueryEach(reads, &results);
+  for (size_t i = offset; i < reads.size(); ++i) {
     // A failed read is asked again at its turn, for its own errors.
-    if (statuses[i + offset].ok()) answers_.push_back(Answer{std::move(reads[i]), std::move(results[i + offset])});
+    if (statuses[i].ok()) answers_.push_back(Answer{std::move(reads[i]), std::move(results[i])});
   }
   return has_first ? statuses[0] : Status::OK();
 }
