@@ -94,18 +94,18 @@ class Rows:
         verdict = "skipped" if ok is None else ("ok" if ok else "**over its goal**")
         self.rows.append((what, figure, ratio, spread_text, goal, verdict))
 
-    def ratio(self, what, pairs, goal, at_most=True, peer=""):
+    def ratio(self, what, pairs, goal, at_most=True):
         """A figure against its peer, round by round: the median of the rounds' ratios."""
         sign = "≤" if at_most else "≥"
         if not pairs:
-            self.add(what, "not measured", "", f"{sign} {goal}", None, "")
+            self.add(what, "not measured", "", f"{sign} {goal}×", None, "")
             return
         ratios = [a / b for a, b in pairs]
         r = statistics.median(ratios)
         a = statistics.median(p[0] for p in pairs)
         b = statistics.median(p[1] for p in pairs)
         ok = r <= goal if at_most else r >= goal
-        self.add(what, f"{us(a)} / {us(b)}{peer}", f"{r:.2f}", f"{goal_text(sign, goal)}", ok,
+        self.add(what, f"{us(a)} / {us(b)}", f"{r:.2f}", f"{sign} {goal}×", ok,
                  f"{spread(ratios, lambda v: f'{v:.2f}')} ({len(pairs)} rounds)")
 
     def single(self, what, values, goal, ok_if):
@@ -120,10 +120,6 @@ class Rows:
                "|---|---|---|---|---|---|"]
         out += ["| " + " | ".join(r) + " |" for r in self.rows]
         return "\n".join(out)
-
-
-def goal_text(sign, goal):
-    return f"{sign} {goal}×"
 
 
 def main():

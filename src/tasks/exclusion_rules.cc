@@ -97,17 +97,17 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
 Statement ExclusiveListQuery(const RuleContext& ctx, const RuleRequest& q) {
   return Extended(ctx)
           ? Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
-                                "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
-                                "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
-                                "iAuthType=2)  AND cacc_id=N? ")
-                          .Bind(q.year)
-                          .Bind(ctx.account)
+                      "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
+                      "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
+                      "iAuthType=2)  AND cacc_id=N? ")
+                .Bind(q.year)
+                .Bind(ctx.account)
           : Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
-                                "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
-                                "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
-                                "UA_task.cauth_id<>'reg'")
-                          .Bind(ctx.account)
-                          .Bind(q.year);
+                      "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
+                      "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
+                      "UA_task.cauth_id<>'reg'")
+                .Bind(ctx.account)
+                .Bind(q.year);
 }
 
 std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
@@ -151,15 +151,15 @@ std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest&
 Statement PartnersQuery(const RuleContext& ctx, const RuleRequest& q) {
   return Extended(ctx)
           ? Statement("SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
-                                "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
-                                "crepellent=N? AND iauthtype=0 ")
-                          .Bind(q.auth_id)
-                          .Bind(q.auth_id)
+                      "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
+                      "crepellent=N? AND iauthtype=0 ")
+                .Bind(q.auth_id)
+                .Bind(q.auth_id)
           : Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
-                                "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
-                                "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
-                          .Bind(q.auth_id)
-                          .Bind(q.auth_id);
+                      "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
+                      "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
+                .Bind(q.auth_id)
+                .Bind(q.auth_id);
 }
 
 std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
