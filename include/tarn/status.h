@@ -1,8 +1,9 @@
 // Result of an internal operation that may fail, LevelDB-style: cheap when
-// OK, a code and a message otherwise.
+// OK (one null pointer to move), a code and a message otherwise.
 #ifndef TARN_STATUS_H_
 #define TARN_STATUS_H_
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -13,6 +14,14 @@ class [[nodiscard]] Status {
   enum class Code { kOk, kNotFound, kInvalidArgument, kIOError, kDatabase, kUnavailable };
 
   Status() = default;
+  Status(const Status& o) : state_(o.state_ ? std::make_unique<State>(*o.state_) : nullptr) {}
+  Status& operator=(const Status& o) {
+    if (this != &o) state_ = o.state_ ? std::make_unique<State>(*o.state_) : nullptr;
+    return *this;
+  }
+  Status(Status&&) noexcept = default;
+  Status& operator=(Status&&) noexcept = default;
+
   static Status OK() { return Status(); }
   static Status NotFound(std::string msg) { return Status(Code::kNotFound, std::move(msg)); }
   static Status InvalidArgument(std::string msg) { return Status(Code::kInvalidArgument, std::move(msg)); }
@@ -20,14 +29,21 @@ class [[nodiscard]] Status {
   static Status Database(std::string msg) { return Status(Code::kDatabase, std::move(msg)); }
   static Status Unavailable(std::string msg) { return Status(Code::kUnavailable, std::move(msg)); }
 
-  bool ok() const { return code_ == Code::kOk; }
-  Code code() const { return code_; }
-  const std::string& message() const { return message_; }
+  bool ok() const { return !state_; }
+  Code code() const { return state_ ? state_->code : Code::kOk; }
+  const std::string& message() const { return state_ ? state_->message : Empty(); }
 
  private:
-  Status(Code c, std::string m) : code_(c), message_(std::move(m)) {}
-  Code code_ = Code::kOk;
-  std::string message_;
+  struct State {
+    Code code;
+    std::string message;
+  };
+  Status(Code c, std::string m) : state_(std::make_unique<State>(State{c, std::move(m)})) {}
+  static const std::string& Empty() {
+    static const std::string empty;
+    return empty;
+  }
+  std::unique_ptr<State> state_;  // null when OK
 };
 
 }  // namespace tarn
