@@ -192,7 +192,7 @@ void BM_RawSqlitePair(benchmark::State& state) {
   // usage-log update would find every earlier round's entry.
   double captured_log_id = 0;
   for (const Statement& st : sent) {
-    if (st.sql().find("INSERT INTO UA_task") != std::string_view::npos) captured_log_id = st.values().at(6).ToDouble();
+    if (st.sql().find("INSERT INTO UA_task") != std::string_view::npos) captured_log_id = st.values()[6].ToDouble();
   }
   std::vector<Prepared> steps;
   // TaskExec writes each call as one transaction on SQLite; so do the raw

@@ -24,6 +24,16 @@ TEST(DialectTest, TopBecomesLimitAtTheEndOfItsOwnQuery) {
             "SELECT a FROM t WHERE a IN (SELECT  b FROM u ORDER BY b LIMIT 2) ORDER BY a;");
   EXPECT_EQ(To(Flavor::kPostgres, "SELECT DISTINCT TOP 5 a FROM t ORDER BY a DESC, b"),
             "SELECT DISTINCT  a FROM t ORDER BY a DESC NULLS LAST, b NULLS FIRST LIMIT 5");
+  // Only the outermost query's TOP 1 lets a backend stop at the first row:
+  // a TOP 1 inside it limits the subquery, not the rows returned.
+  auto single_row = [](std::string_view sql) {
+    Translation t;
+    EXPECT_TRUE(Translate(sql, Dialect{Flavor::kSqlite, false}, {}, &t).ok());
+    return t.single_row;
+  };
+  EXPECT_TRUE(single_row("SELECT TOP (1) a FROM t"));
+  EXPECT_FALSE(single_row("SELECT a FROM t WHERE a IN (SELECT TOP 1 b FROM u)"));
+  EXPECT_FALSE(single_row("SELECT TOP 10 a FROM t"));
 }
 
 TEST(DialectTest, RewritesLeaveLiteralsAndLookalikesAlone) {

@@ -240,7 +240,7 @@ class ConnectionImpl : public Connection {
     std::vector<size_t> sent;
     std::vector<PreparedStatement*> prepared;
     std::vector<std::vector<Variant>> flats(n);
-    std::vector<const std::vector<Variant>*> values;
+    std::vector<std::span<const Variant>> values;
     std::vector<bool> shares;
     bool last_read = false;  // whether the last statement sent only reads
     bool all_read = true;
@@ -269,7 +269,7 @@ class ConnectionImpl : public Connection {
           sent.push_back(i);
           prepared.push_back(entry->prepared.get());
           last_read = entry->reads;
-          values.push_back(has_list ? &flats[i] : &st.values());
+          values.push_back(has_list ? std::span<const Variant>(flats[i]) : st.values());
           all_read &= entry->reads;
         }
       }
@@ -395,7 +395,7 @@ class ConnectionImpl : public Connection {
   // and its values with any in-list spread out (`flat`, used when
   // `*has_list`).
   Status Resolve(const Statement& statement, CacheEntry** out, std::vector<Variant>* flat, bool* has_list) {
-    const std::vector<Variant>& values = statement.values();
+    const std::span<const Variant> values = statement.values();
     *has_list = false;
     for (const Variant& v : values) *has_list |= v.IsArray();
 
@@ -431,7 +431,7 @@ class ConnectionImpl : public Connection {
       e.catalog = t.catalog;
       e.reads = IsRead(statement.sql());
       if (t.kind == Translation::Kind::kStatement) {
-        s = backend_->Prepare(t.sql, t.national, &e.prepared, &scratch_);
+        s = backend_->Prepare(t, &e.prepared, &scratch_);
         if (!s.ok()) return s;
       }
       std::string key = *has_list ? std::move(list_key) : std::string(statement.sql());
@@ -482,7 +482,7 @@ class ConnectionImpl : public Connection {
         break;
     }
     *repeatable = entry->reads;
-    return backend_->Run(entry->prepared.get(), has_list ? flat : statement.values(), out, rows_affected, &scratch_);
+    return backend_->Run(entry->prepared.get(), has_list ? std::span<const Variant>(flat) : statement.values(), out, rows_affected, &scratch_);
   }
 
   // Before a statement: a session known or found to be lost is reopened

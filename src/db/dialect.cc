@@ -436,6 +436,7 @@ Status Translate(std::string_view sql, const Dialect& dialect, const std::vector
     while (last > 0 && (Insignificant(toks[last - 1]) || IsPunct(toks[last - 1], ";"))) --last;
     toks.insert(toks.begin() + static_cast<std::ptrdiff_t>(last), Token{Tk::kPunct, " LIMIT " + limits.front()});
   }
+  out->single_row = limits.front() == "1";
   out->sql.reserve(sql.size() + 16);
   for (const Token& t : toks) {
     out->sql += t.text;

@@ -30,6 +30,9 @@ struct Translation {
   // template wrote N? (a Unicode-typed parameter, as N'...' is a Unicode
   // literal).
   std::vector<bool> national;
+  // The outermost query asks for one row at most (TOP 1): a backend may
+  // stop at the first row instead of stepping on to the end.
+  bool single_row = false;
 };
 
 // `list_sizes` has one entry per placeholder of the template: -1 for a

@@ -6,9 +6,12 @@
 #include "platform/text.h"
 
 namespace tarn::db {
+namespace fault_internal {
+std::atomic<bool> installed{false};
+}  // namespace fault_internal
+
 namespace {
 
-std::atomic<bool> installed{false};
 std::mutex mu;
 
 FaultHook& Hook() {
@@ -20,12 +23,11 @@ FaultHook& Hook() {
 
 void SetFaultHook(FaultHook hook) {
   std::lock_guard lock(mu);
-  installed = static_cast<bool>(hook);
+  fault_internal::installed = static_cast<bool>(hook);
   Hook() = std::move(hook);
 }
 
-std::optional<DbError> CheckFault(const Statement& statement) {
-  if (!installed.load(std::memory_order_relaxed)) return std::nullopt;
+std::optional<DbError> fault_internal::AskHook(const Statement& statement) {
   FaultHook hook;
   {
     std::lock_guard lock(mu);

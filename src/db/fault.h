@@ -7,6 +7,7 @@
 #ifndef TARN_DB_FAULT_H_
 #define TARN_DB_FAULT_H_
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -22,8 +23,17 @@ using FaultHook = std::function<std::optional<DbError>(const Statement& statemen
 // Process-wide; an empty hook removes it.
 void SetFaultHook(FaultHook hook);
 
-// Asked by the connection; nullopt when no hook is installed.
-std::optional<DbError> CheckFault(const Statement& statement);
+namespace fault_internal {
+extern std::atomic<bool> installed;
+std::optional<DbError> AskHook(const Statement& statement);
+}  // namespace fault_internal
+
+// Asked by the connection before every statement; nullopt when no hook is
+// installed, which is then one load.
+inline std::optional<DbError> CheckFault(const Statement& statement) {
+  if (!fault_internal::installed.load(std::memory_order_relaxed)) return std::nullopt;
+  return fault_internal::AskHook(statement);
+}
 
 // Installs a hook for its lifetime (tests).
 class ScopedFaultHook {

@@ -70,7 +70,11 @@ Status Recordset::Open(const Statement& statement, const ConnectionPtr& connecti
   if (!result.columns) return Status::OK();  // no rowset: stays closed, as in ADO
   const bool updatable =
       lock == LockType::kPessimistic || lock == LockType::kOptimistic || lock == LockType::kBatchOptimistic;
-  table_ = updatable ? UpdatableTable(statement.sql()) : std::string();
+  if (updatable) {
+    table_ = UpdatableTable(statement.sql());
+  } else {
+    table_.clear();
+  }
   shared_rows_.reset();
   own_rows_.columns = std::move(result.columns);
   own_rows_.cells = std::move(result.cells);

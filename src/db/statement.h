@@ -5,6 +5,8 @@
 #ifndef TARN_DB_STATEMENT_H_
 #define TARN_DB_STATEMENT_H_
 
+#include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,31 @@
 #include "tarn/variant.h"
 
 namespace tarn::db {
+
+// The values bound to a statement, in order. Most statements bind a few:
+// those stay inside the object, so building a statement allocates nothing.
+class BoundValues {
+ public:
+  void push_back(Variant value) {
+    if (spilled_.empty() && size_ < kInline) {
+      inline_[size_++] = std::move(value);
+      return;
+    }
+    if (spilled_.empty()) {
+      spilled_.reserve(2 * kInline);
+      for (size_t i = 0; i < size_; ++i) spilled_.push_back(std::move(inline_[i]));
+    }
+    spilled_.push_back(std::move(value));
+    ++size_;
+  }
+  std::span<const Variant> view() const { return {spilled_.empty() ? inline_.data() : spilled_.data(), size_}; }
+
+ private:
+  static constexpr size_t kInline = 4;
+  std::array<Variant, kInline> inline_;
+  std::vector<Variant> spilled_;  // all of them, once there are more
+  size_t size_ = 0;
+};
 
 class Statement {
  public:
@@ -38,13 +65,13 @@ class Statement {
   Statement& BindNumber(std::string_view text);
 
   std::string_view sql() const { return sql_; }
-  const std::vector<Variant>& values() const { return values_; }
+  std::span<const Variant> values() const { return values_.view(); }
   // Set when a BindNumber value was not a number; Execute/Open then fail.
   const std::string& bind_error() const { return bind_error_; }
 
  private:
   std::string_view sql_;
-  std::vector<Variant> values_;
+  BoundValues values_;
   std::string bind_error_;
 };
 

@@ -1,5 +1,7 @@
 #include "tasks/answers_ahead.h"
 
+#include <algorithm>
+
 namespace tarn::tasks {
 
 Status AnswersAhead::Send(const db::Statement& first, std::vector<db::Statement> reads) {
@@ -18,7 +20,7 @@ Status AnswersAhead::Send(const db::Statement& first, std::vector<db::Statement>
 
 Status AnswersAhead::Query(const db::Statement& statement, db::ResultSet* out) {
   for (Answer& a : answers_) {
-    if (a.used || a.statement.sql() != statement.sql() || a.statement.values() != statement.values()) continue;
+    if (a.used || a.statement.sql() != statement.sql() || !std::ranges::equal(a.statement.values(), statement.values())) continue;
     a.used = true;
     *out = std::move(a.rows);
     return Status::OK();

@@ -29,7 +29,7 @@ class FakeConnection : public db::Connection {
     return Status::OK();
   }
   Status Execute(const db::Statement& statement, int64_t* rows) override {
-    executed.push_back({std::string(statement.sql()), statement.values()});
+    executed.push_back({std::string(statement.sql()), {statement.values().begin(), statement.values().end()}});
     if (rows) *rows = 0;
     if (throw_on_execute) throw ComError(-2147467259, "the connection is broken");
     if (fail_execute) return Status::Database("broken connection");

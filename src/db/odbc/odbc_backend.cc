@@ -238,22 +238,21 @@ class OdbcBackend : public Backend {
   // prepared in; PostgreSQL re-plans after a search_path change.
   std::string CacheScope() const override { return flavor_ == Flavor::kPostgres ? "" : catalog_; }
 
-  Status Prepare(const std::string& sql, const std::vector<bool>& national, std::unique_ptr<PreparedStatement>* out,
-                 DbErrors* errors) override {
+  Status Prepare(const Translation& t, std::unique_ptr<PreparedStatement>* out, DbErrors* errors) override {
     if (!connected_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
     auto st = std::make_unique<OdbcStatement>();
     if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st->stmt)))
       return Diagnose(SQL_HANDLE_DBC, dbc_, kErrCommand, errors);
-    WString wide = Widen(sql);
+    WString wide = Widen(t.sql);
     if (!Ok(SQLPrepareW(st->stmt, wide.data(), static_cast<SQLINTEGER>(wide.size())))) {
       return Diagnose(SQL_HANDLE_STMT, st->stmt, kErrCommand, errors);
     }
-    st->national = national;
+    st->national = t.national;
     *out = std::move(st);
     return Status::OK();
   }
 
-  Status Run(PreparedStatement* p, const std::vector<Variant>& values, ResultSet* out, int64_t* rows_affected,
+  Status Run(PreparedStatement* p, std::span<const Variant> values, ResultSet* out, int64_t* rows_affected,
              DbErrors* errors) override {
     auto* st = static_cast<OdbcStatement*>(p);
     SQLHSTMT h = st->stmt;

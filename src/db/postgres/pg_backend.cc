@@ -197,12 +197,11 @@ class PgBackend : public Backend {
   // The server re-plans prepared statements when search_path changes.
   std::string CacheScope() const override { return ""; }
 
-  Status Prepare(const std::string& sql, const std::vector<bool>&, std::unique_ptr<PreparedStatement>* out,
-                 DbErrors* errors) override {
+  Status Prepare(const Translation& t, std::unique_ptr<PreparedStatement>* out, DbErrors* errors) override {
     if (!conn_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.");
     auto st = std::make_unique<PgStatement>();
     st->name = "tarn" + std::to_string(++statements_);
-    PGresult* res = PQprepare(conn_, st->name.c_str(), sql.c_str(), 0, nullptr);
+    PGresult* res = PQprepare(conn_, st->name.c_str(), t.sql.c_str(), 0, nullptr);
     Status s = Check(res, errors);
     PQclear(res);
     if (!s.ok()) return s;
@@ -210,7 +209,7 @@ class PgBackend : public Backend {
     return Status::OK();
   }
 
-  Status Run(PreparedStatement* p, const std::vector<Variant>& values, ResultSet* out, int64_t* rows_affected,
+  Status Run(PreparedStatement* p, std::span<const Variant> values, ResultSet* out, int64_t* rows_affected,
              DbErrors* errors) override {
     auto* st = static_cast<PgStatement*>(p);
     Params params;
@@ -228,7 +227,7 @@ class PgBackend : public Backend {
   // failure stops no other unit, just as one by one; the results are all
   // read, the pipeline left, and only then converted (reading a column's
   // kinds may ask the server).
-  void RunMany(const std::vector<PreparedStatement*>& stmts, const std::vector<const std::vector<Variant>*>& values,
+  void RunMany(const std::vector<PreparedStatement*>& stmts, const std::vector<std::span<const Variant>>& values,
                const std::vector<bool>& shares, std::vector<ResultSet>* outs, std::vector<Status>* statuses,
                std::vector<DbErrors>* errors) override {
     const size_t n = stmts.size();
@@ -239,7 +238,7 @@ class PgBackend : public Backend {
     }
     for (size_t i = 0; i < n; ++i) {
       Params params;
-      (*statuses)[i] = params.Set(*values[i], &(*errors)[i]);
+      (*statuses)[i] = params.Set(values[i], &(*errors)[i]);
       auto* st = static_cast<PgStatement*>(stmts[i]);
       if ((*statuses)[i].ok()) {
         if (PQsendQueryPrepared(conn_, st->name.c_str(), params.count(), params.data(), nullptr, nullptr, 0) != 1) {
@@ -319,7 +318,7 @@ class PgBackend : public Backend {
   // Parameters as text, typed by the server from the columns they meet.
   class Params {
    public:
-    Status Set(const std::vector<Variant>& values, DbErrors* errors) {
+    Status Set(std::span<const Variant> values, DbErrors* errors) {
       texts_.assign(values.size(), std::string());
       params_.assign(values.size(), nullptr);
       for (size_t i = 0; i < values.size(); ++i) {

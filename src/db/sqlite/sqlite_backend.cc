@@ -151,7 +151,7 @@ std::string DateText(Date d) { return FormatDayOrDateTime(d); }
 
 class SqliteStatement : public PreparedStatement {
  public:
-  explicit SqliteStatement(sqlite3_stmt* st) : st_(st) {
+  SqliteStatement(sqlite3_stmt* st, bool single_row) : st_(st), single_row_(single_row && sqlite3_stmt_readonly(st)) {
     const int n = sqlite3_column_count(st);
     for (int i = 0; i < n; ++i) kinds_.push_back(KindOfDecl(sqlite3_column_decltype(st, i)));
   }
@@ -161,6 +161,9 @@ class SqliteStatement : public PreparedStatement {
   std::vector<Kind> kinds_;
   std::shared_ptr<const Columns> columns_;
   bool columns_typed_ = false;  // types of untyped columns seen in a row
+  // A read of one row at most: the reset after it ends the statement as
+  // the step to its end would, at less cost.
+  const bool single_row_;
 };
 
 class SqliteBackend : public Backend {
@@ -251,8 +254,8 @@ class SqliteBackend : public Backend {
     return true;
   }
 
-  Status Prepare(const std::string& sql, const std::vector<bool>&, std::unique_ptr<PreparedStatement>* out,
-                 DbErrors* errors) override {
+  Status Prepare(const Translation& t, std::unique_ptr<PreparedStatement>* out, DbErrors* errors) override {
+    const std::string& sql = t.sql;
     if (!current_) return Fail(errors, kErrCommand, "Operation is not allowed when the object is closed.", 0);
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
@@ -266,11 +269,11 @@ class SqliteBackend : public Backend {
         return Fail(errors, kErrCommand, "Only one statement at a time is supported", kNativeSyntax);
       }
     }
-    *out = std::make_unique<SqliteStatement>(st);
+    *out = std::make_unique<SqliteStatement>(st, t.single_row);
     return Status::OK();
   }
 
-  Status Run(PreparedStatement* p, const std::vector<Variant>& values, ResultSet* out, int64_t* rows_affected,
+  Status Run(PreparedStatement* p, std::span<const Variant> values, ResultSet* out, int64_t* rows_affected,
              DbErrors* errors) override {
     auto* ps = static_cast<SqliteStatement*>(p);
     sqlite3_stmt* st = ps->st_;
@@ -329,6 +332,10 @@ class SqliteBackend : public Backend {
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       if (!ps->columns_typed_) SetColumns(ps, true);
       for (int i = 0; i < width; ++i) out->cells.push_back(CellValue(st, i, ps->kinds_[i]));
+      if (ps->single_row_) {
+        rc = SQLITE_DONE;
+        break;
+      }
     }
     Status s;
     if (rc != SQLITE_DONE) s = Error(db, errors);
