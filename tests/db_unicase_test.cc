@@ -52,6 +52,16 @@ TEST(UnicaseTest, LikeMatchesCodePointsCaseInsensitively) {
   // An escaped wildcard is literal.
   EXPECT_TRUE(Like("10!%", "10%", U'!'));
   EXPECT_FALSE(Like("10!%", "100", U'!'));
+  EXPECT_TRUE(Like("%!%%", "50% off", U'!'));
+  EXPECT_TRUE(Like("a_%_c", "abXbc", 0));
+  EXPECT_FALSE(Like("a_%_c", "abc", 0));
+  // Many '%' against a long text that fails at its end: answered at once,
+  // not by trying every split (which would not end).
+  std::string pattern;
+  for (int i = 0; i < 30; ++i) pattern += "%a";
+  pattern += "%b";
+  EXPECT_FALSE(Like(pattern, std::string(10000, 'a'), 0));
+  EXPECT_TRUE(Like(pattern, std::string(10000, 'a') + "b", 0));
 }
 
 TEST(UnicaseTest, UpperAndLowerBeyondAscii) {

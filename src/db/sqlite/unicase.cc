@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 #include <wctype.h>
 
+#include <vector>
+
 #include "platform/text.h"
 
 namespace tarn::db::sqlite {
@@ -44,31 +46,56 @@ std::string Map(std::string_view s, bool upper) {
   return out;
 }
 
-bool LikeAt(std::string_view p, size_t pi, std::string_view t, size_t ti, char32_t escape) {
-  while (pi < p.size()) {
-    size_t next = pi;
-    char32_t pc = DecodeUtf8(p, &next);
-    if (pc == '%') {
-      while (next < p.size() && p[next] == '%') ++next;
-      if (next == p.size()) return true;
-      for (size_t k = ti; k <= t.size();) {
-        if (LikeAt(p, next, t, k, escape)) return true;
-        if (k == t.size()) break;
-        DecodeUtf8(t, &k);
-      }
+// One step of a LIKE pattern: a run of '%', '_', or a character to match
+// (escaped wildcards included), folded.
+struct LikeToken {
+  enum Kind { kAnyRun, kAnyOne, kChar } kind;
+  char32_t c = 0;
+};
+
+std::vector<LikeToken> Tokens(std::string_view p, char32_t escape) {
+  std::vector<LikeToken> out;
+  for (size_t i = 0; i < p.size();) {
+    char32_t c = DecodeUtf8(p, &i);
+    if (escape && c == escape && i < p.size()) {
+      out.push_back({LikeToken::kChar, Fold(DecodeUtf8(p, &i))});
+    } else if (c == '%') {
+      if (out.empty() || out.back().kind != LikeToken::kAnyRun) out.push_back({LikeToken::kAnyRun});
+    } else if (c == '_') {
+      out.push_back({LikeToken::kAnyOne});
+    } else {
+      out.push_back({LikeToken::kChar, Fold(c)});
+    }
+  }
+  return out;
+}
+
+// Greedy, going back only to the last '%': whatever an earlier '%' could
+// have taken, the last one can take as well. Time is at most pattern x
+// text, where trying every split of every '%' grows exponentially with
+// the number of them.
+bool Match(const std::vector<LikeToken>& p, std::string_view text) {
+  std::vector<char32_t> t;
+  t.reserve(text.size());
+  for (size_t i = 0; i < text.size();) t.push_back(Fold(DecodeUtf8(text, &i)));
+  size_t pi = 0, ti = 0;
+  size_t resume_p = std::string_view::npos, resume_t = 0;  // after the last '%', and where it stopped taking
+  while (ti < t.size()) {
+    if (pi < p.size() && p[pi].kind == LikeToken::kAnyRun) {
+      resume_p = ++pi;
+      resume_t = ti;
+    } else if (pi < p.size() && (p[pi].kind == LikeToken::kAnyOne || p[pi].c == t[ti])) {
+      ++pi;
+      ++ti;
+    } else if (resume_p != std::string_view::npos) {
+      pi = resume_p;
+      ti = ++resume_t;  // the last '%' takes one more character
+    } else {
       return false;
     }
-    if (ti == t.size()) return false;
-    char32_t tc = DecodeUtf8(t, &ti);
-    if (pc == '_') {
-      pi = next;
-      continue;
-    }
-    if (escape && pc == escape && next < p.size()) pc = DecodeUtf8(p, &next);
-    if (Fold(pc) != Fold(tc)) return false;
-    pi = next;
   }
-  return ti == t.size();
+  while (pi < p.size() && p[pi].kind == LikeToken::kAnyRun) ++pi;
+  return pi == p.size();
 }
 
 std::string_view TextArg(sqlite3_value* v) {
@@ -135,7 +162,7 @@ std::string Upper(std::string_view s) { return Map(s, true); }
 std::string Lower(std::string_view s) { return Map(s, false); }
 
 bool Like(std::string_view pattern, std::string_view text, char32_t escape) {
-  return LikeAt(pattern, 0, text, 0, escape);
+  return Match(Tokens(pattern, escape), text);
 }
 
 int RegisterUnicase(sqlite3* db) {
