@@ -1,36 +1,29 @@
 #include "suite/hex.h"
 
+#include <sodium.h>
+
+#include <cctype>
+
 namespace tarn::suite {
-namespace {
-
-int Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string HexEncode(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
+  std::string out(bytes.size() * 2 + 1, '\0');
+  sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  out.pop_back();
+  // Stored texts and locked replies have always carried upper-case digits.
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
 }
 
 std::optional<std::string> HexDecode(std::string_view text) {
   if (text.size() % 2 != 0) return std::nullopt;
-  std::string out;
-  out.reserve(text.size() / 2);
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = Digit(text[i]), lo = Digit(text[i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out.push_back(static_cast<char>(hi * 16 + lo));
+  std::string out(text.size() / 2, '\0');
+  size_t written = 0;
+  const char* end = nullptr;
+  if (sodium_hex2bin(reinterpret_cast<unsigned char*>(out.data()), out.size(), text.data(), text.size(), nullptr,
+                     &written, &end) != 0 ||
+      written != out.size() || end != text.data() + text.size()) {
+    return std::nullopt;
   }
   return out;
 }
