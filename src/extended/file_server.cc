@@ -5,6 +5,7 @@
 #include "db/raise.h"
 #include "db/recordset.h"
 #include "platform/object_registry.h"
+#include "platform/xml_text.h"
 #include "resources/error_state.h"
 #include "service/stored_text.h"
 #include "tarn/com_error.h"
@@ -17,25 +18,6 @@ namespace {
 bool Failed(int32_t number, std::string text) {
   resources::RecordRawError(number, std::move(text));
   return false;
-}
-
-// The account's name and password go into attribute values: a quote, an
-// ampersand or an angle bracket in them is written as XML writes it, so that
-// the text stays the two attributes it claims to be.
-std::string AttributeText(std::string_view value) {
-  std::string out;
-  out.reserve(value.size());
-  for (char c : value) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\'': out += "&apos;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -70,7 +52,7 @@ bool clsLogin::GetBindFsUser(std::string& fsUser) {
       if (!name.empty()) {
         std::string stored = rs->Value("cSysUserPassword").ToStringOrEmpty();
         const std::string password = service::DecodeStoredText(stored);
-        text = "<valeco>\r\n<user name='" + AttributeText(name) + "' pwd='" + AttributeText(password) +
+        text = "<valeco>\r\n<user name='" + XmlAttributeText(name, '\'') + "' pwd='" + XmlAttributeText(password, '\'') +
                "'> \r\n</user>\r\n</valeco>";
       }
     }

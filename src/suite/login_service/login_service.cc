@@ -14,6 +14,7 @@
 #include "db/connection_string.h"
 #include "db/raise.h"
 #include "platform/env.h"
+#include "platform/xml_text.h"
 #include "boundary/suite.h"
 #include "suite/lingua/catalog.h"
 #include "suite/lingua/format.h"
@@ -44,25 +45,6 @@ std::string Quote(std::string_view s) {
     if (c == '\'') out.push_back('\'');
   }
   return out + "'";
-}
-
-std::string XmlEscape(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      // Line ends and tabs as references: a parser turns them, written as
-      // they are, into blanks inside an attribute.
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
-      case '\t': out += "&#9;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
 }
 
 class ErrorRecord final : public LoginErrorRecord {
@@ -565,7 +547,7 @@ std::shared_ptr<LoginErrorRecord> LoginService::GetLastErrorResID() {
   if (error_res_id_.empty()) return nullptr;
   // One element per argument, in order, its value in the "key" attribute.
   std::string args;
-  for (const Variant& arg : error_args_.items) args += "<resarg key=\"" + XmlEscape(arg.ToStringOrEmpty()) + "\"/>";
+  for (const Variant& arg : error_args_.items) args += "<resarg key=\"" + XmlAttributeText(arg.ToStringOrEmpty()) + "\"/>";
   return std::make_shared<ErrorRecord>(error_res_id_, args);
 }
 
