@@ -6,6 +6,8 @@
 #include "platform/text.h"
 
 namespace tarn::db {
+#ifdef TARN_TEST_HOOKS
+
 namespace fault_internal {
 std::atomic<bool> installed{false};
 }  // namespace fault_internal
@@ -35,6 +37,8 @@ std::optional<DbError> fault_internal::AskHook(const Statement& statement) {
   }
   return hook ? hook(statement) : std::nullopt;
 }
+
+#endif  // TARN_TEST_HOOKS
 
 bool IsWrite(std::string_view sql) {
   sql = TrimSpace(sql);

@@ -3,7 +3,8 @@
 // would (a full disk, a deadlock, a lost connection) or do anything else
 // a drill needs, such as end the process at a chosen write. Nothing is
 // installed unless a test or a drill installs it; then every connection of
-// the process consults it.
+// the process consults it. Only builds with TARN_TEST_HOOKS (those with
+// tests or benchmarks) have it; elsewhere the check is nothing at all.
 #ifndef TARN_DB_FAULT_H_
 #define TARN_DB_FAULT_H_
 
@@ -15,6 +16,12 @@
 #include "db/connection.h"
 
 namespace tarn::db {
+
+// Whether a template writes: what drills count when they stop at the Nth
+// write.
+bool IsWrite(std::string_view sql);
+
+#ifdef TARN_TEST_HOOKS
 
 // The statement about to run (its template and bound values); an error to
 // fail it with, or nullopt to let it run.
@@ -44,9 +51,11 @@ class ScopedFaultHook {
   ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
 };
 
-// Whether a template writes: what drills count when they stop at the Nth
-// write.
-bool IsWrite(std::string_view sql);
+#else
+
+inline std::optional<DbError> CheckFault(const Statement&) { return std::nullopt; }
+
+#endif  // TARN_TEST_HOOKS
 
 }  // namespace tarn::db
 

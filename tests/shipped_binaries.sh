@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# What a build for shipping (no tests, no benchmarks) must not carry: the
+# data layer's fault hook and the tool's kill-at-write drill. Reads the
+# symbols and the strings of the tool and of each library.
+#   tests/shipped_binaries.sh BUILD_DIR
+set -euo pipefail
+dir=$1
+status=0
+for f in "$dir/bin/tarn" "$dir"/lib/libtarnlogin*.so; do
+  [ -e "$f" ] || { echo "missing: $f"; status=1; continue; }
+  for what in TARN_DRILL_KILL_AT_WRITE FaultHook fault_internal; do
+    # grep reads to the end: with -q it could stop first and fail strings.
+    if strings -a "$f" | grep -- "$what" >/dev/null || nm -C "$f" 2>/dev/null | grep -- "$what" >/dev/null; then
+      echo "$f carries $what"
+      status=1
+    fi
+  done
+done
+[ $status -eq 0 ] && echo "shipped build: no test hook in the tool or the libraries"
+exit $status
