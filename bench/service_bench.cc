@@ -325,9 +325,9 @@ int main(int argc, char** argv) {
       return v.empty() ? 0.0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     };
     auto field = [](const std::vector<RoundResult>& rs, double RoundResult::*f) {
-      std::vector<double> out;
-      for (const RoundResult& r : rs) out.push_back(r.*f);
-      return out;
+      std::vector<double> values;
+      for (const RoundResult& r : rs) values.push_back(r.*f);
+      return values;
     };
     const double ratio = median(ratios);
     std::printf("clients %d, %.1f s per round, %d paired rounds\n", clients, seconds, rounds);

@@ -255,8 +255,8 @@ TEST_P(CompactFormTest, LoadReadsNullsAsEmptyAndFailsWithoutItsTable) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, CompactFormTest,
                          ::testing::Values(ScratchServer::Kind::kSqlite, ScratchServer::Kind::kPostgres),
-                         [](const ::testing::TestParamInfo<ScratchServer::Kind>& info) {
-                           return info.param == ScratchServer::Kind::kSqlite ? "SQLite" : "PostgreSQL";
+                         [](const ::testing::TestParamInfo<ScratchServer::Kind>& p) {
+                           return p.param == ScratchServer::Kind::kSqlite ? "SQLite" : "PostgreSQL";
                          });
 
 TEST(CompactConnectionStringTest, ValuesStandAsTypedUnlessTheyWouldEndTheirItem) {
