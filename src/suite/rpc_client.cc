@@ -1,16 +1,8 @@
 #include "suite/rpc_client.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <asio.hpp>
 #include <chrono>
-#include <condition_variable>
-#include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,182 +12,151 @@
 namespace tarn::suite {
 namespace {
 
+using asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 constexpr size_t kMaxReplyLine = 4096;
 
-int MillisLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-struct AddrInfoDeleter {
-  void operator()(addrinfo* a) const {
-    if (a) freeaddrinfo(a);
-  }
-};
-using AddrInfoPtr = std::unique_ptr<addrinfo, AddrInfoDeleter>;
-
-// getaddrinfo has no timeout of its own: a lookup that outlives the
-// deadline is left to finish on its own thread, which owns its results.
-struct Lookup {
-  std::mutex mu;
-  std::condition_variable cv;
-  bool done = false;
-  int rc = 0;
-  AddrInfoPtr result;
-};
-
-Status Resolve(const std::string& host, uint16_t port, Clock::time_point deadline, AddrInfoPtr* out) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  const std::string service = std::to_string(port);
-  // Numeric addresses need no lookup.
-  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-  addrinfo* res = nullptr;
-  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &res) == 0) {
-    out->reset(res);
-    return Status::OK();
-  }
-  hints.ai_flags = AI_NUMERICSERV;
-  auto lookup = std::make_shared<Lookup>();
-  try {
-    std::thread([lookup, host, service, hints] {
-      addrinfo* r = nullptr;
-      const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &r);
-      std::lock_guard<std::mutex> lock(lookup->mu);
-      lookup->rc = rc;
-      lookup->result.reset(r);
-      lookup->done = true;
-      lookup->cv.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return Status::Unavailable("cannot look up host '" + host + "': no thread for the lookup");
-  }
-  std::unique_lock<std::mutex> lock(lookup->mu);
-  if (!lookup->cv.wait_until(lock, deadline, [&] { return lookup->done; })) {
-    return Status::Unavailable("looking up host '" + host + "' timed out");
-  }
-  if (lookup->rc != 0 || !lookup->result) {
-    return Status::Unavailable("unknown host '" + host + "': " + gai_strerror(lookup->rc));
-  }
-  *out = std::move(lookup->result);
-  return Status::OK();
-}
-
-class Socket {
+// One I/O thread for every exchange of the process. It is joined when the
+// library unloads (or the process exits), so no code of ours runs after
+// it is gone; a name lookup still under way then is waited for there.
+class IoThread {
  public:
-  ~Socket() {
-    if (fd_ >= 0) close(fd_);
+  static asio::io_context& Context() {
+    static IoThread instance;
+    return instance.io_;
   }
-  int fd() const { return fd_; }
-  void Reset(int fd) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
+  ~IoThread() {
+    work_.reset();
+    io_.stop();
+    if (thread_.joinable()) thread_.join();
   }
 
  private:
-  int fd_ = -1;
+  IoThread() : work_(asio::make_work_guard(io_)), thread_([this] { io_.run(); }) {}
+  asio::io_context io_;
+  asio::executor_work_guard<asio::io_context::executor_type> work_;
+  std::thread thread_;
 };
 
-// Waits for `events` on fd until the deadline; false on timeout or error.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    pollfd p{fd, events, 0};
-    const int rc = poll(&p, 1, MillisLeft(deadline));
-    if (rc > 0) return true;
-    if (rc == 0) return false;
-    if (errno != EINTR) return false;
-  }
-}
+// The state of one exchange, kept alive by the handlers that still refer
+// to it: a caller that gave up at its deadline has already left.
+class Exchange : public std::enable_shared_from_this<Exchange> {
+ public:
+  Exchange(asio::io_context& io, std::string where, int32_t handshake, std::string request, std::string key)
+      : resolver_(io),
+        socket_(io),
+        timer_(io),
+        where_(std::move(where)),
+        handshake_(handshake),
+        request_(std::move(request)),
+        key_(std::move(key)) {}
 
-Status Connect(const addrinfo* list, Clock::time_point deadline, Socket* sock, const std::string& where) {
-  std::string last = "no address";
-  for (const addrinfo* a = list; a; a = a->ai_next) {
-    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) {
-      last = std::strerror(errno);
-      continue;
-    }
-    sock->Reset(fd);
-    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) return Status::OK();
-    if (errno != EINPROGRESS) {
-      last = std::strerror(errno);
-      continue;
-    }
-    if (!WaitFor(fd, POLLOUT, deadline)) return Status::Unavailable("connecting to " + where + " timed out");
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) return Status::OK();
-    last = std::strerror(err ? err : errno);
-  }
-  return Status::Unavailable("cannot connect to " + where + ": " + last);
-}
+  // Taken before the exchange starts, on the caller's thread.
+  std::future<std::pair<Status, std::string>> Outcome() { return result_.get_future(); }
 
-// One line (without its newline) from `sock` into `line`; what came after
-// it stays in `in`.
-Status ReadLine(const Socket& sock, Clock::time_point deadline, const std::string& where, std::string* in,
-                std::string* line) {
-  char buf[1024];
-  for (;;) {
-    const size_t nl = in->find('\n');
-    if (nl != std::string::npos) {
-      line->assign(*in, 0, nl);
-      in->erase(0, nl + 1);
-      if (!line->empty() && line->back() == '\r') line->pop_back();
-      return Status::OK();
-    }
-    if (in->size() > kMaxReplyLine) return Status::IOError("reply from " + where + " is longer than a line");
-    if (!WaitFor(sock.fd(), POLLIN, deadline)) return Status::Unavailable("waiting for " + where + " timed out");
-    const ssize_t n = recv(sock.fd(), buf, sizeof buf, 0);
-    if (n > 0) {
-      in->append(buf, static_cast<size_t>(n));
-    } else if (n == 0) {
-      return Status::IOError(where + " closed the connection without a reply");
-    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-      return Status::IOError("reading from " + where + " failed: " + std::strerror(errno));
-    }
+  // On the I/O thread, which owns the exchange's objects from then on.
+  void Start(const std::string& host, uint16_t port, Clock::time_point deadline) {
+    auto self = shared_from_this();
+    timer_.expires_at(deadline);
+    timer_.async_wait([self](const asio::error_code& ec) {
+      if (ec != asio::error::operation_aborted) self->Finish(Status::Unavailable(self->phase_ + " timed out"));
+    });
+    phase_ = "looking up host '" + host + "'";
+    resolver_.async_resolve(host, std::to_string(port), tcp::resolver::numeric_service,
+                            [self, host](const asio::error_code& ec, tcp::resolver::results_type results) {
+                              if (ec) return self->Finish(Status::Unavailable("unknown host '" + host + "': " + ec.message()));
+                              self->Connect(results);
+                            });
   }
-}
+
+ private:
+  void Connect(const tcp::resolver::results_type& results) {
+    phase_ = "connecting to " + where_;
+    auto self = shared_from_this();
+    asio::async_connect(socket_, results, [self](const asio::error_code& ec, const tcp::endpoint&) {
+      if (ec) return self->Finish(Status::Unavailable("cannot connect to " + self->where_ + ": " + ec.message()));
+      self->phase_ = "waiting for " + self->where_;
+      self->ReadLine([self](std::string greeting) { self->OnGreeting(std::move(greeting)); });
+    });
+  }
+
+  void OnGreeting(std::string greeting) {
+    if (!greeting.empty() && greeting.front() == '-') return Finish(Status::OK(), std::move(greeting));  // busy
+    std::string nonce;
+    if (!ParseGreeting(greeting, &nonce)) return Finish(Status::IOError(where_ + " did not greet as a management service"));
+    // The frame can only be signed once the connection's nonce is known.
+    frame_ = RequestFrame(handshake_, request_, key_, FrameChannel{nonce, 1});
+    phase_ = "sending to " + where_;
+    auto self = shared_from_this();
+    asio::async_write(socket_, asio::buffer(frame_), [self](const asio::error_code& ec, size_t) {
+      if (ec) return self->Finish(Status::IOError("sending to " + self->where_ + " failed: " + ec.message()));
+      self->phase_ = "waiting for " + self->where_;
+      self->ReadLine([self](std::string reply) { self->Finish(Status::OK(), std::move(reply)); });
+    });
+  }
+
+  // One line (without its newline, or its carriage return); what came
+  // after it stays in `in_`.
+  template <class Next>
+  void ReadLine(Next next) {
+    auto self = shared_from_this();
+    asio::async_read_until(
+        socket_, asio::dynamic_buffer(in_, kMaxReplyLine + 1), '\n',
+        [self, next](const asio::error_code& ec, size_t n) {
+          if (ec == asio::error::not_found) {
+            return self->Finish(Status::IOError("reply from " + self->where_ + " is longer than a line"));
+          }
+          if (ec == asio::error::eof) {
+            return self->Finish(Status::IOError(self->where_ + " closed the connection without a reply"));
+          }
+          if (ec) return self->Finish(Status::IOError("reading from " + self->where_ + " failed: " + ec.message()));
+          std::string line = self->in_.substr(0, n - 1);
+          self->in_.erase(0, n);
+          if (!line.empty() && line.back() == '\r') line.pop_back();
+          next(std::move(line));
+        });
+  }
+
+  // The first outcome wins; everything still pending is cancelled.
+  void Finish(Status s, std::string line = std::string()) {
+    if (finished_) return;
+    finished_ = true;
+    asio::error_code ignored;
+    timer_.cancel();
+    resolver_.cancel();
+    socket_.close(ignored);
+    result_.set_value({std::move(s), std::move(line)});
+  }
+
+  tcp::resolver resolver_;
+  tcp::socket socket_;
+  asio::steady_timer timer_;
+  const std::string where_;
+  const int32_t handshake_;
+  const std::string request_, key_;
+  std::string phase_, frame_, in_;
+  bool finished_ = false;  // touched on the I/O thread only
+  std::promise<std::pair<Status, std::string>> result_;
+};
 
 }  // namespace
 
 Status TcpExchange(const std::string& host, uint16_t port, int32_t handshake, std::string_view request,
                    std::string_view key, int timeout_ms, std::string* reply_line) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  const std::string where = host + ":" + std::to_string(port);
-  AddrInfoPtr addrs;
-  Status s = Resolve(host, port, deadline, &addrs);
-  if (!s.ok()) return s;
-  Socket sock;
-  s = Connect(addrs.get(), deadline, &sock, where);
-  if (!s.ok()) return s;
-
-  // The frame can only be signed once the connection's nonce is known.
-  std::string in, greeting, nonce;
-  s = ReadLine(sock, deadline, where, &in, &greeting);
-  if (!s.ok()) return s;
-  if (!greeting.empty() && greeting.front() == '-') {  // busy: refused before any request
-    *reply_line = std::move(greeting);
-    return Status::OK();
+  asio::io_context& io = IoThread::Context();
+  auto exchange = std::make_shared<Exchange>(io, host + ":" + std::to_string(port), handshake, std::string(request),
+                                             std::string(key));
+  std::future<std::pair<Status, std::string>> done = exchange->Outcome();
+  asio::post(io, [exchange, host, port, deadline] { exchange->Start(host, port, deadline); });
+  // The exchange's timer answers at the deadline; a name lookup that does
+  // not return keeps only its handler waiting, not the caller.
+  if (done.wait_until(deadline + std::chrono::milliseconds(100)) != std::future_status::ready) {
+    return Status::Unavailable("looking up host '" + host + "' timed out");
   }
-  if (!ParseGreeting(greeting, &nonce)) return Status::IOError(where + " did not greet as a management service");
-  const std::string frame = RequestFrame(handshake, request, key, FrameChannel{nonce, 1});
-
-  size_t sent = 0;
-  while (sent < frame.size()) {
-    const ssize_t n = send(sock.fd(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-    if (n > 0) {
-      sent += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(sock.fd(), POLLOUT, deadline)) return Status::Unavailable("sending to " + where + " timed out");
-    } else {
-      return Status::IOError("sending to " + where + " failed: " + std::strerror(errno));
-    }
-  }
-  return ReadLine(sock, deadline, where, &in, reply_line);
+  auto [status, line] = done.get();
+  if (status.ok()) *reply_line = std::move(line);
+  return status;
 }
 
 }  // namespace tarn::suite
