@@ -91,8 +91,8 @@ void LayerSelect(benchmark::State& state) {
 void RawSelect(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2((Fixture::Dir(rows) + "/valesystem.db").c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_open_v2((Fixture::Dir(rows) + "/valesystem.db").c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     std::abort();
   }
   sqlite3_stmt* st = nullptr;

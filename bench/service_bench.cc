@@ -159,8 +159,8 @@ RoundResult Drive(uint16_t port, int clients, double seconds, bool check_service
         }
         c->in.erase(0, n);
         if (measuring) {
-          latencies.push_back(static_cast<uint32_t>(
-              std::chrono::duration_cast<std::chrono::microseconds>(now - c->sent).count()));
+          latencies.push_back(
+              static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now - c->sent).count()));
           ++done;
         }
         if (now < stop) send_one(c);
@@ -201,8 +201,8 @@ std::string Ask(asio::io_context& io, uint16_t port, const std::string& request)
   tcp::socket s(io);
   s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
   const std::string nonce = ReadGreeting(s);
-  asio::write(s, asio::buffer(tarn::suite::RequestFrame(kHandshake, request, service_key,
-                                                         tarn::suite::FrameChannel{nonce, 1})));
+  asio::write(s, asio::buffer(
+                     tarn::suite::RequestFrame(kHandshake, request, service_key, tarn::suite::FrameChannel{nonce, 1})));
   std::string in;
   asio::read_until(s, asio::dynamic_buffer(in), '\n');
   return in.substr(0, in.find('\n'));
@@ -229,10 +229,14 @@ int main(int argc, char** argv) {
   int clients = 100, known = 1000, rounds = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
-    if (a == "--seconds") seconds = std::atof(argv[i + 1]);
-    else if (a == "--clients") clients = std::atoi(argv[i + 1]);
-    else if (a == "--known") known = std::atoi(argv[i + 1]);
-    else if (a == "--rounds") rounds = std::atoi(argv[i + 1]);
+    if (a == "--seconds")
+      seconds = std::atof(argv[i + 1]);
+    else if (a == "--clients")
+      clients = std::atoi(argv[i + 1]);
+    else if (a == "--known")
+      known = std::atoi(argv[i + 1]);
+    else if (a == "--rounds")
+      rounds = std::atoi(argv[i + 1]);
   }
   known = std::max(known, clients);
   signal(SIGPIPE, SIG_IGN);
@@ -243,7 +247,8 @@ int main(int argc, char** argv) {
   const std::string dir = tmpl;
   {
     auto conn = tarn::db::Connection::Create();
-    if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() || !tarn::suite::CreateSystemDatabase(*conn).ok()) {
+    if (!conn->Open("Provider=SQLite;Data Source=" + dir, "", "").ok() ||
+        !tarn::suite::CreateSystemDatabase(*conn).ok()) {
       std::fprintf(stderr, "cannot create the system database in %s\n", dir.c_str());
       return 2;
     }
@@ -263,11 +268,18 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> args{std::string(TARN_BIN_DIR) + "/tarn", "service",        "--listen",
-                                "127.0.0.1:0",                      "--connect",      "Provider=SQLite;Data Source=" + dir +
-                                                                                          ";Initial Catalog=ValeSystem",
-                                "--max-clients",                    "4096",           "--lease-seconds",
-                                "3600",                             "--key-file",     key_file};
+  std::vector<std::string> args{std::string(TARN_BIN_DIR) + "/tarn",
+                                "service",
+                                "--listen",
+                                "127.0.0.1:0",
+                                "--connect",
+                                "Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem",
+                                "--max-clients",
+                                "4096",
+                                "--lease-seconds",
+                                "3600",
+                                "--key-file",
+                                key_file};
   std::vector<char*> cargv;
   for (std::string& a : args) cargv.push_back(a.data());
   cargv.push_back(nullptr);
@@ -311,10 +323,11 @@ int main(int argc, char** argv) {
         e = Drive(echo.port(), clients, seconds, false);
       }
       const double ratio = e.per_second > 0 ? s.per_second / e.per_second : 0;
-      std::printf("round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us), "
-                  "ratio %.3f%s\n",
-                  r + 1, e.per_second, e.p50_us, e.p99_us, s.per_second, s.p50_us, s.p99_us, ratio,
-                  s.errors ? " REPLY ERRORS" : "");
+      std::printf(
+          "round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us), "
+          "ratio %.3f%s\n",
+          r + 1, e.per_second, e.p50_us, e.p99_us, s.per_second, s.p50_us, s.p99_us, ratio,
+          s.errors ? " REPLY ERRORS" : "");
       echoes.push_back(e);
       services.push_back(s);
       ratios.push_back(ratio);
@@ -338,7 +351,8 @@ int main(int argc, char** argv) {
                 median(field(services, &RoundResult::per_second)), median(field(services, &RoundResult::p50_us)),
                 median(field(services, &RoundResult::p99_us)));
     std::printf("service/echo throughput %.3f median of the rounds' ratios, %.3f to %.3f (at least 0.90 wanted)\n",
-                ratio, *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+                ratio, *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
     std::printf("service resident memory: %ld KiB at start, %ld KiB with %d known clients\n", rss_empty, rss_known,
                 known);
     if (ratio < 0.9) rc = 1;

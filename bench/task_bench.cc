@@ -47,7 +47,8 @@ class PassParley final : public tarn::suite::Parley {
   int32_t RPCCall(const std::string&, const std::string&, std::string& reply) override {
     auto sundry = tarn::ObjectRegistry::Global().CreateAs<tarn::suite::Sundry>(tarn::suite::kSundryLibrary);
     tarn::suite::WriteReplyBuffer(
-        reply, tarn::suite::LockReply("pass", tarn::suite::ReplyHandshake(*sundry, tarn::suite::CurrentProcessTriple())));
+        reply,
+        tarn::suite::LockReply("pass", tarn::suite::ReplyHandshake(*sundry, tarn::suite::CurrentProcessTriple())));
     return 0;
   }
   std::string CommDecode(const std::string& s) override { return s; }
@@ -88,14 +89,16 @@ struct Fixture {
   void Fill(int others, bool same) {
     static std::once_flag parley_once;
     std::call_once(parley_once, [] {
-      tarn::ObjectRegistry::Global().Register(tarn::suite::kParleyLibrary, [] { return std::make_shared<PassParley>(); });
+      tarn::ObjectRegistry::Global().Register(tarn::suite::kParleyLibrary,
+                                              [] { return std::make_shared<PassParley>(); });
     });
     auto conn = tarn::db::Connection::Create();
     Check(conn->Open(server->server(), "", ""));
     Check(tarn::suite::CreateSystemDatabase(*conn));
     Check(conn->Execute(Statement("INSERT INTO UA_Auth (cAuth_Id,cSub_Id,cAuth_Name) VALUES ('F0','GL','Plain')")));
-    Check(conn->Execute(Statement("INSERT INTO UA_HoldAuth (cAcc_Id,iYear,cUser_Id,cAuth_Id) VALUES "
-                                  "('T01',2024,'U1','F0')")));
+    Check(
+        conn->Execute(Statement("INSERT INTO UA_HoldAuth (cAcc_Id,iYear,cUser_Id,cAuth_Id) VALUES "
+                                "('T01',2024,'U1','F0')")));
     Check(conn->BeginTrans());
     for (int i = 0; i < others; ++i) {
       Check(conn->Execute(Statement("INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,"
@@ -141,7 +144,10 @@ void BM_TaskExecPair(benchmark::State& state, ScratchServer::Kind kind) {
   f->Pair();  // the task log is written by the first registration only
   for (auto _ : state) f->Pair();
 }
-BENCHMARK_CAPTURE(BM_TaskExecPair, SQLite, ScratchServer::Kind::kSqlite)->Arg(100)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_TaskExecPair, SQLite, ScratchServer::Kind::kSqlite)
+    ->Arg(100)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
 
 // The company grown in one place: every other running task in the account
 // set and year that registers.
@@ -174,7 +180,8 @@ void BM_RawSqlitePair(benchmark::State& state) {
     f->Pair();
   }
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2((f->server->dir() + "/valesystem.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2((f->server->dir() + "/valesystem.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
     std::abort();
   }
   sqlite3_db_config(db, SQLITE_DBCONFIG_MAINDBNAME, "ValeSystem");
@@ -244,7 +251,8 @@ void BM_RawSqlitePair(benchmark::State& state) {
           case Variant::Type::kDouble: sqlite3_bind_double(p.stmt, at, v.ToDouble()); break;
           case Variant::Type::kNull: sqlite3_bind_null(p.stmt, at); break;
           default: {
-            const std::string text = v.type() == Variant::Type::kDate ? tarn::FormatDayOrDateTime(v.ToDate()) : v.ToString();
+            const std::string text =
+                v.type() == Variant::Type::kDate ? tarn::FormatDayOrDateTime(v.ToDate()) : v.ToString();
             sqlite3_bind_text(p.stmt, at, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
           }
         }

@@ -80,14 +80,14 @@ const char* const kClasses[] = {"", "K1", "K2"};
 struct Station {
   std::string account;
   int login_year;
-  bool cycles;  // signs off and on again now and then
+  bool cycles;                                    // signs off and on again now and then
   std::vector<std::pair<std::string, int>> menu;  // function, year (0: the login year)
 };
 
 std::vector<Station> Plan(int n) {
   const std::vector<std::pair<std::string, int>> common = {
-      {"F0", 0}, {"F1", 0},  {"XY", 0}, {"XY", 2026}, {"LY", 2026}, {"PA", 0}, {"PB", 0},
-      {"S3", 0}, {"SX", 0},  {"SY", 0}, {"M4", 0},    {"M4", 2026}, {"F0", 2026}, {"PA", 2026}};
+      {"F0", 0}, {"F1", 0}, {"XY", 0}, {"XY", 2026}, {"LY", 2026}, {"PA", 0},    {"PB", 0},
+      {"S3", 0}, {"SX", 0}, {"SY", 0}, {"M4", 0},    {"M4", 2026}, {"F0", 2026}, {"PA", 2026}};
   std::vector<Station> plan;
   for (int i = 0; i < n; ++i) {
     Station s;
@@ -274,14 +274,14 @@ struct Attempt {
 
 struct Rules {
   std::map<std::string, std::string> sub_of;
-  std::map<std::string, int> exclusive;          // UA_ControlEx: 1 year, 2 account
-  std::map<std::string, int> lock;               // UA_control kinds 1 and 2
+  std::map<std::string, int> exclusive;  // UA_ControlEx: 1 year, 2 account
+  std::map<std::string, int> lock;       // UA_control kinds 1 and 2
   std::set<std::pair<std::string, std::string>> pairs;
   std::map<std::string, std::set<std::string>> kind3_exempt;  // function -> exempted
-  std::map<std::string, std::string> shuts;      // function -> module
-  std::map<std::string, std::set<std::string>> leaves;  // subsystem -> leaf functions
-  std::map<std::string, std::vector<std::string>> kinds;     // extended: cAuthType, split
-  std::set<std::pair<std::string, std::string>> sub_pairs;  // extended: UA_ControlEx kind 0
+  std::map<std::string, std::string> shuts;                   // function -> module
+  std::map<std::string, std::set<std::string>> leaves;        // subsystem -> leaf functions
+  std::map<std::string, std::vector<std::string>> kinds;      // extended: cAuthType, split
+  std::set<std::pair<std::string, std::string>> sub_pairs;    // extended: UA_ControlEx kind 0
 
   // The extended edition's rules: those of the kinds `g` lists.
   bool RefusesExtended(const Holding& g, const Holding& h) const {
@@ -412,8 +412,18 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
       int64_t t;
       f >> kind >> t;
       if (kind == 'L') {
-        login_now = Holding{static_cast<int>(s), plan[s].account, "GL", "reg", plan[s].login_year,
-                            plan[s].login_year, "GL", true, t, t, INT64_MAX, ""};
+        login_now = Holding{static_cast<int>(s),
+                            plan[s].account,
+                            "GL",
+                            "reg",
+                            plan[s].login_year,
+                            plan[s].login_year,
+                            "GL",
+                            true,
+                            t,
+                            t,
+                            INT64_MAX,
+                            ""};
       } else if (kind == 'O') {
         login_now.released = t;
         held.push_back(login_now);
@@ -426,8 +436,18 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
         if (kind == 'G') {
           std::string klass;
           f >> klass;
-          open[{auth, year}] = Holding{static_cast<int>(s), plan[s].account, rules.sub_of.at(auth), auth, year,
-                                       plan[s].login_year, "GL", false, before, t, 0, klass == "-" ? "" : klass};
+          open[{auth, year}] = Holding{static_cast<int>(s),
+                                       plan[s].account,
+                                       rules.sub_of.at(auth),
+                                       auth,
+                                       year,
+                                       plan[s].login_year,
+                                       "GL",
+                                       false,
+                                       before,
+                                       t,
+                                       0,
+                                       klass == "-" ? "" : klass};
           ++report.grants;
         } else if (kind == 'R') {
           Holding h = open[{auth, year}];
@@ -470,7 +490,8 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
       const Attempt &a = refused[i], &b = refused[j];
       if (a.station == b.station || a.before >= b.after || b.before >= a.after) continue;
       if (a.blocker_auth == b.auth && b.blocker_auth == a.auth &&
-          a.blocker_station == "ST" + std::to_string(b.station) && b.blocker_station == "ST" + std::to_string(a.station)) {
+          a.blocker_station == "ST" + std::to_string(b.station) &&
+          b.blocker_station == "ST" + std::to_string(a.station)) {
         ++report.both_backed_off;
       }
     }
@@ -478,15 +499,15 @@ Report Audit(const std::vector<std::string>& logs, const std::vector<Station>& p
   return report;
 }
 
-int Coordinate(int stations, int ops, const std::string& server, unsigned seed, const std::string& dir,
-               bool extended) {
+int Coordinate(int stations, int ops, const std::string& server, unsigned seed, const std::string& dir, bool extended) {
   const std::string system_db = server + ";Initial Catalog=ValeSystem";
   if (!CreateData(server, stations)) return 2;
   const std::string key = dir + "/token.key", service_key = dir + "/service.key", registry = dir + "/registry.reg";
   if (!tarn::suite::CreateKeyFile(key).ok() || !tarn::suite::CreateKeyFile(service_key).ok()) return 2;
-  std::ofstream(registry) << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ValeSoft\\WF\\Tarn]\n"
-                          << "\"SystemDatabase\"=\"" << system_db << "\"\n\"TokenKeyFile\"=\"" << key << "\"\n"
-                          << "\"ServiceKeyFile\"=\"" << service_key << "\"\n\"LeaseSeconds\"=\"3600\"\n";
+  std::ofstream(registry)
+      << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ValeSoft\\WF\\Tarn]\n"
+      << "\"SystemDatabase\"=\"" << system_db << "\"\n\"TokenKeyFile\"=\"" << key << "\"\n"
+      << "\"ServiceKeyFile\"=\"" << service_key << "\"\n\"LeaseSeconds\"=\"3600\"\n";
 
   const std::vector<Station> plan = Plan(stations);
   std::vector<pid_t> pids;
@@ -498,8 +519,13 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
   std::fprintf(stderr, "task_stress: %d stations, %d registrations each...\n", stations, ops);
   for (int i = 0; i < stations; ++i) {
     logs.push_back(dir + "/station" + std::to_string(i) + ".log");
-    std::vector<std::string> args{self, "station", std::to_string(i), std::to_string(ops), logs.back(),
-                                  std::to_string(seed), extended ? "extended" : "full"};
+    std::vector<std::string> args{self,
+                                  "station",
+                                  std::to_string(i),
+                                  std::to_string(ops),
+                                  logs.back(),
+                                  std::to_string(seed),
+                                  extended ? "extended" : "full"};
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.push_back(*e);
     env.push_back("TARN_REGISTRY=" + registry);
@@ -532,8 +558,8 @@ int Coordinate(int stations, int ops, const std::string& server, unsigned seed, 
   if (conn->Query(Statement("SELECT count(*) FROM UA_task"), &rs).ok() && rs.rows()) {
     orphans = static_cast<int64_t>(rs.at(0, 0).ToDouble());
   }
-  std::printf("%s edition: stations %d, registrations %d each, %.1f s\n", extended ? "extended" : "full", stations,
-              ops, seconds);
+  std::printf("%s edition: stations %d, registrations %d each, %.1f s\n", extended ? "extended" : "full", stations, ops,
+              seconds);
   std::printf("grants %lld, refusals %lld (", static_cast<long long>(report.grants),
               static_cast<long long>(report.refusals));
   bool first = true;
@@ -568,10 +594,14 @@ int main(int argc, char** argv) {
     }
     if (i + 1 >= argc) break;
     const std::string a = argv[i], v = argv[++i];
-    if (a == "--stations") stations = std::max(1, std::atoi(v.c_str()));
-    else if (a == "--ops") ops = std::max(1, std::atoi(v.c_str()));
-    else if (a == "--seed") seed = static_cast<unsigned>(std::atoi(v.c_str()));
-    else if (a == "--backend") backend = v;
+    if (a == "--stations")
+      stations = std::max(1, std::atoi(v.c_str()));
+    else if (a == "--ops")
+      ops = std::max(1, std::atoi(v.c_str()));
+    else if (a == "--seed")
+      seed = static_cast<unsigned>(std::atoi(v.c_str()));
+    else if (a == "--backend")
+      backend = v;
   }
   if (backend != "sqlite" && backend != "postgres") {
     std::fprintf(stderr,
@@ -590,7 +620,9 @@ int main(int argc, char** argv) {
   if (!mkdtemp(tmpl)) return 2;
   const std::string dir = tmpl;
   const int rc = Coordinate(stations, ops, server->server(), seed, dir, extended);
-  if (rc == 0) std::filesystem::remove_all(dir);
-  else std::fprintf(stderr, "station logs kept in %s\n", dir.c_str());
+  if (rc == 0)
+    std::filesystem::remove_all(dir);
+  else
+    std::fprintf(stderr, "station logs kept in %s\n", dir.c_str());
   return rc;
 }

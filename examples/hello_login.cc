@@ -25,7 +25,8 @@ int RunLoopUntilATimerFires(std::chrono::seconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     pollfd fd{tarn::TimerFileDescriptor(), POLLIN, 0};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     const int64_t next = tarn::MillisUntilNextTimer();
     if (next < 0) return 0;  // no timer at all
     poll(&fd, 1, static_cast<int>(std::min<int64_t>(left.count(), next + 1000)));

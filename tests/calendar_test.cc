@@ -33,8 +33,9 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     conn_ = db::Connection::Create();
     ASSERT_TRUE(conn_->Open(server_->server(), "", "").ok());
     ASSERT_TRUE(suite::CreateSystemDatabase(*conn_).ok());
-    Exec(Statement("INSERT INTO UA_Account (cAcc_Id,cAcc_Name,iYear,iMonth,cCurCode,cUnitName,cUnitTaxNo,cFinKind,"
-                   "cFinType) VALUES ('K01','Kite',2020,1,'CNY','Kite Trading Ltd.','TAX-1','Kind',NULL)"));
+    Exec(
+        Statement("INSERT INTO UA_Account (cAcc_Id,cAcc_Name,iYear,iMonth,cCurCode,cUnitName,cUnitTaxNo,cFinKind,"
+                  "cFinType) VALUES ('K01','Kite',2020,1,'CNY','Kite Trading Ltd.','TAX-1','Kind',NULL)"));
     Exec(Statement("INSERT INTO UA_Account (cAcc_Id,cAcc_Name) VALUES ('K02','Eleven')"));
     for (int m = 1; m <= 12; ++m) {
       Period("K01", 2024, m, Day(2024, m, 1), m == 12 ? Day(2024, 12, 31).serial : Day(2024, m + 1, 1).serial - 1,
@@ -43,8 +44,8 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     }
     Period("K02", 2024, 12, Day(2024, 12, 1), Day(2024, 12, 20).serial, "1");  // deleted: 11 live
     Period("K01", 2023, 1, Day(2023, 1, 1), Day(2023, 6, 30).serial, "0");
-    Period("K01", 2023, 2, Day(2023, 8, 1), Day(2023, 12, 31).serial, "0");   // July is a gap
-    Period("K01", 2023, 3, Day(2023, 7, 1), Day(2023, 7, 31).serial, "1");    // deleted
+    Period("K01", 2023, 2, Day(2023, 8, 1), Day(2023, 12, 31).serial, "0");  // July is a gap
+    Period("K01", 2023, 3, Day(2023, 7, 1), Day(2023, 7, 31).serial, "1");   // deleted
     Exec(Statement("INSERT INTO UA_SubSys (cSub_Id,cSub_Name) VALUES ('GL','Ledger')"));
     Exec(Statement("INSERT INTO UA_SubSys (cSub_Id,cSub_Name) VALUES ('AP','Payables')"));
     Exec(Statement("INSERT INTO UA_User (cUser_Id,cUser_Name,cDept) VALUES ('U1','One','D1')"));
@@ -58,10 +59,12 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
                                  "('K01',2024,") +
                      row + ")"));
     }
-    Exec(Statement("INSERT INTO UA_Account_Sub (cAcc_Id,iYear,cSub_Id,dSubSysUsed,dSubOriDate,iModiPeri,bclosing) "
-                   "VALUES ('K01',9999,'GL','2020-01-01','2019-12-01',NULL,NULL)"));
-    Exec(Statement("INSERT INTO UA_Account_Sub (cAcc_Id,iYear,cSub_Id,iModiPeri,bclosing) VALUES "
-                   "('K01',2024,'GL',3,NULL)"));
+    Exec(
+        Statement("INSERT INTO UA_Account_Sub (cAcc_Id,iYear,cSub_Id,dSubSysUsed,dSubOriDate,iModiPeri,bclosing) "
+                  "VALUES ('K01',9999,'GL','2020-01-01','2019-12-01',NULL,NULL)"));
+    Exec(
+        Statement("INSERT INTO UA_Account_Sub (cAcc_Id,iYear,cSub_Id,iModiPeri,bclosing) VALUES "
+                  "('K01',2024,'GL',3,NULL)"));
     ASSERT_TRUE(suite::CreateAccountDatabase(*conn_, "K01", 2024).ok());
 
     login_ = std::make_unique<clsLogin>();
@@ -180,8 +183,8 @@ TEST_P(CalendarTest, SlotsConnectionStringsAndMasterData) {
   EXPECT_EQ(Info(105).ToString(), "Kite Trading Ltd.");
   EXPECT_EQ(Info(100).ToInt32(), 2020);
   EXPECT_EQ(Info(112).ToString(), "TAX-1");
-  EXPECT_TRUE(Info(115).IsNull());          // NULL as it is
-  EXPECT_EQ(Info(118).ToString(), "");      // NULL as empty text
+  EXPECT_TRUE(Info(115).IsNull());      // NULL as it is
+  EXPECT_EQ(Info(118).ToString(), "");  // NULL as empty text
   EXPECT_EQ(Info(119).ToString(), "Kind");
   core::StateOf(*login_).cAcc_Id = "NONE";
   Info(105, Variant("kept"), &ok);

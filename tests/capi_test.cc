@@ -210,7 +210,7 @@ TEST(CapiRegistrationTest, TheServerEntryPointsEditOnlyTheirOwnKeys) {
   EXPECT_TRUE(std::filesystem::exists(*server)) << *server;
   EXPECT_EQ(store.GetString("HKEY_CLASSES_ROOT\\Other.Class\\CLSID", ""), "{OTHER}");
   EXPECT_EQ(store.GetString("Software\\ValeSoft\\WF\\Tarn", "SystemDatabase"), "x");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   // Twice is once.

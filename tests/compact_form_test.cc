@@ -56,9 +56,7 @@ class CompactFormTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     Module() = compact::ModuleData{};
     Module().StrConn = host_;
   }
-  void TearDown() override {
-    Module() = compact::ModuleData{};
-  }
+  void TearDown() override { Module() = compact::ModuleData{}; }
 
   LoginForm Typed() {
     LoginForm form;
@@ -101,8 +99,7 @@ TEST_P(CompactFormTest, RefreshListsAccountSetsAndOkHandsBackTheAccountDatabase)
   ASSERT_TRUE(shown_.empty()) << shown_.front().text;
   EXPECT_EQ(Module().StrWorkConn, "Provider=SQLOLEDB.1;User ID=" + user_ + ";PassWord=" + password_ +
                                       ";Initial Catalog=ValeSystem;Data Source=" + server_name_);
-  EXPECT_EQ(form.txtZtName.items,
-            (std::vector<std::string>{"001|Tarn Demo Trading", "002|Tarn Demo Manufacturing"}));
+  EXPECT_EQ(form.txtZtName.items, (std::vector<std::string>{"001|Tarn Demo Trading", "002|Tarn Demo Manufacturing"}));
   EXPECT_EQ(form.txtZtName.list_index, 0);
   EXPECT_EQ(form.txtPeriod.items, (std::vector<std::string>{"2023", "2024", "2025"}));
   EXPECT_EQ(form.txtPeriod.text, "2025");  // the latest year
@@ -265,9 +262,8 @@ TEST(CompactConnectionStringTest, ValuesStandAsTypedUnlessTheyWouldEndTheirItem)
   // A password with ';' or a leading quote would end its item or add one
   // of its own ("Data Source" pointing elsewhere), white space at an end
   // would be trimmed: quoted, it reads back as typed.
-  for (const std::string& password : {std::string("a;Data Source=evil"), std::string("\"quoted\""),
-                                     std::string("'x"), std::string(" padded "),
-                                     std::string("\tsecret"), std::string("secret\r\n")}) {
+  for (const std::string& password : {std::string("a;Data Source=evil"), std::string("\"quoted\""), std::string("'x"),
+                                      std::string(" padded "), std::string("\tsecret"), std::string("secret\r\n")}) {
     db::ConnectionString cs;
     ASSERT_TRUE(db::ConnectionString::Parse(compact::SystemConnectionString("sa", password, "SRV"), &cs).ok())
         << password;
@@ -338,8 +334,8 @@ TEST_F(CompactLoginTest, AHostDatabaseThatDoesNotServeFailsLoginWithoutTheForm) 
   compact::SetFormPresenter([&](LoginForm&) { shown = true; });
   CompactLogin login;
   for (const std::string& conn : {"Provider=SQLite;Data Source=" + db_.dir + "/missing;Initial Catalog=TarnHost",
-                                 "Provider=SQLite;Data Source=" + db_.dir + ";Initial Catalog=ValeSystem",
-                                 std::string("not a connection string")}) {
+                                  "Provider=SQLite;Data Source=" + db_.dir + ";Initial Catalog=ValeSystem",
+                                  std::string("not a connection string")}) {
     login.set_StrConn(conn);
     try {
       login.Login();

@@ -59,8 +59,9 @@ TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCan
   ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
   int killed = 0;
   for (int at = 1; at <= 40; ++at) {
-    const int rc = Shell(env + "TARN_DRILL_KILL_AT_WRITE=" + std::to_string(at) + " " + tarn + " session < " + dir +
-                       "/signon.txt", &out);
+    const int rc =
+        Shell(env + "TARN_DRILL_KILL_AT_WRITE=" + std::to_string(at) + " " + tarn + " session < " + dir + "/signon.txt",
+              &out);
     if (rc == 0) break;  // the sign-on got through before its `at`th write
     ++killed;
     // Whatever the moment, no task row exists that the service does not know.
@@ -169,8 +170,7 @@ TEST(CrashDrillTest, StationsKilledAtRandomMomentsLeaveASoundDatabaseThatTheLeas
 
   auto conn = db::Connection::Create();
   ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"),
-            0);
+  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"), 0);
   std::ofstream(dir + "/list.txt") << kWatchALease;
   const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_COMPUTERNAME=PC09 ";
   ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;

@@ -83,12 +83,9 @@ class BackendTest : public ::testing::TestWithParam<ScratchServer::Kind> {
 
 std::string KindName(const ::testing::TestParamInfo<ScratchServer::Kind>& info) {
   switch (info.param) {
-    case ScratchServer::Kind::kSqlite:
-      return "SQLite";
-    case ScratchServer::Kind::kPostgres:
-      return "PostgreSQL";
-    case ScratchServer::Kind::kOdbc:
-      return "ODBC";
+    case ScratchServer::Kind::kSqlite: return "SQLite";
+    case ScratchServer::Kind::kPostgres: return "PostgreSQL";
+    case ScratchServer::Kind::kOdbc: return "ODBC";
   }
   return "";
 }
@@ -374,8 +371,9 @@ TEST_P(BackendTest, DatesCompareAsDatesAndTrailingBlanksAsSqlServer) {
               1)
         << day;
   }
-  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND dBegin<=?").Bind("009").Bind(
-                "2025-12-31 23:59:59")),
+  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_Period WHERE cAcc_Id=? AND dBegin<=?")
+                      .Bind("009")
+                      .Bind("2025-12-31 23:59:59")),
             0);
   if (GetParam() == ScratchServer::Kind::kSqlite) {
     EXPECT_EQ(Rows(Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id=?").Bind("001 ")),
@@ -426,7 +424,11 @@ TEST_P(BackendTest, OtherConnectionsSeeCommittedRows) {
 // runs; as one unit, nothing after a failure runs.
 TEST_P(BackendTest, StatementsSentTogetherAnswerAsOneByOne) {
   const Statement insert = Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cTaskId,iLogId) VALUES (?,?,?,?,?)")
-                               .Bind("001").Bind(int32_t{2024}).Bind("F1").Bind("T9").Bind(9.0);
+                               .Bind("001")
+                               .Bind(int32_t{2024})
+                               .Bind("F1")
+                               .Bind("T9")
+                               .Bind(9.0);
   const Statement count = Statement("SELECT count(*) FROM UA_task WHERE cTaskId=?").Bind("T9");
   const Statement bad("SELECT cNothing FROM UA_User");
   const Statement name = Statement("SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id=?").Bind("GL");

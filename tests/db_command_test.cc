@@ -86,8 +86,9 @@ TEST_F(DbCommandTest, TheDemoServesTheCompactDialog) {
 
 TEST_F(DbCommandTest, QueriesAnswerAsJsonAndCsv) {
   std::string out;
-  ASSERT_EQ(Tarn("db query --data '" + dir_ + "' --json --bind 001 \"SELECT cAcc_Id, iYear, cAcc_Name FROM "
-                 "UA_Account WHERE cAcc_Id=?\"",
+  ASSERT_EQ(Tarn("db query --data '" + dir_ +
+                     "' --json --bind 001 \"SELECT cAcc_Id, iYear, cAcc_Name FROM "
+                     "UA_Account WHERE cAcc_Id=?\"",
                  &out),
             0)
       << out;
@@ -126,22 +127,22 @@ TEST(CommandLineTest, HelpVersionAndUnknownOptions) {
     EXPECT_EQ(Tarn(help, &out), 0) << help << ": " << out;
     EXPECT_NE(out.find("Usage: tarn"), std::string::npos) << help << ": " << out;
   }
-  for (const char* bad : {"frobnicate", "--bogus", "db", "db query --data /tmp --bogus \"SELECT 1\"",
-                          "tasks --data /tmp --connect x", "service --lease-seconds 0", "session --extended x",
-                          "token --user U --sub GL --password secret"}) {
+  for (const char* bad :
+       {"frobnicate", "--bogus", "db", "db query --data /tmp --bogus \"SELECT 1\"", "tasks --data /tmp --connect x",
+        "service --lease-seconds 0", "session --extended x", "token --user U --sub GL --password secret"}) {
     EXPECT_EQ(Tarn(std::string(bad) + " </dev/null", &out), 2) << bad << ": " << out;
     EXPECT_FALSE(out.empty()) << bad;
   }
   // Refused before anything else is looked at: no database is needed to see it.
   EXPECT_EQ(Tarn("service --lease-seconds 119 </dev/null", &out), 2);
-  EXPECT_NE(out.find("--lease-seconds 119 is shorter than twice the heartbeat (2 x 60 s)"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("--lease-seconds 119 is shorter than twice the heartbeat (2 x 60 s)"), std::string::npos) << out;
 }
 
 // tarn compact needs a desktop a person sees; without one, or with one that
 // does not answer, it says so and fails instead of waiting or aborting.
 TEST_F(DbCommandTest, CompactWithoutAUsableDisplayFails) {
-  const std::string args = "compact --conn \"Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=TarnHost\" </dev/null";
+  const std::string args =
+      "compact --conn \"Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=TarnHost\" </dev/null";
   struct Case {
     const char* env;
     const char* says;
@@ -157,12 +158,13 @@ TEST_F(DbCommandTest, CompactWithoutAUsableDisplayFails) {
   // A host that links only the library, with no handler of its own for
   // Qt's fatal errors, is told too, in C++ and through the C interface.
   const std::string conn = "\"Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=TarnHost\"";
-  for (const Case& c : {Case{"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:77", "could not connect to display :77"},
-                        Case{"env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=/nonexistent/wayland-9",
-                             "could not connect to the Wayland display /nonexistent/wayland-9"}}) {
+  for (const Case& c :
+       {Case{"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:77", "could not connect to display :77"},
+        Case{"env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=/nonexistent/wayland-9",
+             "could not connect to the Wayland display /nonexistent/wayland-9"}}) {
     std::string out;
-    EXPECT_EQ(Tarn(conn, &out, "/tmp", std::string(c.env) + " TARN_REGISTRY='" + dir_ + "/registry.reg'", "compact_host"),
-              0)
+    EXPECT_EQ(
+        Tarn(conn, &out, "/tmp", std::string(c.env) + " TARN_REGISTRY='" + dir_ + "/registry.reg'", "compact_host"), 0)
         << c.env << ": " << out;
     EXPECT_NE(out.find(std::string("C++ Login: error 5: cannot show the dialog: ") + c.says), std::string::npos)
         << c.env << ": " << out;

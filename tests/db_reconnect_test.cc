@@ -74,8 +74,8 @@ class PrivateServer {
   // does; the server comes back on its port with the options it had.
   bool Restart() {
     const std::string dir = vars_["TARN_PG_DIR"];
-    const std::string cmd = std::string(geteuid() == 0 ? "runuser -u postgres -- " : "") + "'" +
-                            vars_["TARN_PG_BIN"] + "/pg_ctl' -D '" + dir + "/data' -l '" + dir +
+    const std::string cmd = std::string(geteuid() == 0 ? "runuser -u postgres -- " : "") + "'" + vars_["TARN_PG_BIN"] +
+                            "/pg_ctl' -D '" + dir + "/data' -l '" + dir +
                             "/server.log' -w -t 30 restart -m fast >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
   }

@@ -339,7 +339,9 @@ TEST_P(EditionsTest, ClosingStatus) {
 std::string Name(const ::testing::TestParamInfo<std::tuple<Edition, ScratchServer::Kind>>& info) {
   const ScratchServer::Kind kind = std::get<1>(info.param);
   return std::string(std::get<0>(info.param) == Edition::kFull ? "Full" : "Extended") +
-         (kind == ScratchServer::Kind::kSqlite ? "SQLite" : kind == ScratchServer::Kind::kPostgres ? "PostgreSQL" : "ODBC");
+         (kind == ScratchServer::Kind::kSqlite     ? "SQLite"
+          : kind == ScratchServer::Kind::kPostgres ? "PostgreSQL"
+                                                   : "ODBC");
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, EditionsTest,

@@ -77,9 +77,11 @@ TEST(ResArgXmlTest, TextThatIsNoArgumentListRaises) {
        {std::string("<resarg key=\"A\" key=\"B\"/>"), std::string("<resarg key=\"a & b\"/>"),
         std::string("<resarg key=\"&nbsp;\"/>"), std::string("<resarg key=\"ab&#0;cd\"/>"),
         std::string("<resarg key=\"&#x110000;\"/>"), std::string("<resarg key=\"&#xD800;\"/>"),
-        std::string("<resarg key=\"a\x01" "b\"/>"), std::string("<resarg key=\"A\"/>\x1b"),
-        std::string("<resarg key=\"\xff\"/>"), std::string("<resarg key=\"\xed\xa0\x80\"/>"),
-        std::string("<resarg key=\"A\"/><!-- a -- b -->"), std::string("<resarg key=\"<\"/>")}) {
+        std::string("<resarg key=\"a\x01"
+                    "b\"/>"),
+        std::string("<resarg key=\"A\"/>\x1b"), std::string("<resarg key=\"\xff\"/>"),
+        std::string("<resarg key=\"\xed\xa0\x80\"/>"), std::string("<resarg key=\"A\"/><!-- a -- b -->"),
+        std::string("<resarg key=\"<\"/>")}) {
     EXPECT_EQ(RaisedNumber([&] { ParseResArgXml(bad); }), errnum::kInvalidCall) << bad;
   }
   // Ten megabytes of arguments: read in one pass, nothing grows beyond it.
@@ -96,16 +98,16 @@ class ExtendedTest : public ::testing::Test {
   // User data of ALICE in GL, 001, 2024, with every member the extended
   // edition reads.
   static suite::Members AliceData(const std::string& conn) {
-    return {{"UserId", Variant("ALICE")},     {"EmployeeId", Variant("E7")},
-            {"Password", Variant("alice")},   {"cSubId", Variant("GL")},
-            {"AccID", Variant("001")},        {"iYear", Variant("2024")},
-            {"AccName", Variant("Acc name")}, {"iMonth", Variant(int32_t{4})},
-            {"IsAdmin", Variant(true)},       {"EntTypeID", Variant("E1")},
-            {"AppServer", Variant("APP1")},   {"ConnString", Variant(conn)},
+    return {{"UserId", Variant("ALICE")},        {"EmployeeId", Variant("E7")},
+            {"Password", Variant("alice")},      {"cSubId", Variant("GL")},
+            {"AccID", Variant("001")},           {"iYear", Variant("2024")},
+            {"AccName", Variant("Acc name")},    {"iMonth", Variant(int32_t{4})},
+            {"IsAdmin", Variant(true)},          {"EntTypeID", Variant("E1")},
+            {"AppServer", Variant("APP1")},      {"ConnString", Variant(conn)},
             {"operDate", Variant("2024-04-02")}, {"WorkStationSerial", Variant("SERIAL-1")},
-            {"DataSource", Variant("DS")},    {"RightServer", Variant("")},
-            {"IsCompanyVer", Variant(false)}, {"LanguageID", Variant("en-us")},
-            {"UserName", Variant("Alice")},   {"AppServerSerial", Variant("APP-ID")}};
+            {"DataSource", Variant("DS")},       {"RightServer", Variant("")},
+            {"IsCompanyVer", Variant(false)},    {"LanguageID", Variant("en-us")},
+            {"UserName", Variant("Alice")},      {"AppServerSerial", Variant("APP-ID")}};
   }
   std::string AccountConnection() const { return "data source=" + db_.dir + ";provider=SQLite"; }
   ObjectPtr Data(const suite::Members& m) const { return std::make_shared<suite::UserDataObject>(m); }
@@ -424,21 +426,25 @@ TEST_F(ExtendedTest, TheFullEditionHasNoneOfTheseMembers) {
   clsLogin full(Edition::kFull);
   std::string text;
   ObjectPtr none;
-  const std::vector<std::function<void()>> members = {
-      [&] { full.ValeCurrentDb(); },        [&] { full.GetFileServerInfo(text); },
-      [&] { full.EntTypeID(); },            [&] { full.ValeSystemADODb(); },
-      [&] { full.LoginEx(text, none); },    [&] { full.TaskExecEx("F", -1); },
-      [&] { full.InternalConstructLogin(""); }, [&] { full.ConstructLoginEx("", none); },
-      [&] { full.ValeMetaName(); },         [&] { full.dbServerName(); },
-      [&] { full.userToken(); },            [&] { full.GetBindFsUser(text); }};
+  const std::vector<std::function<void()>> members = {[&] { full.ValeCurrentDb(); },
+                                                      [&] { full.GetFileServerInfo(text); },
+                                                      [&] { full.EntTypeID(); },
+                                                      [&] { full.ValeSystemADODb(); },
+                                                      [&] { full.LoginEx(text, none); },
+                                                      [&] { full.TaskExecEx("F", -1); },
+                                                      [&] { full.InternalConstructLogin(""); },
+                                                      [&] { full.ConstructLoginEx("", none); },
+                                                      [&] { full.ValeMetaName(); },
+                                                      [&] { full.dbServerName(); },
+                                                      [&] { full.userToken(); },
+                                                      [&] { full.GetBindFsUser(text); }};
   for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(RaisedNumber(members[i]), errnum::kNoSuchMember) << i;
 
   // Late bound: the full table does not know them; the extended one lists
   // them after the full members, in the interface's order.
   std::vector<Variant> args;
   EXPECT_EQ(RaisedNumber([&] {
-              Invoke(typelib::LoginType(Edition::kFull), full, "dbServerName",
-                              MemberKind::kPropertyGet, args);
+              Invoke(typelib::LoginType(Edition::kFull), full, "dbServerName", MemberKind::kPropertyGet, args);
             }),
             errnum::kNoSuchMember);
   const auto& full_members = typelib::LoginType(Edition::kFull).members();
@@ -487,7 +493,7 @@ TEST_F(ExtendedTest, TheExtendedEditionBindsStringsAsUnicode) {
   int checked = 0;
   auto stays_plain = [](const std::string& sql, size_t value) {
     return (sql.rfind("INSERT INTO UA_log", 0) == 0 && sql.find("GETDATE()") == std::string::npos &&
-            value == 5) ||  // the log-in time of a function
+            value == 5) ||                                                          // the log-in time of a function
            (sql.rfind("SELECT iId, iYear FROM UA_Period", 0) == 0 && value > 0) ||  // the day
            (sql.find("from ua_holdauth") != std::string::npos && sql.find("iIsuser") != std::string::npos &&
             value == 1);  // the year text of the holders
@@ -508,8 +514,8 @@ TEST_F(ExtendedTest, TheExtendedEditionBindsStringsAsUnicode) {
       const bool text = v.IsString() || (v.IsArray() && !v.ToArray().items.empty() && v.ToArray().items[0].IsString());
       const bool national = i > 0 && sql[i - 1] == 'N';
       if (text && national == stays_plain(sql, value)) {
-        wrong.push_back((national ? "value " : "string ") + std::to_string(value) + (national ? " marked: " : " plain: ") +
-                        sql);
+        wrong.push_back((national ? "value " : "string ") + std::to_string(value) +
+                        (national ? " marked: " : " plain: ") + sql);
       }
       ++checked;
       ++value;

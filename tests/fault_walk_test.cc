@@ -144,7 +144,8 @@ class FaultWalkTest : public ::testing::TestWithParam<Edition> {
     (void)conn_->Query(Statement("SELECT cTaskId, cAuth_Id, cStation FROM UA_task"), &rs);
     std::string out;
     for (size_t r = 0; r < rs.rows(); ++r) {
-      out += rs.at(r, 0).ToStringOrEmpty() + "/" + rs.at(r, 1).ToStringOrEmpty() + "/" + rs.at(r, 2).ToStringOrEmpty() + " ";
+      out += rs.at(r, 0).ToStringOrEmpty() + "/" + rs.at(r, 1).ToStringOrEmpty() + "/" + rs.at(r, 2).ToStringOrEmpty() +
+             " ";
     }
     return out;
   }
@@ -339,8 +340,8 @@ TEST_P(FaultWalkTest, AccountInformationAndClosingStatusAtEveryStatement) {
           EXPECT_EQ(Describe(v), Describe(expected_value)) << index;
           break;
         }
-        const std::string where = "index " + std::to_string(index) + ", " + fault.name + " at statement " +
-                                  std::to_string(n) + ": " + failed;
+        const std::string where =
+            "index " + std::to_string(index) + ", " + fault.name + " at statement " + std::to_string(n) + ": " + failed;
         EXPECT_TRUE(raised) << "a failed statement was answered as data; " << where;
         Variant again;
         EXPECT_EQ(ask(&again), expected) << where;
@@ -352,8 +353,7 @@ TEST_P(FaultWalkTest, AccountInformationAndClosingStatusAtEveryStatement) {
     for (const Fault& fault : kFaults) {
       for (int n = 1; n <= kMaxStatements; ++n) {
         bool state = false;
-        const auto [ok, raised, failed] =
-            Try(n, fault, [&] { return alice->ClosingStatus(index, "GL", 2024, state); });
+        const auto [ok, raised, failed] = Try(n, fault, [&] { return alice->ClosingStatus(index, "GL", 2024, state); });
         if (failed.empty()) {
           EXPECT_TRUE(ok) << index;
           break;
@@ -402,9 +402,7 @@ class ThrowingLoginUI : public suite::LoginUI {
   std::string GetFileServerInfo(const std::string& token, bool flag) override {
     return Call(), inner_->GetFileServerInfo(token, flag);
   }
-  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override {
-    return Call(), inner_->GetLastErrorResID();
-  }
+  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return Call(), inner_->GetLastErrorResID(); }
   std::string userToken() override { return Call(), inner_->userToken(); }
   std::shared_ptr<suite::UserData> getLoginInfo() override { return Call(), inner_->getLoginInfo(); }
   std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string& sub) override {
@@ -445,7 +443,8 @@ TEST_P(FaultWalkTest, ALoginInterfaceThatRaisesFromAnyMember) {
     const std::string task_id = core::StateOf(*login).TaskId;
     EXPECT_NO_THROW(login.reset()) << "call " << throw_at;
     if (!task_id.empty()) Lease(task_id);  // the function task is the lease's
-    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), tasks_before_) << "call " << throw_at << ": " << TaskRows();
+    EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), tasks_before_)
+        << "call " << throw_at << ": " << TaskRows();
     if (!reached) break;  // past the last call of a sign-on and its release
   }
   EXPECT_GT(throw_at, 4);
@@ -494,9 +493,10 @@ TEST_P(FaultWalkTest, AClockThatJumps) {
     env_.now.serial += jump;
     ASSERT_TRUE(alice->TaskExec("GL0101", -1)) << jump << ": " << alice->ShareString();
     ASSERT_TRUE(alice->TaskExec("GL0102", -1)) << jump << ": " << alice->ShareString();
-    EXPECT_EQ(Count(Statement("SELECT count(DISTINCT iLogId) FROM UA_task WHERE cTaskId=? AND cAuth_Id<>'reg'")
-                        .Bind(task_id)),
-              2);
+    EXPECT_EQ(
+        Count(
+            Statement("SELECT count(DISTINCT iLogId) FROM UA_task WHERE cTaskId=? AND cAuth_Id<>'reg'").Bind(task_id)),
+        2);
     env_.now.serial -= jump / 2;
     EXPECT_TRUE(alice->TaskExec("GL0101", 0));
     EXPECT_TRUE(alice->TaskExec("GL0102", 0));

@@ -39,11 +39,11 @@ TEST_F(LoginObjectTest, FreshObjectHoldsItsCreationValues) {
   EXPECT_FALSE(login.IsAdmin());
   EXPECT_EQ(login.LanguageID(), 0);
   EXPECT_EQ(login.CurDate(), env_.now);
-  for (const std::string& s : {login.cAcc_Id(), login.cSub_Id(), login.cIYear(), login.cUserId(),
-                               login.cUserPassWord(), login.cAccName(), login.cSubName(), login.cUserName(),
-                               login.ValeDbName(), login.ValeDbPath(), login.ValeZtPath(), login.TaskId(),
-                               login.SysPassword(), login.AuthString(), login.DataSource(), login.cEmployeeId(),
-                               login.LanguageRegion(), login.cServer().ToString()}) {
+  for (const std::string& s :
+       {login.cAcc_Id(), login.cSub_Id(), login.cIYear(), login.cUserId(), login.cUserPassWord(), login.cAccName(),
+        login.cSubName(), login.cUserName(), login.ValeDbName(), login.ValeDbPath(), login.ValeZtPath(), login.TaskId(),
+        login.SysPassword(), login.AuthString(), login.DataSource(), login.cEmployeeId(), login.LanguageRegion(),
+        login.cServer().ToString()}) {
     EXPECT_EQ(s, "");
   }
   EXPECT_EQ(login.LogState(), 0);

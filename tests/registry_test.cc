@@ -116,20 +116,20 @@ TEST(RegistryTest, DecodesUnicodeExports) {
 
 TEST(RegistryTest, SkipsMalformedLinesAndSaysWhere) {
   RegistryStore reg = RegistryStore::Parse(
-      "\"Orphan\"=\"x\"\n"                         // 1: no header, and outside any section
-      "[HKEY_LOCAL_MACHINE\\Software\\T]\n"        // 2
-      "\"Open=\"x\"\n"                             // 3: "Open=" then x" -> no '='
-      "\"Name\"=\"unterminated\n"                  // 4
-      "\"NoEquals\" \"x\"\n"                       // 5
-      "garbage here\n"                             // 6
-      "\"Bad\"=dword:xyz\n"                        // 7
-      "\"Bad2\"=hex:0g,01\n"                       // 8
-      "\"Bad3\"=\"a\" b\n"                         // 9
-      "\"Bad4\"=whatever\n"                        // 10
-      "[HKEY_LOCAL_MACHINE\\Software\\Broken\n"    // 11
-      "\"Lost\"=\"x\"\n"                           // 12: under the broken section: ignored
-      "[HKEY_LOCAL_MACHINE\\Software\\T]\n"        // 13
-      "\"Good\"=\"kept\"\n");                      // 14
+      "\"Orphan\"=\"x\"\n"                       // 1: no header, and outside any section
+      "[HKEY_LOCAL_MACHINE\\Software\\T]\n"      // 2
+      "\"Open=\"x\"\n"                           // 3: "Open=" then x" -> no '='
+      "\"Name\"=\"unterminated\n"                // 4
+      "\"NoEquals\" \"x\"\n"                     // 5
+      "garbage here\n"                           // 6
+      "\"Bad\"=dword:xyz\n"                      // 7
+      "\"Bad2\"=hex:0g,01\n"                     // 8
+      "\"Bad3\"=\"a\" b\n"                       // 9
+      "\"Bad4\"=whatever\n"                      // 10
+      "[HKEY_LOCAL_MACHINE\\Software\\Broken\n"  // 11
+      "\"Lost\"=\"x\"\n"                         // 12: under the broken section: ignored
+      "[HKEY_LOCAL_MACHINE\\Software\\T]\n"      // 13
+      "\"Good\"=\"kept\"\n");                    // 14
   std::vector<int> lines;
   for (const auto& w : reg.warnings()) {
     lines.push_back(w.line);
@@ -192,10 +192,11 @@ TEST(RegistryTest, LoadsFiles) {
   std::string path = dir + "/registry.reg";
   {
     std::ofstream out(path, std::ios::binary);
-    out << Utf16Le(u"Windows Registry Editor Version 5.00\r\n\r\n"
-                   u"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.610\\GUID]\r\n"
-                   u"@=\"G-1\"\r\n",
-                   true);
+    out << Utf16Le(
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\ValeSoft\\WF\\V8.610\\GUID]\r\n"
+        u"@=\"G-1\"\r\n",
+        true);
   }
   RegistryStore loaded = RegistryStore::LoadFile(path);
   EXPECT_TRUE(loaded.warnings().empty());
@@ -230,7 +231,10 @@ TEST(RegistryTest, TheSystemRegistryFollowsItsFile) {
   EXPECT_EQ(held->GetString(kGuidKey, ""), "G-1");  // a snapshot stays as it was
   std::remove(path.c_str());
   EXPECT_FALSE(env->Registry()->GetString(kGuidKey, "").has_value());
-  if (previous) setenv("TARN_REGISTRY", saved.c_str(), 1); else unsetenv("TARN_REGISTRY");
+  if (previous)
+    setenv("TARN_REGISTRY", saved.c_str(), 1);
+  else
+    unsetenv("TARN_REGISTRY");
   rmdir(dir_template);
 }
 
@@ -238,8 +242,8 @@ TEST(RegistryTest, TheSystemRegistryFollowsItsFile) {
 // bounded.
 TEST(RegistryTest, SurvivesArbitraryInput) {
   const std::string good = RealisticExport();
-  const std::string wide = Utf16Le(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\S]\r\n@=\"v\"\r\n",
-                                   true);
+  const std::string wide =
+      Utf16Le(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\S]\r\n@=\"v\"\r\n", true);
   for (size_t n = 0; n <= good.size(); ++n) RegistryStore::Parse(good.substr(0, n));
   for (size_t n = 0; n <= wide.size(); ++n) RegistryStore::Parse(wide.substr(0, n));
 

@@ -44,9 +44,8 @@ TEST_F(ServiceCommandsTest, RequestLinesAreTheSixFieldTexts) {
   SvcHostInfo("SRV", "ID@1");
   EXPECT_EQ(parley_->requests(),
             (std::vector<std::string>{"Connect,ID@1,GL,0,45000.5,9801", "Connect,ID@1,GL,-1,45000.5,9801",
-                                      "Logout,ID@1,AP,0,7,9801", "Exit,ID@1,GL,0,0,9801",
-                                      "ChangeYear,ID@1,GL,0,0,9801", "List,ID@1,GL,0,0,9801",
-                                      "HostInfo,ID@1,,0,0,9801"}));
+                                      "Logout,ID@1,AP,0,7,9801", "Exit,ID@1,GL,0,0,9801", "ChangeYear,ID@1,GL,0,0,9801",
+                                      "List,ID@1,GL,0,0,9801", "HostInfo,ID@1,,0,0,9801"}));
   for (const auto& call : parley_->calls) EXPECT_EQ(call.host, "SRV");
   // Every buffer but the log-out's is prepared with 512 characters.
   EXPECT_EQ(parley_->calls[0].buffer_size, 512u);

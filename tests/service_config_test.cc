@@ -32,8 +32,8 @@ TEST(ServiceConfigTest, ALeaseMustCoverTwoHeartbeats) {
     if (*c.heartbeat) env.registry.SetString(suite::kSettingsKey, "HeartbeatSeconds", c.heartbeat);
     const suite::ServiceConfig config = suite::ReadServiceConfig();
     if (*c.error) {
-      EXPECT_NE(config.config_error.find(c.error), std::string::npos) << c.lease << "/" << c.heartbeat << ": "
-                                                                      << config.config_error;
+      EXPECT_NE(config.config_error.find(c.error), std::string::npos)
+          << c.lease << "/" << c.heartbeat << ": " << config.config_error;
     } else {
       EXPECT_EQ(config.config_error, "") << c.lease << "/" << c.heartbeat;
       EXPECT_EQ(config.heartbeat_seconds, *c.heartbeat ? std::stoll(c.heartbeat) : 60) << c.heartbeat;

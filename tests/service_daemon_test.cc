@@ -49,7 +49,9 @@ class LineClient {
   ~LineClient() { close(fd_); }
   bool connected() const { return connected_; }
   int fd() const { return fd_; }
-  void Send(const std::string& text) { ASSERT_EQ(send(fd_, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+  void Send(const std::string& text) {
+    ASSERT_EQ(send(fd_, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+  }
   // The next line after the greeting, "<eof>" when the service closed,
   // "<timeout>" after `ms`.
   std::string ReadLine(int ms = 5000) {

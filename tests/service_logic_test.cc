@@ -189,9 +189,9 @@ TEST(ServeLineTest, AServiceWithAKeyServesSignedLinesOnly) {
   auto reply = [&](const std::string& frame) { return suite::UnlockReply(serve(frame).substr(1), 5); };
 
   EXPECT_EQ(reply(suite::RequestFrame(5, "Connect,ID1,GL,-1,T1,9801", key)), "relogin");
-  for (const std::string& forged : {suite::RequestFrame(5, "Connect,ID2,GL,-1,T2,9801", other),
-                                    suite::RequestFrame(5, "Logout,ID1,GL,0,T1,9801", ""),
-                                    suite::RequestFrame(5, "List,ID1,GL,0,0,9801", other)}) {
+  for (const std::string& forged :
+       {suite::RequestFrame(5, "Connect,ID2,GL,-1,T2,9801", other),
+        suite::RequestFrame(5, "Logout,ID1,GL,0,T1,9801", ""), suite::RequestFrame(5, "List,ID1,GL,0,0,9801", other)}) {
     EXPECT_EQ(serve(forged).rfind("-refused: the request is not signed", 0), 0u) << forged;
   }
   // A signed line changed on the way fails too.

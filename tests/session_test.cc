@@ -79,8 +79,8 @@ TEST_F(SessionTest, HostileValuesAreRefusedNotWrapped) {
   EXPECT_NE(deep["error"]["description"].get<std::string>().find("nested deeper"), std::string::npos);
   EXPECT_EQ(Run("let AuthString " + std::string(30, '[') + std::string(30, ']'))["error"]["number"], 13);
   // Whole numbers beyond what a value holds exactly: overflow.
-  for (const char* n : {"99999999999999999999999", "18446744073709551615", "9223372036854775808",
-                        "9007199254740993", "-9007199254740993"}) {
+  for (const char* n : {"99999999999999999999999", "18446744073709551615", "9223372036854775808", "9007199254740993",
+                        "-9007199254740993"}) {
     EXPECT_EQ(Run(std::string("let cSerial ") + n)["error"]["number"], 6) << n;
   }
   EXPECT_EQ(Run("let cSerial 9007199254740992")["error"], nullptr);

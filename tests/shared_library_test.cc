@@ -130,9 +130,10 @@ TEST(SharedLibraryTest, HostsInCAndPythonKeepTheirTaskPastTheLeaseByPumping) {
     ASSERT_TRUE(watcher.Ask(":advance 200").is_object());  // past the 180 s lease
     ASSERT_TRUE(watcher.Ask("RemoteExec \"list\"").is_object());
     tarn::db::ResultSet rows;
-    ASSERT_TRUE(conn->Query(tarn::db::Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='GL0101' AND cStation='PC01'"),
-                            &rows)
-                    .ok());
+    ASSERT_TRUE(
+        conn->Query(tarn::db::Statement("SELECT count(*) FROM UA_task WHERE cAuth_Id='GL0101' AND cStation='PC01'"),
+                    &rows)
+            .ok());
     EXPECT_EQ(rows.at(0, 0).ToInt32(), 1) << "the sweep took the row of a host that pumps";
     Finish(&a);
     EXPECT_EQ(a.status, 0) << a.out;

@@ -63,10 +63,10 @@ class SignOnTest : public ::testing::Test {
     auto conn = db::Connection::Create();
     EXPECT_TRUE(conn->Open(db_.system_database, "", "").ok());
     db::ResultSet rows;
-    EXPECT_TRUE(conn->Query(db::Statement(table == "UA_task" ? "SELECT count(*) FROM UA_task"
-                                                             : "SELECT count(*) FROM UA_log"),
-                            &rows)
-                    .ok());
+    EXPECT_TRUE(
+        conn->Query(db::Statement(table == "UA_task" ? "SELECT count(*) FROM UA_task" : "SELECT count(*) FROM UA_log"),
+                    &rows)
+            .ok());
     return rows.rows() ? rows.at(0, 0).ToInt32() : -1;
   }
 
@@ -312,10 +312,9 @@ TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
   env_.now.serial -= 0.6;
 
   clsLogin login;
-  for (const std::string& bad :
-       {std::string(), std::string("garbage"), good.substr(0, good.size() / 2), good + "x",
-        suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})"), std::string("t1."),
-        std::string("t1.") + std::string(200, 'A')}) {
+  for (const std::string& bad : {std::string(), std::string("garbage"), good.substr(0, good.size() / 2), good + "x",
+                                 suite::SealToken(other_key, R"({"UserId":"ALICE","exp":99999})"), std::string("t1."),
+                                 std::string("t1.") + std::string(200, 'A')}) {
     EXPECT_FALSE(login.ConstructLogin(bad)) << bad;
     EXPECT_FALSE(login.ShareString().empty());
     EXPECT_EQ(login.cUserId(), "");
@@ -339,13 +338,13 @@ TEST_F(SignOnTest, KeyFilesThatAreNotTheirOwnersAloneAreRefusedWithTheReason) {
     std::function<void(const std::string&)> make;
     const char* reason;
   } cases[] = {
-      {"open.key", [&](const std::string& p) {
+      {"open.key",
+       [&](const std::string& p) {
          std::ofstream(p) << hex.str();
          chmod(p.c_str(), 0644);
        },
        "is readable by others (mode 0644): chmod 600 it"},
-      {"zero.key", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
-       "is a symbolic link"},
+      {"zero.key", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); }, "is a symbolic link"},
       {"fifo.key", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "is not a regular file"},
       {"big.key",
        [&](const std::string& p) {
@@ -510,8 +509,7 @@ TEST_F(SignOnTest, TokensDieWithTheirUsersPassword) {
   for (const auto& [token, user] : {std::pair{bob, "BOB"}, {carol, "CAROL"}, {demo, "DEMO"}}) {
     clsLogin login;
     EXPECT_FALSE(login.ConstructLogin(token)) << user;
-    EXPECT_NE(login.ShareString().find(std::string("token of user ") + user + " is no longer valid"),
-              std::string::npos)
+    EXPECT_NE(login.ShareString().find(std::string("token of user ") + user + " is no longer valid"), std::string::npos)
         << login.ShareString();
     EXPECT_EQ(login.cUserPassWord(), "");
     EXPECT_EQ(login.cUserId(), "");

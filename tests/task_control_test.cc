@@ -39,14 +39,31 @@ struct Function {
   const char* kinds = nullptr;  // the extended edition's cAuthType
 };
 const Function kFunctions[] = {
-    {"F0", "GL", "Plain"},          {"F0B", "GL", "Plain too"},     {"XY", "GL", "Exclusive in year", "1"},
-    {"XA", "GL", "Exclusive in account", "2"}, {"LY", "GL", "Year lock", "1"}, {"K01", "GL", "Pair and year lock"},
-    {"PA", "AP", "Pair A", "0"},    {"PB", "AP", "Pair B", "0"},    {"PN", "AP", "Pair of NULL kind"},
-    {"PC", "AP", "Partner of PN"},  {"PM", "AP", "Pair of a negative kind"}, {"PD", "AP", "Partner of PM"},  {"S3", "PS", "Payroll lock"},   {"SX", "PS", "Exempted"},
-    {"SY", "PS", "Not exempted"},   {"B3", "BM", "Locks nothing"},  {"B1", "BM", "Leaf"},
-    {"M4", "FA", "Shuts out GL", "4"}, {"BAD20", "GL", "NULL and 0"}, {"BAD120", "GL", "Kinds 4 and 5"},
-    {"E3", "PS", "Pair in payroll", "3"}, {"E3P", "PS", "Partner of E3"},
-    {"Q'1", "GL", "Quote"},         {"' OR '1'='1", "GL", "Or"},    {"'; DROP TABLE UA_task; --", "GL", "Drop"},
+    {"F0", "GL", "Plain"},
+    {"F0B", "GL", "Plain too"},
+    {"XY", "GL", "Exclusive in year", "1"},
+    {"XA", "GL", "Exclusive in account", "2"},
+    {"LY", "GL", "Year lock", "1"},
+    {"K01", "GL", "Pair and year lock"},
+    {"PA", "AP", "Pair A", "0"},
+    {"PB", "AP", "Pair B", "0"},
+    {"PN", "AP", "Pair of NULL kind"},
+    {"PC", "AP", "Partner of PN"},
+    {"PM", "AP", "Pair of a negative kind"},
+    {"PD", "AP", "Partner of PM"},
+    {"S3", "PS", "Payroll lock"},
+    {"SX", "PS", "Exempted"},
+    {"SY", "PS", "Not exempted"},
+    {"B3", "BM", "Locks nothing"},
+    {"B1", "BM", "Leaf"},
+    {"M4", "FA", "Shuts out GL", "4"},
+    {"BAD20", "GL", "NULL and 0"},
+    {"BAD120", "GL", "Kinds 4 and 5"},
+    {"E3", "PS", "Pair in payroll", "3"},
+    {"E3P", "PS", "Partner of E3"},
+    {"Q'1", "GL", "Quote"},
+    {"' OR '1'='1", "GL", "Or"},
+    {"'; DROP TABLE UA_task; --", "GL", "Drop"},
     {"总账凭证", "GL", "Chinese"},
 };
 constexpr int kNull = -1;
@@ -59,11 +76,14 @@ struct Control {
   const char* module;
 };
 const Control kControls[] = {
-    {"XY", 1, nullptr, nullptr, nullptr},  {"XA", 2, nullptr, nullptr, nullptr},  {"LY", 1, nullptr, nullptr, nullptr},
-    {"K01", 0, "F0B", nullptr, nullptr},   {"K01", 1, nullptr, nullptr, nullptr}, {"PA", 0, "PB", nullptr, nullptr},
-    {"PN", -1, "PC", nullptr, nullptr},    {"PM", -5, "PD", nullptr, nullptr},    {"S3", 3, nullptr, "SX", nullptr},     {"B3", 3, nullptr, "B1", nullptr},
-    {"B3", 3, nullptr, "B3", nullptr},     {"M4", 4, nullptr, nullptr, "GL"},     {"BAD20", -1, "F0", nullptr, nullptr},
-    {"BAD20", 0, "F0B", nullptr, nullptr}, {"BAD120", 4, nullptr, nullptr, "AP"}, {"BAD120", 5, nullptr, nullptr, nullptr},
+    {"XY", 1, nullptr, nullptr, nullptr},  {"XA", 2, nullptr, nullptr, nullptr},
+    {"LY", 1, nullptr, nullptr, nullptr},  {"K01", 0, "F0B", nullptr, nullptr},
+    {"K01", 1, nullptr, nullptr, nullptr}, {"PA", 0, "PB", nullptr, nullptr},
+    {"PN", -1, "PC", nullptr, nullptr},    {"PM", -5, "PD", nullptr, nullptr},
+    {"S3", 3, nullptr, "SX", nullptr},     {"B3", 3, nullptr, "B1", nullptr},
+    {"B3", 3, nullptr, "B3", nullptr},     {"M4", 4, nullptr, nullptr, "GL"},
+    {"BAD20", -1, "F0", nullptr, nullptr}, {"BAD20", 0, "F0B", nullptr, nullptr},
+    {"BAD120", 4, nullptr, nullptr, "AP"}, {"BAD120", 5, nullptr, nullptr, nullptr},
 };
 
 std::string LongId() { return std::string(100, 'L'); }
@@ -183,9 +203,10 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
   ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
   EXPECT_EQ(a->LogState(), 0);
   db::ResultSet row;
-  ASSERT_TRUE(conn_->Query(Statement("SELECT cAcc_Id,iYear,cUser_Id,cStation,cTaskId,iLogId,cSub_Id,cAppServer FROM "
-                                     "UA_task WHERE cAuth_Id='F0'"),
-                           &row)
+  ASSERT_TRUE(conn_
+                  ->Query(Statement("SELECT cAcc_Id,iYear,cUser_Id,cStation,cTaskId,iLogId,cSub_Id,cAppServer FROM "
+                                    "UA_task WHERE cAuth_Id='F0'"),
+                          &row)
                   .ok());
   ASSERT_EQ(row.rows(), 1u);
   EXPECT_EQ(row.at(0, 0).ToString(), "T01");
@@ -208,9 +229,10 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
 
   ASSERT_TRUE(Lock(*a, "F0", 0));
   EXPECT_EQ(Tasks("F0"), 0);
-  EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND Success=1 AND dOutTime IS NOT NULL")
-                      .Bind(log_id)),
-            1);
+  EXPECT_EQ(
+      Count(
+          Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND Success=1 AND dOutTime IS NOT NULL").Bind(log_id)),
+      1);
   // Releasing what was never registered succeeds and touches nothing.
   const int64_t closed = Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1"));
   EXPECT_TRUE(Lock(*a, "XY", 0));
@@ -418,7 +440,7 @@ TEST_P(TaskControlTest, PairsFromEitherSideInTheirYear) {
 TEST_P(TaskControlTest, TheSubsystemLockWithItsExemptionsBothWays) {
   auto a = Station("ST1", "U1", "PS"), b = Station("ST2", "U1", "PS");
   ASSERT_TRUE(Lock(*a, "S3"));
-  EXPECT_TRUE(Lock(*b, "SX"));  // exempted
+  EXPECT_TRUE(Lock(*b, "SX"));   // exempted
   EXPECT_FALSE(Lock(*b, "SY"));  // the running lock does not exempt it
   EXPECT_EQ(b->LogState(), 14);
   EXPECT_EQ(LastResId(*b), "Tarn.AA.TarnLogin1.TaskRepellent6");
@@ -621,8 +643,19 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
       {"an administrator holds everything", F, {}, "F0", 0, "", "GL", -1, 0, "", "U2", "2024", true},
       {"no such function", F, {}, "NOPE", 9, "Tarn.AA.TarnLogin.NotExistAuthID"},
       {"extended: the holding comes before the function", X, {}, "NOPE", 10, "Tarn.AA.TarnLogin.NotHoldAuth"},
-      {"extended: an administrator's unknown function", X, {}, "NOPE", 9, "Tarn.AA.TarnLogin.NotExistAuthID", "GL",
-       -1, 0, "", "U1", "2024", true},
+      {"extended: an administrator's unknown function",
+       X,
+       {},
+       "NOPE",
+       9,
+       "Tarn.AA.TarnLogin.NotExistAuthID",
+       "GL",
+       -1,
+       0,
+       "",
+       "U1",
+       "2024",
+       true},
       {"a profile never accepted", F, {}, "BAD20", 300, "Tarn.AA.TarnLogin.ExceptionAuthID"},
       {"exclusive in its year", F, {{"ST2", "GL", "XY"}}, "F0", 17, kYear2.c_str()},
       {"exclusive in its year, asked for another", F, {{"ST2", "GL", "XY"}}, "F0", 0, "", "GL", -1, 2025},
@@ -631,8 +664,18 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
       // The reverse scan of the subsystem lock reads the login year, the
       // rest the year asked for.
       {"a running subsystem lock", F, {{"ST2", "PS", "S3"}}, "SY", 14, k6.c_str(), "PS"},
-      {"a running subsystem lock, another login year", F, {{"ST2", "PS", "S3"}}, "SY", 0, "", "PS", -1, 2024, "",
-       "U1", "2025"},
+      {"a running subsystem lock, another login year",
+       F,
+       {{"ST2", "PS", "S3"}},
+       "SY",
+       0,
+       "",
+       "PS",
+       -1,
+       2024,
+       "",
+       "U1",
+       "2025"},
       {"the strict subsystem lock", F, {ps_login}, "S3", 14, k6.c_str(), "PS", 3},
       {"the subsystem lock without the strict mode", F, {ps_login}, "S3", 0, "", "PS"},
 
@@ -648,8 +691,7 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
       {"extended kind 3, not strict, another station's login", X, {ps_login}, "E3", 0, "", "PS"},
       {"extended kind 3, strict, no partner and no login", X, {gl_login}, "E3", 0, "", "PS", 3},
       {"extended kind 3, another class", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 0, "", "PS", -1, 0, "Y"},
-      {"extended kind 3, the same class", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 14, k6.c_str(), "PS", -1, 0,
-       "X"},
+      {"extended kind 3, the same class", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 14, k6.c_str(), "PS", -1, 0, "X"},
       {"extended kind 3, no class asked", X, {{"ST2", "PS", "E3P", 2024, "X"}}, "E3", 14, k6.c_str(), "PS"},
       {"extended kind 3, a partner of no class", X, {{"ST2", "PS", "E3P"}}, "E3", 14, k6.c_str(), "PS", -1, 0, "Y"},
       {"extended kind 3, strict and a class", X, {ps_login}, "E3", 14, k6.c_str(), "PS", 3, 0, "Y"},
@@ -683,8 +725,8 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
 
     std::string command = "TARN_LANG=en-us TARN_COMPUTERNAME=PC01 " + std::string(TARN_BIN_DIR) +
                           "/tarn tasks try --connect-file " + connect_file + " --station ST1 --acc T01 --user " +
-                          quoted(ask.user) + " --year " + ask.login_year + " --auth " + quoted(ask.auth) +
-                          " --sub " + ask.sub;
+                          quoted(ask.user) + " --year " + ask.login_year + " --auth " + quoted(ask.auth) + " --sub " +
+                          ask.sub;
     if (ask.year != 0) command += " --effective-year " + std::to_string(ask.year);
     if (ask.admin) command += " --admin";
     if (ask.mode == 3) command += " --strict";

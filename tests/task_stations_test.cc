@@ -80,9 +80,10 @@ TEST_F(TaskStationsTest, AnExclusiveFunctionHoldsItsYearAgainstOtherStations) {
   EXPECT_EQ(record["ResId"], "Tarn.AA.TarnLogin.TaskRepellent2Year");  // GL0201 holds its year only
   // The dry run says the same, and changes nothing.
   std::string out;
-  EXPECT_EQ(Shell(tarn_ + " tasks try --data " + dir_ + " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02",
-                  &out),
-            1);
+  EXPECT_EQ(
+      Shell(tarn_ + " tasks try --data " + dir_ + " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02",
+            &out),
+      1);
   EXPECT_NE(out.find("refused (code 17"), std::string::npos) << out;
   EXPECT_NE(out.find("PC01"), std::string::npos) << out;
 
@@ -92,9 +93,10 @@ TEST_F(TaskStationsTest, AnExclusiveFunctionHoldsItsYearAgainstOtherStations) {
 
   // PC01 lets go: PC02 is granted at once.
   ASSERT_EQ(pc01.Ask("TaskExec \"GL0201\" 0")["result"], true);
-  EXPECT_EQ(Shell(tarn_ + " tasks try --data " + dir_ + " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02",
-                  &out),
-            0)
+  EXPECT_EQ(
+      Shell(tarn_ + " tasks try --data " + dir_ + " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02",
+            &out),
+      0)
       << out;
   EXPECT_EQ(pc02.Ask("TaskExec \"GL0101\" -1")["result"], true);
   listed = Tasks("--json --acc 001");
@@ -142,8 +144,7 @@ TEST_F(TaskStationsTest, AKilledStationLosesItsFunctionsWithinTheLease) {
       std::ofstream(dir_ + "/connect.txt") << "Provider=SQLite;Data Source=" << dir_ << ";Initial Catalog=ValeSystem\n";
       ASSERT_TRUE(service.Start({"--heartbeat-seconds", "1", "--lease-seconds", "2", "--connect-file",
                                  dir_ + "/connect.txt", "--key-file", dir_ + "/service.key"}));
-      std::ofstream(dir_ + "/registry.reg", std::ios::app)
-          << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
+      std::ofstream(dir_ + "/registry.reg", std::ios::app) << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
     }
     SessionProcess doomed(Env("PC07")), survivor(Env("PC08"));
     ASSERT_EQ(doomed.Ask(SignOn("001", "ALICE"))["result"], true);
@@ -153,7 +154,8 @@ TEST_F(TaskStationsTest, AKilledStationLosesItsFunctionsWithinTheLease) {
     doomed.Kill();
     EXPECT_EQ(Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'"), 2);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'") > 0 && std::chrono::steady_clock::now() < until) {
+    while (Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'") > 0 &&
+           std::chrono::steady_clock::now() < until) {
       // The survivor's own heartbeat keeps it alive; its calls run the
       // embedded service's lease check.
       survivor.Ask(":advance 60");

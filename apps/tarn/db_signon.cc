@@ -157,8 +157,9 @@ void AddDbPasswdCommand(CLI::App* db, int* code) {
   static bool password_stdin = false;
   CLI::App* cmd = db->add_subcommand("passwd", "set a user's password (asked for, or read from standard input)");
   AddSystemDatabaseOptions(cmd, &o);
-  cmd->add_flag("--password-stdin", password_stdin, "read it from standard input (it is read there anyway when "
-                                                    "standard input is no terminal)");
+  cmd->add_flag("--password-stdin", password_stdin,
+                "read it from standard input (it is read there anyway when "
+                "standard input is no terminal)");
   cmd->add_option("USER", user, "the user id")->required();
   cmd->callback([code] {
     std::string connect, problem;

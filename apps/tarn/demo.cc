@@ -153,7 +153,6 @@ void ShowWhoItIs(Station& station) {
   std::printf("  (connection data, password masked: %s)\n", text.c_str());
 }
 
-
 int RunDemo(std::string dir) {
   if (dir.empty()) {
     char templ[] = "/tmp/tarn-demo-XXXXXX";
@@ -193,9 +192,10 @@ int RunDemo(std::string dir) {
   const std::string token =
       Capture("echo demo | TARN_COMPUTERNAME=PC02 TARN_REGISTRY=" + registry + " " + tarn +
               " token --user DEMO --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30");
-  std::printf("$ echo demo | tarn token --user DEMO --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30\n"
-              "  %s...\n",
-              token.substr(0, 40).c_str());
+  std::printf(
+      "$ echo demo | tarn token --user DEMO --password-stdin --sub GL --acc 001 --year 2024 --date 2024-06-30\n"
+      "  %s...\n",
+      token.substr(0, 40).c_str());
   Station pc02("PC02", tarn, registry);
   if (!pc02.ok()) return 1;
   pc02.Ask("ConstructLogin \"" + token + "\"");
@@ -207,7 +207,8 @@ int RunDemo(std::string dir) {
   pc02.Ask("TaskExec \"GL0101\" -1");
   std::printf("$ tarn tasks --data %s\n", dir.c_str());
   ShowOutput(Capture(tarn + " tasks --data " + dir + " 2>&1"));
-  std::printf("$ tarn tasks try --data %s --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02\n", dir.c_str());
+  std::printf("$ tarn tasks try --data %s --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02\n",
+              dir.c_str());
   ShowOutput(Capture(tarn + " tasks try --data " + dir +
                      " --user DEMO --acc 001 --year 2024 --auth GL0101 --station PC02 2>&1"));
   pc01.Ask("TaskExec \"GL0201\" 0");

@@ -9,26 +9,22 @@
 namespace tarn::app {
 namespace {
 
-[[noreturn]] void Overflow() { throw ComError(errnum::kOverflow, "Overflow: a whole number beyond what a value holds"); }
+[[noreturn]] void Overflow() {
+  throw ComError(errnum::kOverflow, "Overflow: a whole number beyond what a value holds");
+}
 
 }  // namespace
 
 Json ToJson(const Variant& value) {
   switch (value.type()) {
     case Variant::Type::kEmpty:
-    case Variant::Type::kNull:
-      return nullptr;
+    case Variant::Type::kNull: return nullptr;
     case Variant::Type::kInt16:
-    case Variant::Type::kInt32:
-      return value.ToInt32();
-    case Variant::Type::kDouble:
-      return value.ToDouble();
-    case Variant::Type::kDate:
-      return FormatDateTime(value.ToDate());
-    case Variant::Type::kBool:
-      return value.ToBool();
-    case Variant::Type::kString:
-      return value.ToString();
+    case Variant::Type::kInt32: return value.ToInt32();
+    case Variant::Type::kDouble: return value.ToDouble();
+    case Variant::Type::kDate: return FormatDateTime(value.ToDate());
+    case Variant::Type::kBool: return value.ToBool();
+    case Variant::Type::kString: return value.ToString();
     case Variant::Type::kArray: {
       Json items = Json::array();
       for (const Variant& item : value.ToArray().items) items.push_back(ToJson(item));
@@ -59,7 +55,8 @@ Json ToJson(const Variant& value) {
         // What it is connected to, never the password.
         db::ConnectionString cs;
         const std::string text = conn->ConnectionString();
-        return Json{{"connection", db::ConnectionString::Parse(text, &cs).ok() ? cs.Masked() : std::string("(unreadable)")}};
+        return Json{
+            {"connection", db::ConnectionString::Parse(text, &cs).ok() ? cs.Masked() : std::string("(unreadable)")}};
       }
       return Json{{"object", object->TypeName()}};
     }
@@ -69,10 +66,8 @@ Json ToJson(const Variant& value) {
 
 Variant FromJson(const Json& value) {
   switch (value.type()) {
-    case Json::value_t::null:
-      return Variant(Null{});
-    case Json::value_t::boolean:
-      return Variant(value.get<bool>());
+    case Json::value_t::null: return Variant(Null{});
+    case Json::value_t::boolean: return Variant(value.get<bool>());
     case Json::value_t::number_unsigned:
       if (value.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) Overflow();
       [[fallthrough]];
@@ -86,17 +81,14 @@ Variant FromJson(const Json& value) {
       if (n > (int64_t{1} << 53) || n < -(int64_t{1} << 53)) Overflow();
       return Variant(static_cast<double>(n));
     }
-    case Json::value_t::number_float:
-      return Variant(value.get<double>());
-    case Json::value_t::string:
-      return Variant(value.get<std::string>());
+    case Json::value_t::number_float: return Variant(value.get<double>());
+    case Json::value_t::string: return Variant(value.get<std::string>());
     case Json::value_t::array: {
       Array array;
       for (const Json& item : value) array.items.push_back(FromJson(item));
       return Variant(std::move(array));
     }
-    default:
-      return Variant(value.dump());
+    default: return Variant(value.dump());
   }
 }
 

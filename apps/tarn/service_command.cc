@@ -72,7 +72,8 @@ int RunService(ServiceOptions options) {
     return Problem("no system database: name it in the registry file (tarn db init) or with --connect-file");
   }
   if (key_file.empty()) key_file = suite::Setting("ServiceKeyFile");
-  if (key_file.empty()) return Problem("no service key: name it in the registry file (tarn db init) or with --key-file");
+  if (key_file.empty())
+    return Problem("no service key: name it in the registry file (tarn db init) or with --key-file");
   if (Status s = suite::LoadKeyFile(key_file, &o.service_key); !s.ok()) return Problem(s.message());
   if (!IsLoopback(o.listen_host)) {
     std::fprintf(stderr, "tarn service: warning: listening on %s, reachable from other machines\n",

@@ -37,8 +37,10 @@ std::string SplitValues(const std::string& text, std::vector<std::string>* out) 
     for (; i < text.size(); ++i) {
       const char c = text[i];
       if (in_string) {
-        if (c == '\\') ++i;
-        else if (c == '"') in_string = false;
+        if (c == '\\')
+          ++i;
+        else if (c == '"')
+          in_string = false;
         if (!in_string && depth == 0) {
           ++i;
           break;
@@ -53,8 +55,8 @@ std::string SplitValues(const std::string& text, std::vector<std::string>* out) 
         }
       } else if (c == ']' || c == '}') {
         --depth;
-      }
-      else if (depth == 0 && std::isspace(static_cast<unsigned char>(c))) break;
+      } else if (depth == 0 && std::isspace(static_cast<unsigned char>(c)))
+        break;
     }
     if (in_string || depth != 0) return "argument not closed: " + text.substr(start);
     out->push_back(text.substr(start, i - start));
@@ -72,7 +74,6 @@ bool IsIntegerLiteral(const std::string& token) {
   }
   return true;
 }
-
 
 const char* IconName(MessageIcon icon) {
   switch (icon) {
@@ -97,10 +98,7 @@ const char* ButtonsName(MessageButtons buttons) {
 }  // namespace
 
 SessionHost::SessionHost(Edition edition)
-    : edition_(edition),
-      env_(Env::Current()),
-      env_scope_(&env_),
-      messages_([this](const Message& m) {
+    : edition_(edition), env_(Env::Current()), env_scope_(&env_), messages_([this](const Message& m) {
         // Nobody answers in a session: the message counts as read, as its
         // first button.
         shown_.push_back(Dump(Json{{"messagebox",
@@ -119,8 +117,8 @@ std::optional<std::string> SessionHost::Execute(const std::string& raw) {
   std::string line = raw;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.size() > kMaxLine) {
-    return Dump(Json{{"error", ErrorJson(errnum::kInvalidCall,
-                                         "line longer than " + std::to_string(kMaxLine) + " bytes ignored")}});
+    return Dump(Json{
+        {"error", ErrorJson(errnum::kInvalidCall, "line longer than " + std::to_string(kMaxLine) + " bytes ignored")}});
   }
   if (line.find('\0') != std::string::npos || !IsValidUtf8(line)) {
     return Dump(Json{{"error", ErrorJson(errnum::kInvalidCall, "line is not UTF-8 text; ignored")}});
@@ -156,8 +154,8 @@ std::string SessionHost::Meta(const std::string& line) {
   } else if (command == "use") {
     long long index = -1;
     if (!parse_count(&index) || index < 0 || static_cast<size_t>(index) >= objects_.size() || !objects_[index]) {
-      out["error"] = ErrorJson(errnum::kSubscriptRange, "no object " + arg + " (" +
-                                                            std::to_string(objects_.size()) + " created)");
+      out["error"] =
+          ErrorJson(errnum::kSubscriptRange, "no object " + arg + " (" + std::to_string(objects_.size()) + " created)");
     } else {
       current_ = static_cast<size_t>(index);
       out["object"] = current_;
@@ -183,8 +181,8 @@ std::string SessionHost::Meta(const std::string& line) {
   } else if (command == "quit") {
     quit_ = true;
   } else {
-    out["error"] = ErrorJson(errnum::kInvalidCall,
-                             "unknown command :" + command + " (:new :use :release :pump :advance :quit)");
+    out["error"] =
+        ErrorJson(errnum::kInvalidCall, "unknown command :" + command + " (:new :use :release :pump :advance :quit)");
   }
   return Dump(out);
 }
@@ -222,9 +220,9 @@ std::string SessionHost::Call(const std::string& line) {
       } catch (const ComError& e) {
         error = ErrorJson(e.number(), e.description());
       } catch (const Json::exception&) {
-        error = ErrorJson(errnum::kInvalidCall, "argument " + std::to_string(i + 1) +
-                                                    " is not a JSON value: " + tokens[i] +
-                                                    " (strings go in double quotes)");
+        error =
+            ErrorJson(errnum::kInvalidCall, "argument " + std::to_string(i + 1) + " is not a JSON value: " + tokens[i] +
+                                                " (strings go in double quotes)");
       }
     }
   }

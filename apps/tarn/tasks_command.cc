@@ -90,11 +90,16 @@ int List(const Options& o) {
       if (login != logins) continue;
       const std::string since = rows.at(r, 9).IsNull() ? std::string() : FormatDateTime(rows.at(r, 9).ToDate());
       if (o.json) {
-        Json line{{"kind", login ? "login" : "function"}, {"station", Text(rows.at(r, 0))},
-                  {"user", Text(rows.at(r, 1))},         {"account", Text(rows.at(r, 2))},
-                  {"year", Text(rows.at(r, 3))},         {"subsystem", Text(rows.at(r, 4))},
-                  {"function", Text(rows.at(r, 5))},     {"name", Text(rows.at(r, 6))},
-                  {"task_id", Text(rows.at(r, 7))},      {"log_id", Text(rows.at(r, 8))},
+        Json line{{"kind", login ? "login" : "function"},
+                  {"station", Text(rows.at(r, 0))},
+                  {"user", Text(rows.at(r, 1))},
+                  {"account", Text(rows.at(r, 2))},
+                  {"year", Text(rows.at(r, 3))},
+                  {"subsystem", Text(rows.at(r, 4))},
+                  {"function", Text(rows.at(r, 5))},
+                  {"name", Text(rows.at(r, 6))},
+                  {"task_id", Text(rows.at(r, 7))},
+                  {"log_id", Text(rows.at(r, 8))},
                   {"since", since}};
         std::printf("%s\n", line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
         continue;
@@ -184,8 +189,8 @@ int Try(const Options& o) {
   login.cWebClient = o.station;
   if (!o.station.empty()) core::Thread().computer_name = o.station;
   try {
-    const tasks::Verdict v = tasks::TryTaskExec(login, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister,
-                                                effective_year, o.class_code);
+    const tasks::Verdict v = tasks::TryTaskExec(
+        login, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister, effective_year, o.class_code);
     if (v.granted) {
       if (v.never_checked) {
         std::printf("granted: %s is never checked\n", o.auth.c_str());

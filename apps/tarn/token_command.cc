@@ -58,7 +58,8 @@ void AddTokenCommand(CLI::App& app, int* code) {
   cmd->add_option("--acc", o.acc, "the account set, 001 for instance");
   cmd->add_option("--year", o.year, "the fiscal year");
   cmd->add_option("--date", o.date, "the operating date, YYYY-MM-DD");
-  cmd->add_flag("--password-stdin", o.password_stdin, "read the password from standard input (it is asked for otherwise)");
+  cmd->add_flag("--password-stdin", o.password_stdin,
+                "read the password from standard input (it is asked for otherwise)");
   // Refused with its reason: a password on a command line is readable by everyone.
   cmd->add_option("--password", password, "not accepted: use --password-stdin or answer the prompt")
       ->check([](const std::string&) {

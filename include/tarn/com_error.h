@@ -16,7 +16,9 @@ namespace tarn {
 class TARN_EXPORT ComError : public std::runtime_error {
  public:
   ComError(int32_t number, std::string description, std::string source = "TarnLogin")
-      : std::runtime_error(description), number_(number), description_(std::move(description)),
+      : std::runtime_error(description),
+        number_(number),
+        description_(std::move(description)),
         source_(std::move(source)) {}
 
   int32_t number() const { return number_; }
@@ -31,15 +33,15 @@ class TARN_EXPORT ComError : public std::runtime_error {
 
 // Numbers that automation clients know by heart.
 namespace errnum {
-constexpr int32_t kInvalidCall = 5;         // invalid procedure call or argument
+constexpr int32_t kInvalidCall = 5;  // invalid procedure call or argument
 constexpr int32_t kOverflow = 6;
 constexpr int32_t kSubscriptRange = 9;
 constexpr int32_t kTypeMismatch = 13;
-constexpr int32_t kObjectRequired = 91;     // object variable not set
+constexpr int32_t kObjectRequired = 91;  // object variable not set
 constexpr int32_t kInvalidNull = 94;
-constexpr int32_t kCannotCreate = 429;      // component can't create object
-constexpr int32_t kNoSuchMember = 438;      // object doesn't support this property or method
-constexpr int32_t kNotAvailable = 445;      // object doesn't support this action
+constexpr int32_t kCannotCreate = 429;  // component can't create object
+constexpr int32_t kNoSuchMember = 438;  // object doesn't support this property or method
+constexpr int32_t kNotAvailable = 445;  // object doesn't support this action
 constexpr int32_t kWrongArgCount = 450;
 }  // namespace errnum
 

@@ -38,14 +38,14 @@ LoginState& StateOf(clsLogin& login);
 // The eight values of a sign-on, for C++ callers. Login(LoginParams&)
 // writes back what the sign-on changed, as the by-reference form does.
 struct LoginParams {
-  std::string sub_id;    // two-letter subsystem code; longer codes are cut to two
-  std::string acc_id;    // account set
-  std::string year_id;   // fiscal year, "2024"
+  std::string sub_id;   // two-letter subsystem code; longer codes are cut to two
+  std::string acc_id;   // account set
+  std::string year_id;  // fiscal year, "2024"
   std::string user_id;
   std::string password;
-  std::string date;      // operating date as text, "2024-03-15"; empty: now
-  std::string server;    // application server; empty: from the registry
-  std::string serial;    // workstation serial; empty: this station's
+  std::string date;    // operating date as text, "2024-03-15"; empty: now
+  std::string server;  // application server; empty: from the registry
+  std::string serial;  // workstation serial; empty: this station's
 };
 
 class TARN_EXPORT clsLogin : public Object {

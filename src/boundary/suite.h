@@ -21,8 +21,7 @@ namespace tarn::suite {
 
 inline constexpr std::string_view kLoginUiProgId = "ValeSoft.Tarn.Framework.Login.UI.clsLogin";
 inline constexpr std::string_view kUserDataProgId = "ValeSoft.Tarn.Framework.LoginContext.UserData";
-inline constexpr std::string_view kProductContextProgId =
-    "ValeSoft.Tarn.Framework.LoginContext.ProductContext";
+inline constexpr std::string_view kProductContextProgId = "ValeSoft.Tarn.Framework.LoginContext.ProductContext";
 
 // Data objects of the login context are read member by member by name
 // (UserId, ConnString, operDate, SubName, TaskId, ...). An unknown member
@@ -59,9 +58,8 @@ class LoginUI : public Object {
 
   virtual void SetLanguageID(const std::string& locale) = 0;
   // All seven arguments are in/out: the interface may change them.
-  virtual bool Login(std::string& sub_id, std::string& user_id, std::string& password,
-                     std::string& server, std::string& date_text, std::string& acc_id,
-                     std::string& serial) = 0;
+  virtual bool Login(std::string& sub_id, std::string& user_id, std::string& password, std::string& server,
+                     std::string& date_text, std::string& acc_id, std::string& serial) = 0;
   // Nothing (nullptr) on refusal.
   virtual std::shared_ptr<ProductContext> SubLogin(const std::string& sub_id) = 0;
   virtual std::string UserToken() = 0;
@@ -69,8 +67,8 @@ class LoginUI : public Object {
   virtual std::string ErrDescript() = 0;
   // Nothing for a token it does not accept.
   virtual std::shared_ptr<UserData> GetLoginInfo_2(const std::string& token) = 0;
-  virtual std::string GetEndSubAuthsWithAuthID(const std::string& token, const std::string& auth_id,
-                                               bool is_admin, const std::string& sub_id) = 0;
+  virtual std::string GetEndSubAuthsWithAuthID(const std::string& token, const std::string& auth_id, bool is_admin,
+                                               const std::string& sub_id) = 0;
   virtual void SubLogout(const std::string& sub_id) = 0;
   virtual void ShutDown() = 0;
   // One text: host, a tab, the handshake number.

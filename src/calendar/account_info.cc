@@ -80,7 +80,8 @@ Variant Handed(const db::RecordsetPtr& rs) {
 
 std::vector<Variant> Column(const db::RecordsetPtr& rs) {
   std::vector<Variant> values;
-  for (; !rs->Eof(); db::RaiseIfFailed(rs->MoveNext())) values.push_back(Variant(rs->Value(size_t{0}).ToStringOrEmpty()));
+  for (; !rs->Eof(); db::RaiseIfFailed(rs->MoveNext()))
+    values.push_back(Variant(rs->Value(size_t{0}).ToStringOrEmpty()));
   return values;
 }
 
@@ -95,10 +96,10 @@ void AddYearRow(const core::LoginState& s, db::Recordset& rs, const std::string&
 bool IsInteger16(const Variant& v) { return v.type() == Variant::Type::kInt16; }
 
 // The column names of indexes 100 to 119.
-const char* const kAccountColumns[] = {"iYear",     "iMonth",     "cAcc_Master", "cCurCode",  "cCurName",
-                                       "cUnitName", "cUnitAbbre", "cUnitAddr",   "cUnitZap",  "cUnitTel",
-                                       "cUnitFax",  "cUnitEMail", "cUnitTaxNo",  "cUnitLP",   "cFinKind",
-                                       "cFinType",  "cEntType",   "cTradeKind",  "cFinType",  "cFinKind"};
+const char* const kAccountColumns[] = {"iYear",     "iMonth",     "cAcc_Master", "cCurCode", "cCurName",
+                                       "cUnitName", "cUnitAbbre", "cUnitAddr",   "cUnitZap", "cUnitTel",
+                                       "cUnitFax",  "cUnitEMail", "cUnitTaxNo",  "cUnitLP",  "cFinKind",
+                                       "cFinType",  "cEntType",   "cTradeKind",  "cFinType", "cFinKind"};
 
 }  // namespace
 
@@ -134,33 +135,32 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       }
       if (starts.size() != 7) return false;
       const std::string acc = wanted.substr(0, starts[3]), year = wanted.substr(starts[3]);
-      auto rs = Open(s, Sql(s, "SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON "
-                                  "UA_Period.cAcc_Id=UA_Account.cAcc_Id WHERE (UA_Period.bIsDelete = 0 or "
-                                  "UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =N? AND UA_Period.iYear=?")
+      auto rs = Open(s, Sql(s,
+                            "SELECT count(*) FROM UA_Period INNER JOIN UA_Account ON "
+                            "UA_Period.cAcc_Id=UA_Account.cAcc_Id WHERE (UA_Period.bIsDelete = 0 or "
+                            "UA_Period.bIsDelete  is null) AND UA_Period.cAcc_Id =N? AND UA_Period.iYear=?")
                             .Bind(acc)
                             .BindNumber(year));
       if (rs->Eof() || rs->Value(size_t{0}).ToDouble() < 12) return false;
       vValue = Variant(base + ";INITIAL CATALOG=" + signon::AccountDatabaseName(acc, year));
       return true;
     }
-    case 11:
-      vValue = Variant(base);
-      return true;
+    case 11: vValue = Variant(base); return true;
     case 120:
     case 121: {
       if (s.cAcc_Id.empty() || s.cIYear.empty()) return true;
-      auto rs = Open(s,
-                     Sql(s, nIndex == 120
-                                   ? "select distinct ua_user.cUser_id ,ua_user.cUser_name,ua_user.cDept,(case when "
-                                     "ua_holdauth.cAuth_id ='ADMIN' then  'ADMIN' else '' end) as cAuth_id from "
-                                     "ua_holdauth inner join ua_user on (ua_holdauth.cuser_id=ua_user.cuser_id) where "
-                                     "cacc_id=N? and ua_holdauth.iYear=? and iIsuser=1"
-                                   : "select distinct ua_group.cgroup_id ,ua_group.cgroup_name from ua_holdauth inner "
-                                     "join ua_group on (ua_holdauth.cuser_id=ua_group.cgroup_id) where cacc_id=N? and "
-                                     "ua_holdauth.iYear=? and iIsuser=0")
-                         .Bind(s.cAcc_Id)
-                         .Bind(s.cIYear),
-                     CursorType::kStatic);
+      auto rs =
+          Open(s,
+               Sql(s, nIndex == 120 ? "select distinct ua_user.cUser_id ,ua_user.cUser_name,ua_user.cDept,(case when "
+                                      "ua_holdauth.cAuth_id ='ADMIN' then  'ADMIN' else '' end) as cAuth_id from "
+                                      "ua_holdauth inner join ua_user on (ua_holdauth.cuser_id=ua_user.cuser_id) where "
+                                      "cacc_id=N? and ua_holdauth.iYear=? and iIsuser=1"
+                                    : "select distinct ua_group.cgroup_id ,ua_group.cgroup_name from ua_holdauth inner "
+                                      "join ua_group on (ua_holdauth.cuser_id=ua_group.cgroup_id) where cacc_id=N? and "
+                                      "ua_holdauth.iYear=? and iIsuser=0")
+                   .Bind(s.cAcc_Id)
+                   .Bind(s.cIYear),
+               CursorType::kStatic);
       if (rs->Eof()) return false;
       vValue = Handed(rs);
       return true;
@@ -196,12 +196,12 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       db::RecordsetPtr rs =
           s.cAcc_Id.empty()
               ? Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=N?"
-                                            : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=N?")
+                                         : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND cSub_Id=N?")
                             .Bind(vValue.ToString()))
               : Open(s, Sql(s, first_use ? "SELECT dSubSysUsed FROM UA_Account_Sub WHERE iYear = 9999 AND "
-                                              "cAcc_id=N? AND cSub_Id=N?"
-                                            : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND "
-                                              "cAcc_id=N? AND cSub_Id=N?")
+                                           "cAcc_id=N? AND cSub_Id=N?"
+                                         : "SELECT dSubOriDate FROM UA_Account_Sub WHERE iYear = 9999 AND "
+                                           "cAcc_id=N? AND cSub_Id=N?")
                             .Bind(s.cAcc_Id)
                             .Bind(vValue.ToString()));
       vValue = rs->Eof() ? Variant(Null{}) : rs->Value(size_t{0});
@@ -258,9 +258,10 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       std::string list;
       if (!s.cAcc_Id.empty() && !s.cIYear.empty()) {
         auto rs = Open(s,
-                       Sql(s, "select distinct cAuth_id from ua_holdauth where cacc_id=N? and ua_holdauth.iYear=?  "
-                                 "AND (cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role where "
-                                 "cuser_id=N?))  AND cauth_id like 'AS11%'")
+                       Sql(s,
+                           "select distinct cAuth_id from ua_holdauth where cacc_id=N? and ua_holdauth.iYear=?  "
+                           "AND (cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role where "
+                           "cuser_id=N?))  AND cauth_id like 'AS11%'")
                            .Bind(s.cAcc_Id)
                            .BindNumber(s.cIYear)
                            .Bind(s.cUserId)
@@ -277,8 +278,9 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     case 301: {
       if (s.cAcc_Id.empty() || s.cIYear.empty()) return true;
       auto holders = [&](int is_user) {
-        return Column(Open(s, Sql(s, "select distinct cUser_id from ua_holdauth where cacc_id=N? and "
-                                        "ua_holdauth.iYear=? and iIsuser=?")
+        return Column(Open(s, Sql(s,
+                                  "select distinct cUser_id from ua_holdauth where cacc_id=N? and "
+                                  "ua_holdauth.iYear=? and iIsuser=?")
                                   .Bind(s.cAcc_Id)
                                   .Bind(s.cIYear)
                                   .Bind(is_user)));
@@ -288,9 +290,11 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
       if (!groups.empty()) {
         const std::vector<Variant> members =
             users.empty()
-                ? Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (N?)").BindList(groups)))
-                : Column(Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (N?) and cUser_id "
-                                           "not in (N?)")
+                ? Column(
+                      Open(s, Sql(s, "select distinct cUser_id from ua_role where cgroup_id in (N?)").BindList(groups)))
+                : Column(Open(s, Sql(s,
+                                     "select distinct cUser_id from ua_role where cgroup_id in (N?) and cUser_id "
+                                     "not in (N?)")
                                      .BindList(groups)
                                      .BindList(users)));
         users.insert(users.end(), members.begin(), members.end());
@@ -299,13 +303,13 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
         vValue = Variant(ObjectPtr());
         return true;
       }
-      auto rs = Open(s, Sql(s, "select distinct cUser_id,cUser_Name from ua_user where cUser_id in (N?)").BindList(users),
-                     CursorType::kStatic);
+      auto rs =
+          Open(s, Sql(s, "select distinct cUser_id,cUser_Name from ua_user where cUser_id in (N?)").BindList(users),
+               CursorType::kStatic);
       vValue = rs->Eof() ? Variant(ObjectPtr()) : Handed(rs);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -21,24 +21,26 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
   const bool unicode = s.edition == Edition::kExtended;
   const db::ConnectionPtr conn = core::InformationDb(s);
   auto rs = db::Recordset::Create();
-  if (Count(rs, db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=N?").Bind(cSubId), conn) < 1) {
+  if (Count(rs, db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=N?").Bind(cSubId), conn) <
+      1) {
     return false;
   }
   if (Count(rs,
-            db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = N? AND iYear=? AND (bisdelete=0 "
-                                     "or bisdelete is null)")
+            db::StatementMarked(unicode,
+                                "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = N? AND iYear=? AND (bisdelete=0 "
+                                "or bisdelete is null)")
                 .Bind(s.cAcc_Id)
                 .Bind(iYear),
             conn) < 1) {
     return false;
   }
   rs->Close();
-  db::RaiseIfFailed(
-      rs->Open(db::StatementMarked(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = N? AND iYear = ? AND cSub_Id = N?")
-                   .Bind(s.cAcc_Id)
-                   .Bind(iYear)
-                   .Bind(cSubId),
-               conn, db::CursorType::kStatic, db::LockType::kPessimistic));
+  db::RaiseIfFailed(rs->Open(
+      db::StatementMarked(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = N? AND iYear = ? AND cSub_Id = N?")
+          .Bind(s.cAcc_Id)
+          .Bind(iYear)
+          .Bind(cSubId),
+      conn, db::CursorType::kStatic, db::LockType::kPessimistic));
   if (rs->State() != db::ObjectState::kOpen) return false;
   auto add_row = [&] {
     db::RaiseIfFailed(rs->AddNew());
@@ -69,8 +71,7 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
       db::RaiseIfFailed(rs->SetValue("bclosing", Variant(false)));
       db::RaiseIfFailed(rs->Update());
       return true;
-    default:
-      return true;
+    default: return true;
   }
 }
 

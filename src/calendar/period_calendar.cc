@@ -18,8 +18,10 @@ int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
   try {
     const std::string day = FormatDay(dCurDate);
     auto rs = db::Recordset::Create();
-    if (!rs->Open(db::StatementMarked(s.edition == Edition::kExtended, "SELECT iId, iYear FROM UA_Period WHERE cAcc_id = N? AND dBegin <= ? AND dEnd >= ? AND  "
-                                "(bIsDelete=0 or bisdelete is null)")
+    if (!rs->Open(db::StatementMarked(
+                      s.edition == Edition::kExtended,
+                      "SELECT iId, iYear FROM UA_Period WHERE cAcc_id = N? AND dBegin <= ? AND dEnd >= ? AND  "
+                      "(bIsDelete=0 or bisdelete is null)")
                       .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                       .Bind(day)
                       .Bind(day),
@@ -41,8 +43,10 @@ int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd
   core::LoginState& s = *state_;
   try {
     auto rs = db::Recordset::Create();
-    if (!rs->Open(db::StatementMarked(s.edition == Edition::kExtended, "SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = N? AND iYear = ? AND iid = ? AND  "
-                                "(bIsDelete=0 or bisdelete is null)")
+    if (!rs->Open(db::StatementMarked(
+                      s.edition == Edition::kExtended,
+                      "SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = N? AND iYear = ? AND iid = ? AND  "
+                      "(bIsDelete=0 or bisdelete is null)")
                       .Bind(std::string(TrimBlanks(s.cAcc_Id)))
                       .BindNumber(s.cIYear)  // as stored: a year that is no number fails the query
                       .Bind(iPeriod),

@@ -160,12 +160,30 @@ void ToC(const Variant& v, tarn_variant* out) {
   switch (v.type()) {
     case Variant::Type::kEmpty: out->type = TARN_EMPTY; return;
     case Variant::Type::kNull: out->type = TARN_NULL; return;
-    case Variant::Type::kInt16: out->type = TARN_I2; out->value.i2 = v.ToInt16(); return;
-    case Variant::Type::kInt32: out->type = TARN_I4; out->value.i4 = v.ToInt32(); return;
-    case Variant::Type::kDouble: out->type = TARN_R8; out->value.r8 = v.ToDouble(); return;
-    case Variant::Type::kDate: out->type = TARN_DATE; out->value.date = v.ToDate().serial; return;
-    case Variant::Type::kBool: out->type = TARN_BOOL; out->value.boolean = v.ToBool() ? 1 : 0; return;
-    case Variant::Type::kString: out->value.string = CopyText(v.ToString()); out->type = TARN_STRING; return;
+    case Variant::Type::kInt16:
+      out->type = TARN_I2;
+      out->value.i2 = v.ToInt16();
+      return;
+    case Variant::Type::kInt32:
+      out->type = TARN_I4;
+      out->value.i4 = v.ToInt32();
+      return;
+    case Variant::Type::kDouble:
+      out->type = TARN_R8;
+      out->value.r8 = v.ToDouble();
+      return;
+    case Variant::Type::kDate:
+      out->type = TARN_DATE;
+      out->value.date = v.ToDate().serial;
+      return;
+    case Variant::Type::kBool:
+      out->type = TARN_BOOL;
+      out->value.boolean = v.ToBool() ? 1 : 0;
+      return;
+    case Variant::Type::kString:
+      out->value.string = CopyText(v.ToString());
+      out->type = TARN_STRING;
+      return;
     case Variant::Type::kObject:
       if (ObjectPtr o = v.ToObject()) {
         out->value.object = NewHandle(std::move(o));
@@ -446,7 +464,8 @@ const char* tarn_type_name(tarn_object* object) {
 int tarn_release(tarn_object* object) {
   return Guarded([&] {
     CheckHandle(object);
-    if (!Untrack(object)) throw ComError(errnum::kObjectRequired, "Object variable not set (a null or released handle)");
+    if (!Untrack(object))
+      throw ComError(errnum::kObjectRequired, "Object variable not set (a null or released handle)");
     if (object->foreign_lib) (void)object->foreign_lib->release(object->foreign);
     delete object;
     return 0;
@@ -474,7 +493,9 @@ int DllGetClassObject(const char* class_id, tarn_factory** out) {
     if (!out) throw ComError(errnum::kInvalidCall, "No place for the factory");
     *out = nullptr;
     std::optional<ClassEntry> entry = class_id ? FindClass(class_id) : std::nullopt;
-    if (!entry) throw ComError(errnum::kCannotCreate, std::string("Class not served by this library: ") + (class_id ? class_id : ""));
+    if (!entry)
+      throw ComError(errnum::kCannotCreate,
+                     std::string("Class not served by this library: ") + (class_id ? class_id : ""));
     *out = new tarn_factory{std::move(*entry)};
     Track(*out);
     return 0;

@@ -37,12 +37,14 @@ Status LoadServerOf(const std::string& prog_id, std::string* class_id, const For
     if (!dl) return Status::NotFound("cannot load " + *path + ": " + dlerror());
     auto lib = std::make_unique<ForeignLibrary>();
     lib->path = *path;
-    const bool complete =
-        Bind(dl, "DllGetClassObject", &lib->get_class_object) && Bind(dl, "tarn_factory_create", &lib->factory_create) &&
-        Bind(dl, "tarn_factory_release", &lib->factory_release) && Bind(dl, "tarn_invoke", &lib->invoke) &&
-        Bind(dl, "tarn_get", &lib->get) && Bind(dl, "tarn_set", &lib->set) && Bind(dl, "tarn_type_name", &lib->type_name) &&
-        Bind(dl, "tarn_release", &lib->release) && Bind(dl, "tarn_error_number", &lib->error_number) &&
-        Bind(dl, "tarn_error_description", &lib->error_description);
+    const bool complete = Bind(dl, "DllGetClassObject", &lib->get_class_object) &&
+                          Bind(dl, "tarn_factory_create", &lib->factory_create) &&
+                          Bind(dl, "tarn_factory_release", &lib->factory_release) &&
+                          Bind(dl, "tarn_invoke", &lib->invoke) && Bind(dl, "tarn_get", &lib->get) &&
+                          Bind(dl, "tarn_set", &lib->set) && Bind(dl, "tarn_type_name", &lib->type_name) &&
+                          Bind(dl, "tarn_release", &lib->release) &&
+                          Bind(dl, "tarn_error_number", &lib->error_number) &&
+                          Bind(dl, "tarn_error_description", &lib->error_description);
     if (!complete) {
       dlclose(dl);
       return Status::NotFound(*path + " is not a library of the login component");

@@ -58,7 +58,8 @@ void Split(const std::string& text, std::vector<std::string>* head, std::vector<
 }
 
 bool IsKeyOrBelow(std::string_view name, std::string_view key) {
-  return EqualsNoCase(name, key) || (StartsWithNoCase(name, key) && name.size() > key.size() && name[key.size()] == '\\');
+  return EqualsNoCase(name, key) ||
+         (StartsWithNoCase(name, key) && name.size() > key.size() && name[key.size()] == '\\');
 }
 
 // Whether the section belongs to one of this library's registrations:
@@ -95,13 +96,14 @@ std::string LibraryPath() {
 int Edit(bool add) {
   const std::string path = RegistryFilePath();
   std::string text;
-  struct stat st{};
+  struct stat st {};
   const bool exists = stat(path.c_str(), &st) == 0;
   if (exists) {
     std::ifstream in(path, std::ios::binary);
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (!in && !in.eof()) return kRegistryError;
-    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+        static_cast<unsigned char>(text[1]) == 0xFE) {
       return kRegistryError;  // UTF-16: written by another tool; left alone
     }
   }
@@ -110,7 +112,8 @@ int Edit(bool add) {
   std::vector<std::string> head;
   std::vector<Section> sections;
   Split(text, &head, &sections);
-  if (head.empty() || TrimSpace(head.front()).empty()) head.insert(head.begin(), "Windows Registry Editor Version 5.00");
+  if (head.empty() || TrimSpace(head.front()).empty())
+    head.insert(head.begin(), "Windows Registry Editor Version 5.00");
 
   // Ours go first, after the header: the file's last key stays last, so a
   // value appended to the file still lands where it did.

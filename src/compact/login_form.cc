@@ -100,9 +100,8 @@ bool LoginForm::Ok() {
   try {
     db::ConnectionPtr conn = OpenOrRaise(m.StrConn);
     auto rs = db::Recordset::Create();
-    RaiseIfFailed(*conn,
-                  rs->Open(db::Statement("select * from sys_path"), conn, db::CursorType::kStatic,
-                           db::LockType::kOptimistic));
+    RaiseIfFailed(*conn, rs->Open(db::Statement("select * from sys_path"), conn, db::CursorType::kStatic,
+                                  db::LockType::kOptimistic));
     if (rs->Eof()) {
       RaiseIfFailed(*conn, rs->AddNew());
       RaiseIfFailed(*conn, rs->SetValue("id", Variant(int32_t{3})));

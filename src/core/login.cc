@@ -20,9 +20,8 @@ LoginState& StateOf(clsLogin& login) { return *login.state_; }
 
 void RequireExtended(const LoginState& s, std::string_view member) {
   if (s.edition == Edition::kExtended) return;
-  throw ComError(errnum::kNoSuchMember,
-                 "Object doesn't support this property or method: " + std::string(member) +
-                     " belongs to the extended edition");
+  throw ComError(errnum::kNoSuchMember, "Object doesn't support this property or method: " + std::string(member) +
+                                            " belongs to the extended edition");
 }
 }  // namespace core
 

@@ -62,8 +62,8 @@ class Backend {
   virtual Status Prepare(const Translation& t, std::unique_ptr<PreparedStatement>* out, DbErrors* errors) = 0;
   // Runs with one value per placeholder. Fills `out` (columns stay null when
   // the statement returns no rowset) and `rows_affected` (-1 unknown).
-  virtual Status Run(PreparedStatement* stmt, std::span<const Variant> values, ResultSet* out,
-                     int64_t* rows_affected, DbErrors* errors) = 0;
+  virtual Status Run(PreparedStatement* stmt, std::span<const Variant> values, ResultSet* out, int64_t* rows_affected,
+                     DbErrors* errors) = 0;
 
   // Runs several prepared statements in order, each as Run would;
   // `statuses`, `outs` and `errors` get one entry per statement. Backends
@@ -72,9 +72,9 @@ class Backend {
   // travels as one unit there: when one fails, the rest of the unit fails
   // unrun.
   virtual bool Pipelines() const { return false; }
-  virtual void RunMany(const std::vector<PreparedStatement*>& stmts, const std::vector<std::span<const Variant>>& values,
-                       const std::vector<bool>& /*shares*/, std::vector<ResultSet>* outs, std::vector<Status>* statuses,
-                       std::vector<DbErrors>* errors) {
+  virtual void RunMany(const std::vector<PreparedStatement*>& stmts,
+                       const std::vector<std::span<const Variant>>& values, const std::vector<bool>& /*shares*/,
+                       std::vector<ResultSet>* outs, std::vector<Status>* statuses, std::vector<DbErrors>* errors) {
     for (size_t i = 0; i < stmts.size(); ++i) {
       (*statuses)[i] = Run(stmts[i], values[i], &(*outs)[i], nullptr, &(*errors)[i]);
     }

@@ -61,15 +61,11 @@ std::string AliasFor(std::string_view provider) {
 
 std::unique_ptr<Backend> NewBackend(Route route) {
   switch (route) {
-    case Route::kSqlite:
-      return NewSqliteBackend();
-    case Route::kPostgres:
-      return NewPostgresBackend();
+    case Route::kSqlite: return NewSqliteBackend();
+    case Route::kPostgres: return NewPostgresBackend();
     case Route::kOdbcDriver:
-    case Route::kFreeTds:
-      return NewOdbcBackend(route == Route::kFreeTds);
-    case Route::kNone:
-      break;
+    case Route::kFreeTds: return NewOdbcBackend(route == Route::kFreeTds);
+    case Route::kNone: break;
   }
   return nullptr;
 }
@@ -286,7 +282,10 @@ class ConnectionImpl : public Connection {
         // outside a transaction; anything else reports the loss.
         std::string why;
         for (const Status& r : ran) {
-          if (!r.ok()) { why = r.message(); break; }
+          if (!r.ok()) {
+            why = r.message();
+            break;
+          }
         }
         Lose(why.empty() ? "the session is gone" : why);
         if (!in_trans_ && all_read && Reopen().ok()) {
@@ -478,11 +477,11 @@ class ConnectionImpl : public Connection {
       case Translation::Kind::kCreateDatabase:
         *repeatable = false;
         return backend_->CreateCatalog(entry->catalog, &scratch_);
-      case Translation::Kind::kStatement:
-        break;
+      case Translation::Kind::kStatement: break;
     }
     *repeatable = entry->reads;
-    return backend_->Run(entry->prepared.get(), has_list ? std::span<const Variant>(flat) : statement.values(), out, rows_affected, &scratch_);
+    return backend_->Run(entry->prepared.get(), has_list ? std::span<const Variant>(flat) : statement.values(), out,
+                         rows_affected, &scratch_);
   }
 
   // Before a statement: a session known or found to be lost is reopened
@@ -635,7 +634,7 @@ class ConnectionImpl : public Connection {
   db::ConnectionString parsed_;
   Route route_ = Route::kNone;
   std::string user_, password_, opened_catalog_;
-  std::string where_;  // the server, for the log (never the password)
+  std::string where_;     // the server, for the log (never the password)
   std::string pool_key_;  // "" when the session is not to be kept
   bool in_trans_ = false;
   bool lost_ = false;        // the session is gone; the next call reopens it

@@ -63,8 +63,7 @@ class Connection : public Object {
 
   std::string TypeName() const override { return "Connection"; }
 
-  virtual Status Open(const std::string& connection_string, const std::string& user,
-                      const std::string& password) = 0;
+  virtual Status Open(const std::string& connection_string, const std::string& user, const std::string& password) = 0;
   // Runs a statement that returns no rows. `rows_affected` may be null.
   virtual Status Execute(const Statement& statement, int64_t* rows_affected = nullptr) = 0;
   // Runs a statement and copies its rows out; `out->columns` stays null
@@ -74,8 +73,8 @@ class Connection : public Object {
   // the next runs; where the backend can (PostgreSQL's pipeline), they
   // travel together, one round trip for all. `out` gets one result per
   // statement. There, reads that follow a read go as one unit: after a
-  // failed read the rest of the unit fails unrun, to be asked again. Errors() then holds the first failure's errors when they
-  // travelled together; one by one, each failure replaces them as in Query.
+  // failed read the rest of the unit fails unrun, to be asked again. Errors() then holds the first failure's errors
+  // when they travelled together; one by one, each failure replaces them as in Query.
   //
   // With `as_one`, the statements are one unit instead: each runs only when
   // the one before succeeded, and where they travel together they also

@@ -152,20 +152,14 @@ std::string ConvertFormat(Flavor f, int style) {
   const bool pg = f == Flavor::kPostgres;
   switch (style) {
     case 120:
-    case 20:
-      return pg ? "YYYY-MM-DD HH24:MI:SS" : "%Y-%m-%d %H:%M:%S";
+    case 20: return pg ? "YYYY-MM-DD HH24:MI:SS" : "%Y-%m-%d %H:%M:%S";
     case 121:
-    case 21:
-      return pg ? "YYYY-MM-DD HH24:MI:SS.MS" : "%Y-%m-%d %H:%M:%f";
-    case 23:
-      return pg ? "YYYY-MM-DD" : "%Y-%m-%d";
-    case 112:
-      return pg ? "YYYYMMDD" : "%Y%m%d";
+    case 21: return pg ? "YYYY-MM-DD HH24:MI:SS.MS" : "%Y-%m-%d %H:%M:%f";
+    case 23: return pg ? "YYYY-MM-DD" : "%Y-%m-%d";
+    case 112: return pg ? "YYYYMMDD" : "%Y%m%d";
     case 108:
-    case 8:
-      return pg ? "HH24:MI:SS" : "%H:%M:%S";
-    default:
-      return "";
+    case 8: return pg ? "HH24:MI:SS" : "%H:%M:%S";
+    default: return "";
   }
 }
 
@@ -352,9 +346,7 @@ Status Translate(std::string_view sql, const Dialect& dialect, const std::vector
     }
     if (!rewrite) continue;
     switch (t.kind) {
-      case Tk::kNString:
-        t.text.erase(0, 1);
-        break;
+      case Tk::kNString: t.text.erase(0, 1); break;
       case Tk::kQuotedName:
         if (f == Flavor::kPostgres) t.text = "\"" + AsciiLower(Unbracket(t)) + "\"";
         break;
@@ -422,8 +414,7 @@ Status Translate(std::string_view sql, const Dialect& dialect, const std::vector
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
   if (param != list_sizes.size()) {

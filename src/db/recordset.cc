@@ -33,10 +33,8 @@ bool UsableAsCriterion(const Variant& v) {
     case Variant::Type::kInt16:
     case Variant::Type::kInt32:
     case Variant::Type::kBool:
-    case Variant::Type::kString:
-      return true;
-    default:
-      return false;
+    case Variant::Type::kString: return true;
+    default: return false;
   }
 }
 

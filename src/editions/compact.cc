@@ -9,8 +9,7 @@
 namespace {
 
 // When the library is loaded, before any object exists.
-[[maybe_unused]] const bool dialog_registered =
-    (tarn::compact::SetFormPresenter(tarn::compact::ShowModally), true);
+[[maybe_unused]] const bool dialog_registered = (tarn::compact::SetFormPresenter(tarn::compact::ShowModally), true);
 
 bool ServeLogin() {
   using tarn::compact::LoginObject;

@@ -9,7 +9,7 @@
 #include "db/sqlite/unicase.h"
 
 extern "C" __attribute__((visibility("default"))) int sqlite3_tarncollation_init(sqlite3* db, char** error,
-                                                                                  const void* /*api*/) {
+                                                                                 const void* /*api*/) {
   int rc = tarn::db::sqlite::RegisterUnicase(db);
   if (rc == SQLITE_OK) rc = tarn::db::sqlite::RegisterDateCollation(db);
   if (rc != SQLITE_OK && error) *error = sqlite3_mprintf("cannot register the collations: %s", sqlite3_errstr(rc));

@@ -43,17 +43,17 @@ bool clsLogin::GetBindFsUser(std::string& fsUser) {
   core::RequireExtended(s, "GetBindFsUser");
   try {
     auto rs = db::Recordset::Create();
-    db::RaiseIfFailed(rs->Open(db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ")
-                                   .Bind(s.cUserId),
-                               core::SystemAdoDb(s), db::CursorType::kStatic));
+    db::RaiseIfFailed(
+        rs->Open(db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ").Bind(s.cUserId),
+                 core::SystemAdoDb(s), db::CursorType::kStatic));
     std::string text;
     if (!rs->Eof()) {
       const std::string name = rs->Value("cSysUserName").ToStringOrEmpty();
       if (!name.empty()) {
         std::string stored = rs->Value("cSysUserPassword").ToStringOrEmpty();
         const std::string password = service::DecodeStoredText(stored);
-        text = "<valeco>\r\n<user name='" + XmlAttributeText(name, '\'') + "' pwd='" + XmlAttributeText(password, '\'') +
-               "'> \r\n</user>\r\n</valeco>";
+        text = "<valeco>\r\n<user name='" + XmlAttributeText(name, '\'') + "' pwd='" +
+               XmlAttributeText(password, '\'') + "'> \r\n</user>\r\n</valeco>";
       }
     }
     if (rs->State() == db::ObjectState::kOpen) rs->Close();

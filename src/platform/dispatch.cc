@@ -46,8 +46,7 @@ void Frame::WriteBack() {
 
 const Member* TypeInfo::Find(std::string_view name, MemberKind kind) const {
   for (const Member& m : members_) {
-    if (m.kind == kind && m.name.size() == name.size() &&
-        strncasecmp(m.name.data(), name.data(), name.size()) == 0) {
+    if (m.kind == kind && m.name.size() == name.size() && strncasecmp(m.name.data(), name.data(), name.size()) == 0) {
       return &m;
     }
   }
@@ -59,8 +58,7 @@ bool TypeInfo::HasName(std::string_view name) const {
          Find(name, MemberKind::kPropertyLet);
 }
 
-Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, MemberKind kind,
-               std::vector<Variant>& args) {
+Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, MemberKind kind, std::vector<Variant>& args) {
   const Member* member = type.Find(name, kind);
   // A method called like a property (and the reverse) is the same member to
   // a late-bound caller.

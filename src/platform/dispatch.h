@@ -77,8 +77,7 @@ class TypeInfo {
 // are updated in place. Throws ComError: 438 unknown member, 450 wrong
 // number of arguments, 13/6/94 for values that do not convert, and whatever
 // the member raises.
-Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, MemberKind kind,
-               std::vector<Variant>& args);
+Variant Invoke(const TypeInfo& type, Object& self, std::string_view name, MemberKind kind, std::vector<Variant>& args);
 
 }  // namespace tarn
 

@@ -61,8 +61,7 @@ class SystemEnv final : public Env {
   }
 
   int64_t MonotonicMillis() override {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
   }
 

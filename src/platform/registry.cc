@@ -21,9 +21,7 @@ constexpr size_t kMaxWarnings = 100;
 // Bigger than any export of the few keys we read; beyond it we stop reading.
 constexpr size_t kMaxFileBytes = 64u << 20;
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // What may follow a value on its line: nothing, or a comment.
 bool OnlyCommentLeft(std::string_view rest) {
@@ -278,14 +276,9 @@ class RegistryStore::Parser {
     }
 
     switch (state_) {
-      case State::kNone:
-        Warn("value outside any key section; line skipped");
-        break;
-      case State::kIgnored:
-        break;
-      case State::kMachine:
-        (*keys_)[key_][AsciiLower(name)] = std::move(value);
-        break;
+      case State::kNone: Warn("value outside any key section; line skipped"); break;
+      case State::kIgnored: break;
+      case State::kMachine: (*keys_)[key_][AsciiLower(name)] = std::move(value); break;
     }
     return result;
   }
@@ -367,8 +360,8 @@ RegistryStore RegistryStore::LoadFile(const std::string& path) {
   RegistryStore store = Parse(bytes);
   store.source_ = path;
   if (truncated) {
-    store.warnings_.push_back({0, "registry file " + path + " is larger than " +
-                                      std::to_string(kMaxFileBytes >> 20) + " MiB; the rest is not read"});
+    store.warnings_.push_back({0, "registry file " + path + " is larger than " + std::to_string(kMaxFileBytes >> 20) +
+                                      " MiB; the rest is not read"});
   }
   return store;
 }

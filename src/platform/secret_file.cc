@@ -39,7 +39,7 @@ void SyncDirectory(const std::string& path) {
 
 Status WriteSecretFile(const std::string& path, std::string_view text, SecretMode mode) {
   mode_t want = 0600;
-  struct stat st{};
+  struct stat st {};
   if (mode == SecretMode::kKeepReaders && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     want = (st.st_mode & 0644) | 0600;  // its owner must still be able to rewrite it
   }

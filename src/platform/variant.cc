@@ -23,8 +23,8 @@ namespace chrono = std::chrono;
 constexpr chrono::sys_days kSerialEpoch = chrono::year{1899} / chrono::December / 30;
 
 int64_t SerialDayFromCivil(int y, int m, int d) {
-  const chrono::sys_days day = chrono::year{y} / chrono::month{static_cast<unsigned>(m)} /
-                               chrono::day{static_cast<unsigned>(d)};
+  const chrono::sys_days day =
+      chrono::year{y} / chrono::month{static_cast<unsigned>(m)} / chrono::day{static_cast<unsigned>(d)};
   return (day - kSerialEpoch).count();
 }
 
@@ -150,8 +150,7 @@ bool ParseDateText(std::string_view text, Date* out) {
 std::string FormatDateTime(Date d) {
   CivilTime t = CivilFromDate(d);
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return buf;
 }
 
@@ -162,9 +161,7 @@ std::string FormatDay(Date d) {
   return buf;
 }
 
-std::string FormatDayOrDateTime(Date d) {
-  return d.serial == std::trunc(d.serial) ? FormatDay(d) : FormatDateTime(d);
-}
+std::string FormatDayOrDateTime(Date d) { return d.serial == std::trunc(d.serial) ? FormatDay(d) : FormatDateTime(d); }
 
 std::string FormatNumber(double v) {
   if (v == 0) return "0";
@@ -201,54 +198,36 @@ bool Variant::IsNumeric() const {
     case Type::kInt16:
     case Type::kInt32:
     case Type::kDouble:
-    case Type::kBool:
-      return true;
-    default:
-      return false;
+    case Type::kBool: return true;
+    default: return false;
   }
 }
 
 std::string Variant::ToString() const {
   switch (type()) {
-    case Type::kEmpty:
-      return std::string();
-    case Type::kNull:
-      InvalidNull();
-    case Type::kInt16:
-      return std::to_string(std::get<int16_t>(v_));
-    case Type::kInt32:
-      return std::to_string(std::get<int32_t>(v_));
-    case Type::kDouble:
-      return FormatNumber(std::get<double>(v_));
-    case Type::kDate:
-      return FormatDayOrDateTime(std::get<Date>(v_));
-    case Type::kBool:
-      return std::get<bool>(v_) ? "True" : "False";
-    case Type::kString:
-      return std::get<std::string>(v_);
+    case Type::kEmpty: return std::string();
+    case Type::kNull: InvalidNull();
+    case Type::kInt16: return std::to_string(std::get<int16_t>(v_));
+    case Type::kInt32: return std::to_string(std::get<int32_t>(v_));
+    case Type::kDouble: return FormatNumber(std::get<double>(v_));
+    case Type::kDate: return FormatDayOrDateTime(std::get<Date>(v_));
+    case Type::kBool: return std::get<bool>(v_) ? "True" : "False";
+    case Type::kString: return std::get<std::string>(v_);
     case Type::kObject:
-    case Type::kArray:
-      TypeMismatch();
+    case Type::kArray: TypeMismatch();
   }
   TypeMismatch();
 }
 
 double Variant::ToDouble() const {
   switch (type()) {
-    case Type::kEmpty:
-      return 0;
-    case Type::kNull:
-      InvalidNull();
-    case Type::kInt16:
-      return std::get<int16_t>(v_);
-    case Type::kInt32:
-      return std::get<int32_t>(v_);
-    case Type::kDouble:
-      return std::get<double>(v_);
-    case Type::kDate:
-      return std::get<Date>(v_).serial;
-    case Type::kBool:
-      return std::get<bool>(v_) ? -1 : 0;
+    case Type::kEmpty: return 0;
+    case Type::kNull: InvalidNull();
+    case Type::kInt16: return std::get<int16_t>(v_);
+    case Type::kInt32: return std::get<int32_t>(v_);
+    case Type::kDouble: return std::get<double>(v_);
+    case Type::kDate: return std::get<Date>(v_).serial;
+    case Type::kBool: return std::get<bool>(v_) ? -1 : 0;
     case Type::kString: {
       double d;
       const std::string& s = std::get<std::string>(v_);
@@ -259,8 +238,7 @@ double Variant::ToDouble() const {
       TypeMismatch();
     }
     case Type::kObject:
-    case Type::kArray:
-      TypeMismatch();
+    case Type::kArray: TypeMismatch();
   }
   TypeMismatch();
 }
@@ -286,18 +264,15 @@ bool Variant::ToBool() const {
 
 Date Variant::ToDate() const {
   switch (type()) {
-    case Type::kDate:
-      return std::get<Date>(v_);
+    case Type::kDate: return std::get<Date>(v_);
     case Type::kString: {
       Date d;
       if (ParseDateText(std::get<std::string>(v_), &d)) return d;
       TypeMismatch();
     }
-    case Type::kNull:
-      InvalidNull();
+    case Type::kNull: InvalidNull();
     case Type::kObject:
-    case Type::kArray:
-      TypeMismatch();
+    case Type::kArray: TypeMismatch();
     default: {
       // The days from 100-01-01 to 9999-12-31 23:59:59, as automation dates
       // run; a number outside them is no date, not a wrapped one.
@@ -310,13 +285,10 @@ Date Variant::ToDate() const {
 
 ObjectPtr Variant::ToObject() const {
   switch (type()) {
-    case Type::kObject:
-      return std::get<ObjectPtr>(v_);
+    case Type::kObject: return std::get<ObjectPtr>(v_);
     case Type::kEmpty:
-    case Type::kNull:
-      return nullptr;
-    default:
-      throw ComError(errnum::kObjectRequired, "Object required");
+    case Type::kNull: return nullptr;
+    default: throw ComError(errnum::kObjectRequired, "Object required");
   }
 }
 

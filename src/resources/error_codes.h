@@ -11,23 +11,23 @@ namespace tarn::resources {
 enum ErrorCode : int32_t {
   kNoError = 0,
   // Sign-on.
-  kBadSubsystemCode = 1,      // the subsystem code is not two characters
-  kNoAccountConnection = 887, // the object holds no account connection string
-  kUnknownLoginError = 901,   // a database error while completing the sign-on
-  kTokenRefused = 8887,       // extended: the login interface refused a token
-  kLoginUiRefused = 8888,     // extended: the login interface refused the sign-on
+  kBadSubsystemCode = 1,       // the subsystem code is not two characters
+  kNoAccountConnection = 887,  // the object holds no account connection string
+  kUnknownLoginError = 901,    // a database error while completing the sign-on
+  kTokenRefused = 8887,        // extended: the login interface refused a token
+  kLoginUiRefused = 8888,      // extended: the login interface refused the sign-on
   // Management service.
-  kServiceLost = 102,         // a heartbeat the service did not confirm
+  kServiceLost = 102,  // a heartbeat the service did not confirm
   // Task control.
   kAuthIdUnknown = 9,
   kAuthNotHeld = 10,
-  kTaskExecFailed = 22,       // text composed: message, CR, the database's text
+  kTaskExecFailed = 22,  // text composed: message, CR, the database's text
   kNoUserSignedOn = 25,
   kServiceRefusedTask = 30,
   kBadExclusionProfile = 300,
   kTaskLogIdTaken = 302,
-  kReleaseFailed = 9003,      // text composed: message, CR, the error's text
-  kTaskRepelled = 9999,       // a deadlock or scan conflict while writing or releasing
+  kReleaseFailed = 9003,  // text composed: message, CR, the error's text
+  kTaskRepelled = 9999,   // a deadlock or scan conflict while writing or releasing
   // The exclusion rules: the code tells the kind of rule.
   kConflictPairOrSubsystem = 14,  // pairs, subsystem lock, module shut-out
   kConflictYear = 15,             // the year lock

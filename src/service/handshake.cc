@@ -7,8 +7,6 @@ namespace tarn::service {
 
 int32_t ReplyHandshake() { return suite::ReplyHandshake(*Sundry(), suite::CurrentProcessTriple()); }
 
-int32_t ConnectStringHandshake() {
-  return suite::ConnectStringHandshake(*Sundry(), suite::CurrentProcessTriple());
-}
+int32_t ConnectStringHandshake() { return suite::ConnectStringHandshake(*Sundry(), suite::CurrentProcessTriple()); }
 
 }  // namespace tarn::service

@@ -35,8 +35,7 @@ bool Passes(const std::string& host, const std::string& request) {
 
 std::string DecodeReply(const std::string& reply_buffer) { return suite::DecodeReplyBuffer(*Sundry(), reply_buffer); }
 
-bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub,
-                const std::string& task) {
+bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub, const std::string& task) {
   return Passes(host, suite::ConnectLine(identity, sub, task, false));
 }
 

@@ -14,8 +14,7 @@
 namespace tarn::service {
 
 // True when the call succeeded and the reply contains "pass" (flag 0).
-bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub,
-                const std::string& task);
+bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub, const std::string& task);
 // With admission (flag -1): 0 when the reply contains "pass", 1 when it
 // contains "relogin" and not "pass", -1 for anything else or a failure.
 int16_t SvcConnectEx(const std::string& host, const std::string& identity, const std::string& sub,

@@ -42,7 +42,7 @@ Variant Required(db::Recordset& rs, const db::ConnectionPtr& conn, const db::Sta
 void Fail(const db::ConnectionPtr& conn, const std::string& description) {
   if (resources::ThreadLastError().share_string.empty()) {
     resources::RecordRawError(resources::kUnknownLoginError,
-                             resources::ResText(resources::res::kUnknownLoginError) + description);
+                              resources::ResText(resources::res::kUnknownLoginError) + description);
   }
   if (conn) conn->Close();
 }
@@ -51,8 +51,8 @@ void Fail(const db::ConnectionPtr& conn, const std::string& description) {
 Variant SubLoginMember(const Object& data, std::string_view member) {
   const auto* context = dynamic_cast<const suite::ContextData*>(&data);
   if (context == nullptr) {
-    throw ComError(errnum::kNoSuchMember,
-                   "Object doesn't support this property or method: " + std::string(member) + " of a " + data.TypeName());
+    throw ComError(errnum::kNoSuchMember, "Object doesn't support this property or method: " + std::string(member) +
+                                              " of a " + data.TypeName());
   }
   return context->Get(member);
 }
@@ -121,18 +121,20 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
     int16_t month = 0;
     bool is_admin = false;
     if (!extended && !admin) {
-      s.cAccName = Required(*rs, conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id))
-                       .ToStringOrEmpty();
+      s.cAccName =
+          Required(*rs, conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id))
+              .ToStringOrEmpty();
       const int32_t year = Variant(s.cIYear).ToInt32();
       const std::string day = FormatDay(date);
       bool found;
-      Variant period = First(*rs, conn,
-                             db::Statement("SELECT iId FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND dBegin<=? AND dEnd>=?")
-                                 .Bind(s.cAcc_Id)
-                                 .Bind(year)
-                                 .Bind(day)
-                                 .Bind(day),
-                             &found);
+      Variant period =
+          First(*rs, conn,
+                db::Statement("SELECT iId FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND dBegin<=? AND dEnd>=?")
+                    .Bind(s.cAcc_Id)
+                    .Bind(year)
+                    .Bind(day)
+                    .Bind(day),
+                &found);
       month = found ? period.ToInt16() : int16_t{1};
       First(*rs, conn,
             db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear=? AND cauth_id='Admin' AND "

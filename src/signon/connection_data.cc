@@ -41,9 +41,7 @@ std::string AccountDatabaseName(std::string_view acc_id, std::string_view year) 
   return "VALEDATA_" + std::string(acc_id) + "_" + std::string(year);
 }
 
-std::string AccountDbPath(std::string_view acc_id, std::string_view year) {
-  return AccountZtPath(acc_id, year) + "\\";
-}
+std::string AccountDbPath(std::string_view acc_id, std::string_view year) { return AccountZtPath(acc_id, year) + "\\"; }
 
 std::string AccountZtPath(std::string_view acc_id, std::string_view year) {
   return "\\ZT" + std::string(acc_id) + "\\" + std::string(year);

@@ -16,9 +16,7 @@
 namespace tarn {
 namespace {
 
-std::string Text(const suite::ContextData& data, std::string_view member) {
-  return data.Get(member).ToStringOrEmpty();
-}
+std::string Text(const suite::ContextData& data, std::string_view member) { return data.Get(member).ToStringOrEmpty(); }
 
 // The user data's members in the interface's order, each stored as it is
 // read: a member that is missing or does not convert raises, and the fields

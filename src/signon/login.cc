@@ -119,8 +119,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
       const std::string token = ui.userToken();
       if (InternalConstructLogin(token, ui.getLoginInfo())) {
         std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
-        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial},
-                                   sub_login.get());
+        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
       }
     }
   } catch (...) {

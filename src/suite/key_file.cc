@@ -32,7 +32,7 @@ Status OpenKeyFile(const std::string& path, int* out) {
     if (errno == ENOENT) return Status::NotFound("no key in " + path + ": the file does not exist");
     return Status::IOError("cannot open " + path + ": " + std::strerror(errno));
   }
-  struct stat st{};
+  struct stat st {};
   std::string problem;
   if (::fstat(fd, &st) != 0) {
     problem = std::string("cannot examine it: ") + std::strerror(errno);
@@ -100,8 +100,7 @@ Status LoadKeyFile(const std::string& path, std::string* key) {
   if (hex.empty()) {
     s = Status::NotFound("no key in " + path);
   } else if (sodium_init() < 0 ||
-             sodium_hex2bin(bin, sizeof bin, hex.data(), hex.size(), nullptr, &len, nullptr) != 0 ||
-             len != kKeyBytes) {
+             sodium_hex2bin(bin, sizeof bin, hex.data(), hex.size(), nullptr, &len, nullptr) != 0 || len != kKeyBytes) {
     s = Status::InvalidArgument("malformed key in " + path + ": expected " + std::to_string(kKeyBytes * 2) +
                                 " hexadecimal digits");
   } else {

@@ -62,11 +62,12 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
       if (ec != asio::error::operation_aborted) self->Finish(Status::Unavailable(self->phase_ + " timed out"));
     });
     phase_ = "looking up host '" + host + "'";
-    resolver_.async_resolve(host, std::to_string(port), tcp::resolver::numeric_service,
-                            [self, host](const asio::error_code& ec, tcp::resolver::results_type results) {
-                              if (ec) return self->Finish(Status::Unavailable("unknown host '" + host + "': " + ec.message()));
-                              self->Connect(results);
-                            });
+    resolver_.async_resolve(
+        host, std::to_string(port), tcp::resolver::numeric_service,
+        [self, host](const asio::error_code& ec, tcp::resolver::results_type results) {
+          if (ec) return self->Finish(Status::Unavailable("unknown host '" + host + "': " + ec.message()));
+          self->Connect(results);
+        });
   }
 
  private:
@@ -83,7 +84,8 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
   void OnGreeting(std::string greeting) {
     if (!greeting.empty() && greeting.front() == '-') return Finish(Status::OK(), std::move(greeting));  // busy
     std::string nonce;
-    if (!ParseGreeting(greeting, &nonce)) return Finish(Status::IOError(where_ + " did not greet as a management service"));
+    if (!ParseGreeting(greeting, &nonce))
+      return Finish(Status::IOError(where_ + " did not greet as a management service"));
     // The frame can only be signed once the connection's nonce is known.
     frame_ = RequestFrame(handshake_, request_, key_, FrameChannel{nonce, 1});
     phase_ = "sending to " + where_;

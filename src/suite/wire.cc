@@ -12,8 +12,7 @@ constexpr size_t kMacHex = crypto_auth_BYTES * 2;
 
 // crypto_auth over "<nonce>|<rest>" (or `rest` alone without a nonce),
 // streamed so that the nonce need not be copied in front of the line.
-void MacOf(std::string_view nonce, std::string_view rest, std::string_view key,
-           unsigned char mac[crypto_auth_BYTES]) {
+void MacOf(std::string_view nonce, std::string_view rest, std::string_view key, unsigned char mac[crypto_auth_BYTES]) {
   crypto_auth_hmacsha512256_state state;
   crypto_auth_hmacsha512256_init(&state, reinterpret_cast<const unsigned char*>(key.data()), key.size());
   if (!nonce.empty()) {
@@ -25,8 +24,7 @@ void MacOf(std::string_view nonce, std::string_view rest, std::string_view key,
 }
 
 // Compared in constant time.
-bool MacMatches(std::string_view nonce, std::string_view signed_part, std::string_view mac_hex,
-                std::string_view key) {
+bool MacMatches(std::string_view nonce, std::string_view signed_part, std::string_view mac_hex, std::string_view key) {
   unsigned char got[crypto_auth_BYTES];
   size_t len = 0;
   if (key.size() != crypto_auth_KEYBYTES || mac_hex.size() != kMacHex || sodium_init() < 0 ||
@@ -118,8 +116,8 @@ bool IsLineText(std::string_view text) {
   return true;
 }
 
-bool ParseRequestFrame(std::string_view line, std::string_view key, const FrameChannel& channel,
-                       RequestFrameParts* out, std::string* reason, FrameFault* fault) {
+bool ParseRequestFrame(std::string_view line, std::string_view key, const FrameChannel& channel, RequestFrameParts* out,
+                       std::string* reason, FrameFault* fault) {
   if (fault) *fault = FrameFault::kNone;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.size() > kMaxLineBytes) {

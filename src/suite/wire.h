@@ -78,8 +78,8 @@ enum class FrameFault {
 // A channel with a nonce takes only the bound form, one without only the
 // unbound. On false, `reason` is the refusal to send back; it never
 // repeats the client's text.
-bool ParseRequestFrame(std::string_view line, std::string_view key, const FrameChannel& channel,
-                       RequestFrameParts* out, std::string* reason, FrameFault* fault = nullptr);
+bool ParseRequestFrame(std::string_view line, std::string_view key, const FrameChannel& channel, RequestFrameParts* out,
+                       std::string* reason, FrameFault* fault = nullptr);
 
 // Whether `text` could travel inside one line: no CR, LF, NUL or other
 // control character but tab.

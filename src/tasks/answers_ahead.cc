@@ -20,7 +20,8 @@ Status AnswersAhead::Send(const db::Statement& first, std::vector<db::Statement>
 
 Status AnswersAhead::Query(const db::Statement& statement, db::ResultSet* out) {
   for (Answer& a : answers_) {
-    if (a.used || a.statement.sql() != statement.sql() || !std::ranges::equal(a.statement.values(), statement.values())) continue;
+    if (a.used || a.statement.sql() != statement.sql() || !std::ranges::equal(a.statement.values(), statement.values()))
+      continue;
     a.used = true;
     *out = std::move(a.rows);
     return Status::OK();

@@ -74,19 +74,20 @@ std::string NameOf(const RuleContext& ctx, const std::string& auth_id) {
 // Five arguments: station, running id, its name, requested id, its name.
 Conflict Five(const RuleContext& ctx, const RuleRequest& q, int32_t code, const char* res_id, std::string station,
               const std::string& running) {
-  return Conflict{code, res_id,
+  return Conflict{code,
+                  res_id,
                   {Variant(std::move(station)), Variant(running), Variant(NameOf(ctx, running)), Variant(q.auth_id),
                    Variant(q.auth_name)}};
 }
 
 // Six: station, running subsystem, running id, its name, requested id, its
 // name.
-Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const char* res_id,
-             const db::ResultSet& row) {
+Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const char* res_id, const db::ResultSet& row) {
   const std::string running = Text(row, 0, 2);
-  return Conflict{code, res_id,
-                  {Variant(Text(row, 0, 0)), Variant(Text(row, 0, 1)), Variant(running),
-                   Variant(NameOf(ctx, running)), Variant(q.auth_id), Variant(q.auth_name)}};
+  return Conflict{code,
+                  res_id,
+                  {Variant(Text(row, 0, 0)), Variant(Text(row, 0, 1)), Variant(running), Variant(NameOf(ctx, running)),
+                   Variant(q.auth_id), Variant(q.auth_name)}};
 }
 
 // Is an exclusive function (UA_ControlEx) running in the account? Takes
@@ -95,19 +96,20 @@ Conflict Six(const RuleContext& ctx, const RuleRequest& q, int32_t code, const c
 // running tasks by function (CROSS JOIN keeps SQLite to that order), so
 // that its cost does not grow with the account set's running tasks.
 Statement ExclusiveListQuery(const RuleContext& ctx, const RuleRequest& q) {
-  return Extended(ctx)
-          ? Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
-                      "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
-                      "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
-                      "iAuthType=2)  AND cacc_id=N? ")
-                .Bind(q.year)
-                .Bind(ctx.account)
-          : Statement("SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
-                      "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
-                      "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
-                      "UA_task.cauth_id<>'reg'")
-                .Bind(ctx.account)
-                .Bind(q.year);
+  return Extended(ctx) ? Statement(
+                             "SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+                             "with(nolock) CROSS JOIN UA_task with(nolock) WHERE "
+                             "UA_ControlEx.cauth_id=UA_task.cauth_id AND (iAuthType =1 and  iyear=? or "
+                             "iAuthType=2)  AND cacc_id=N? ")
+                             .Bind(q.year)
+                             .Bind(ctx.account)
+                       : Statement(
+                             "SELECT TOP 1 cstation,UA_task.cauth_id as cauth_id,iAuthType FROM UA_ControlEx "
+                             "with(nolock) CROSS JOIN UA_task with(nolock) WHERE cacc_id=? AND (iAuthType =1 and  "
+                             "iyear=? or iAuthType=2) AND UA_task.cauth_id=UA_ControlEx.cauth_id AND "
+                             "UA_task.cauth_id<>'reg'")
+                             .Bind(ctx.account)
+                             .Bind(q.year);
 }
 
 std::optional<Conflict> CheckExclusiveList(const RuleContext& ctx, const RuleRequest& q) {
@@ -149,26 +151,29 @@ std::optional<Conflict> CheckYearLock(const RuleContext& ctx, const RuleRequest&
 // The function's pairs, from either side, in the same year. The extended
 // edition pairs kind 0 only, within the request's class.
 Statement PartnersQuery(const RuleContext& ctx, const RuleRequest& q) {
-  return Extended(ctx)
-          ? Statement("SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
-                      "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
-                      "crepellent=N? AND iauthtype=0 ")
-                .Bind(q.auth_id)
-                .Bind(q.auth_id)
-          : Statement("SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
-                      "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
-                      "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
-                .Bind(q.auth_id)
-                .Bind(q.auth_id);
+  return Extended(ctx) ? Statement(
+                             "SELECT  crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=N? AND "
+                             "iauthtype=0 UNION SELECT cauth_id as ctask FROM UA_control with (nolock)  WHERE "
+                             "crepellent=N? AND iauthtype=0 ")
+                             .Bind(q.auth_id)
+                             .Bind(q.auth_id)
+                       : Statement(
+                             "SELECT crepellent as ctask FROM UA_control with (nolock)  WHERE cauth_id=? AND "
+                             "(iauthtype<1 OR iauthtype IS NULL) UNION SELECT cauth_id as ctask FROM UA_control "
+                             "with (nolock)  WHERE crepellent=? AND (iauthtype=0 OR iauthtype IS NULL)")
+                             .Bind(q.auth_id)
+                             .Bind(q.auth_id);
 }
 
 std::optional<Conflict> CheckRepellentPairs(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet partners = Rows(ctx, PartnersQuery(ctx, q));
   if (partners.rows() == 0) return std::nullopt;
-  static const ClassBoundQuery kFull("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
-                                     "cacc_id=? and  ilogid<>? AND iyear=? AND cauth_id IN (?)");
-  static const ClassBoundQuery kExtended("SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
-                                         "cacc_id=N? and  ilogid<>? AND iyear=? AND cauth_id IN (N?)");
+  static const ClassBoundQuery kFull(
+      "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
+      "cacc_id=? and  ilogid<>? AND iyear=? AND cauth_id IN (?)");
+  static const ClassBoundQuery kExtended(
+      "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock)  WHERE "
+      "cacc_id=N? and  ilogid<>? AND iyear=? AND cauth_id IN (N?)");
   Statement st = (Extended(ctx) ? kExtended : kFull).For(ctx);
   st.Bind(ctx.account).Bind(q.log_id).Bind(q.year).BindList(Column(partners, 0));
   ClassBoundQuery::BindClass(ctx, st);
@@ -189,9 +194,10 @@ Statement OwnSubsystemLockQuery(const RuleRequest& q) {
 // The reverse direction reads the login year as held, not the effective
 // year.
 Statement RunningSubsystemLocksQuery(const RuleContext& ctx, const RuleRequest& q) {
-  return Statement("SELECT distinct cstation, ua_Task.cauth_id FROM ua_Task with(nolock)  WHERE cacc_id=? AND "
-                   "iyear=? and cSub_id=? and ilogid<>? and  cauth_id in (Select cAuth_ID from ua_Control with "
-                   "(nolock)  where iAuthType=3)")
+  return Statement(
+             "SELECT distinct cstation, ua_Task.cauth_id FROM ua_Task with(nolock)  WHERE cacc_id=? AND "
+             "iyear=? and cSub_id=? and ilogid<>? and  cauth_id in (Select cAuth_ID from ua_Control with "
+             "(nolock)  where iAuthType=3)")
       .Bind(ctx.account)
       .BindNumber(ctx.login_year)
       .Bind(q.auth_sub)
@@ -201,12 +207,12 @@ Statement RunningSubsystemLocksQuery(const RuleContext& ctx, const RuleRequest& 
 std::optional<Conflict> CheckSubsystemLock(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet own = Rows(ctx, OwnSubsystemLockQuery(q));
   if (own.rows() > 0) {
-    const db::ResultSet any = Rows(
-        ctx, Statement("SELECT top 1 cauth_id FROM ua_auth_base with(nolock) WHERE bEndGrade=1 and cSub_id=? and "
-                       "cauth_id not in (select  isnull(cNotRepellent,'') from UA_control with (nolock) where "
-                       "cauth_id=? and  iauthtype=3)")
-                 .Bind(q.auth_sub)
-                 .Bind(q.auth_id));
+    const db::ResultSet any =
+        Rows(ctx, Statement("SELECT top 1 cauth_id FROM ua_auth_base with(nolock) WHERE bEndGrade=1 and cSub_id=? and "
+                            "cauth_id not in (select  isnull(cNotRepellent,'') from UA_control with (nolock) where "
+                            "cauth_id=? and  iauthtype=3)")
+                      .Bind(q.auth_sub)
+                      .Bind(q.auth_id));
     if (any.rows() == 0) return std::nullopt;  // every leaf exempted: no reverse scan either
     const db::ResultSet leaves = Rows(
         ctx, Statement("SELECT distinct cauth_id FROM ua_auth_base with(nolock) WHERE bEndGrade=1 and cSub_id=? and "
@@ -266,11 +272,13 @@ std::optional<Conflict> CheckSubsystemPair(const RuleContext& ctx, const RuleReq
                     .Bind(q.auth_id)
                     .Bind(q.auth_id));
   if (partners.rows() == 0) return std::nullopt;
-  static const ClassBoundQuery kPlain("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
-                                      "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) )");
-  static const ClassBoundQuery kStrict("SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
-                                       "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) or "
-                                       "(cauth_id=N'reg' and csub_id=N? and cstation<>N?))");
+  static const ClassBoundQuery kPlain(
+      "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
+      "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) )");
+  static const ClassBoundQuery kStrict(
+      "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE cacc_id=N? AND "
+      "iyear=? AND cSub_id=N? and ilogid<>? AND (cauth_id IN (N?) or "
+      "(cauth_id=N'reg' and csub_id=N? and cstation<>N?))");
   Statement st = (ctx.strict ? kStrict : kPlain).For(ctx);
   st.Bind(ctx.account).Bind(q.year).Bind(q.auth_sub).Bind(q.log_id).BindList(Column(partners, 0));
   if (ctx.strict) st.Bind(ctx.login_sub).Bind(ctx.station);
@@ -289,16 +297,18 @@ Statement ShuttersQuery(const RuleContext& ctx, const RuleRequest& q) {
 }
 
 Statement ShutModulesQuery(const RuleContext& ctx, const RuleRequest& q) {
-  return db::StatementMarked(Extended(ctx), "SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
-                                            "cauth_id=N? AND iauthtype=4")
+  return db::StatementMarked(Extended(ctx),
+                             "SELECT  cRepellentModule FROM UA_control with (nolock)  WHERE "
+                             "cauth_id=N? AND iauthtype=4")
       .Bind(q.auth_id);
 }
 
 std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleRequest& q) {
   const db::ResultSet shutters = Rows(ctx, ShuttersQuery(ctx, q));
   if (shutters.rows() > 0) {
-    const db::ResultSet row = Rows(ctx, Sql(ctx, "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE "
-                                                 "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id IN (?)")
+    const db::ResultSet row = Rows(ctx, Sql(ctx,
+                                            "SELECT TOP 1 cstation,cauth_id FROM UA_task with(nolock)  WHERE "
+                                            "cacc_id=? AND iyear=? and ilogid<>? AND cauth_id IN (?)")
                                             .Bind(ctx.account)
                                             .Bind(q.year)
                                             .Bind(q.log_id)
@@ -315,13 +325,14 @@ std::optional<Conflict> CheckModuleRepellent(const RuleContext& ctx, const RuleR
   const db::ResultSet shut = Rows(ctx, ShutModulesQuery(ctx, q));
   if (shut.rows() == 0) return std::nullopt;
   const db::ResultSet row =
-      Rows(ctx, db::StatementMarked(unicode, "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
-                                             "cacc_id=N? AND iyear=? AND cSub_Id in (N?) and ilogid<>? AND "
-                                             "cauth_id<>N'reg'")
-                                          .Bind(ctx.account)
-                                          .Bind(q.year)
-                                          .BindList(Column(shut, 0))
-                                          .Bind(q.log_id));
+      Rows(ctx, db::StatementMarked(unicode,
+                                    "SELECT TOP 1 cstation,csub_id,cauth_id FROM UA_task with(nolock) WHERE "
+                                    "cacc_id=N? AND iyear=? AND cSub_Id in (N?) and ilogid<>? AND "
+                                    "cauth_id<>N'reg'")
+                    .Bind(ctx.account)
+                    .Bind(q.year)
+                    .BindList(Column(shut, 0))
+                    .Bind(q.log_id));
   if (row.rows() == 0) return std::nullopt;
   return Five(ctx, q, resources::kConflictPairOrSubsystem, resources::res::kTaskRepellent5, Text(row, 0, 0),
               Text(row, 0, 2));
@@ -351,8 +362,7 @@ std::vector<Rule> RulesFor(int profile, Phase phase) {
     case 100:
       if (before) return {};
       break;
-    default:
-      return {};  // not accepted: the caller refuses the profile
+    default: return {};  // not accepted: the caller refuses the profile
   }
   return std::vector<Rule>(std::begin(kEveryRule), std::end(kEveryRule));
 }
@@ -422,7 +432,16 @@ int ExclusionProfile(AnswersAhead& conn, const std::string& auth_id) {
 
 bool IsAcceptedProfile(int profile) {
   switch (profile) {
-    case 0: case 1: case 2: case 10: case 30: case 40: case 60: case 70: case 90: case 100: return true;
+    case 0:
+    case 1:
+    case 2:
+    case 10:
+    case 30:
+    case 40:
+    case 60:
+    case 70:
+    case 90:
+    case 100: return true;
     default: return false;
   }
 }

@@ -32,10 +32,10 @@ bool RegisterLoginTask(core::LoginState& s) {
   };
   try {
     Run(conn, Sql("USE ValeSystem"));
-    if (Rows(conn, Sql("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(s.TaskId))
-            .rows() == 0) {
+    if (Rows(conn, Sql("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(s.TaskId)).rows() ==
+        0) {
       Run(conn, Sql("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
-                          "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
+                    "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
                     .Bind(s.cSub_Id)
                     .Bind(s.cSubName)
                     .Bind(TaskLogStation(s))
@@ -46,13 +46,13 @@ bool RegisterLoginTask(core::LoginState& s) {
         std::string_view("PS,SC").find(AsciiUpper(s.cSub_Id)) != std::string_view::npos) {
       return true;
     }
-    if (Rows(conn, Sql("SELECT top 1 cTaskId FROM UA_Task with(nolock) WHERE cTaskId = ? AND cAuth_Id='reg'")
-                       .Bind(s.TaskId))
+    if (Rows(conn,
+             Sql("SELECT top 1 cTaskId FROM UA_Task with(nolock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(s.TaskId))
             .rows() > 0) {
       Run(conn, Sql("DELETE FROM UA_Task with(rowlock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(s.TaskId));
     }
     Run(conn, Sql("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
-                        "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
+                  "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
                   .Bind(s.cAcc_Id)
                   .BindNumber(s.cIYear)
                   .Bind(s.cUserId)
@@ -61,8 +61,8 @@ bool RegisterLoginTask(core::LoginState& s) {
                   .BindNumber(s.TaskId)
                   .Bind(s.cSub_Id)
                   .Bind(s.cServerSerial));
-    if (Rows(conn, Sql("SELECT top 1  iLogId FROM UA_Log with(nolock) WHERE iLogId = ?").BindNumber(s.TaskId))
-            .rows() > 0) {
+    if (Rows(conn, Sql("SELECT top 1  iLogId FROM UA_Log with(nolock) WHERE iLogId = ?").BindNumber(s.TaskId)).rows() >
+        0) {
       Run(conn, Sql("update ua_log with(rowlock) set dOutTime=null WHERE iLogId = ?").BindNumber(s.TaskId));
     } else {
       Run(conn, Sql("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,'reg',?,GETDATE(),NULL,?,?,0)")

@@ -173,7 +173,7 @@ bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& 
   // module its function is free while its row may still hold others out.
   if (s.TaskId.empty()) {
     resources::RecordRawError(resources::kReleaseFailed, resources::ResText(resources::res::kFailReleaseTask) +
-                                                              "\rthe login object holds no task: it has not signed on");
+                                                             "\rthe login object holds no task: it has not signed on");
     return false;
   }
   const bool unicode = s.edition == Edition::kExtended;
@@ -224,18 +224,20 @@ bool HoldsEverything(const core::LoginState& s) {
 
 Statement HoldsQuery(const core::LoginState& s, const std::string& auth_id, int32_t year) {
   if (s.edition == Edition::kExtended) {
-    return Statement("SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
-                     "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
-                     "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
+    return Statement(
+               "SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
+               "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
+               "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
         .Bind(s.cAcc_Id)
         .Bind(year)
         .Bind(s.cUserId)
         .Bind(s.cUserId)
         .Bind(auth_id);
   }
-  return Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
-                   "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
-                   "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
+  return Statement(
+             "SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
+             "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
+             "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
       .Bind(s.cAcc_Id)
       .Bind(year)
       .Bind(s.cUserId)
@@ -306,8 +308,7 @@ Decision Refuse(int32_t code, const char* res_id, std::vector<Variant> args = {}
 // raises every one.
 // `along`: the caller's own reads to answer in the same trip.
 Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id, int16_t mode,
-                int32_t effective_year, bool strict, const std::string& class_code,
-                std::vector<Statement> along = {}) {
+                int32_t effective_year, bool strict, const std::string& class_code, std::vector<Statement> along = {}) {
   db::Connection& conn = ahead.connection();
   const bool extended = s.edition == Edition::kExtended;
   // The full edition's function, holding and profile reads depend on none
@@ -345,7 +346,8 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
   }
   // The function; the extended edition's carries its exclusion kinds.
   const db::ResultSet function = Read(ahead, FunctionQuery(extended, auth_id));
-  if (function.rows() == 0) return Refuse(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
+  if (function.rows() == 0)
+    return Refuse(resources::kAuthIdUnknown, resources::res::kNotExistAuthID, {Variant(auth_id)});
   Decision d;
   d.request.auth_id = auth_id;
   d.request.auth_sub = function.at(0, 0).ToStringOrEmpty();
@@ -558,8 +560,8 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   }
   // The management service admits every request but a release.
   if (mode != kRelease) {
-    const int16_t admitted = service::SvcConnectEx(s.RightServer, s.cSerial,
-                                                   suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
+    const int16_t admitted =
+        service::SvcConnectEx(s.RightServer, s.cSerial, suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
     if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(s))) {
       // An empty server is this machine's own service: say which machine.
       const std::string server = s.RightServer.empty() ? Env::Current().ComputerName() : s.RightServer;

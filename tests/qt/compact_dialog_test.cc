@@ -44,8 +44,7 @@ class CompactDialogTest : public QObject {
   int64_t SysPathRows(std::string* password = nullptr) {
     auto conn = db::Connection::Create();
     db::ResultSet rows;
-    if (!conn->Open(host_, "", "").ok() ||
-        !conn->Query(db::Statement("SELECT id,userkl FROM sys_path"), &rows).ok()) {
+    if (!conn->Open(host_, "", "").ok() || !conn->Query(db::Statement("SELECT id,userkl FROM sys_path"), &rows).ok()) {
       return -1;
     }
     if (rows.rows() == 1 && password) *password = rows.at(0, 1).ToStringOrEmpty();
@@ -88,8 +87,8 @@ class CompactDialogTest : public QObject {
     data_ = "Provider=SQLite;Data Source=" + Dir();
     host_ = data_ + ";Initial Catalog=" + suite::kCompactHostCatalog;
     const std::string registry = Dir() + "/registry.reg";
-    std::ofstream(registry) << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\"
-                            << db::kProviderAliasKey << "]\n\"SQLOLEDB.1\"=\"SQLite\"\n";
+    std::ofstream(registry) << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\" << db::kProviderAliasKey
+                            << "]\n\"SQLOLEDB.1\"=\"SQLite\"\n";
     qputenv("TARN_REGISTRY", QByteArray::fromStdString(registry));
     auto conn = db::Connection::Create();
     QVERIFY(conn->Open(data_, "", "").ok());
@@ -137,8 +136,8 @@ class CompactDialogTest : public QObject {
       while (w && w->objectName().isEmpty()) w = w->parentWidget();
       visited << (w ? w->objectName() : QString());
     }
-    QCOMPARE(visited, QStringList({"txtUserName", "txtUserPass", "txtZtName", "txtPeriod", "CmdRefresh", "CmdQd",
-                                   "CmdQx"}));
+    QCOMPARE(visited,
+             QStringList({"txtUserName", "txtUserPass", "txtZtName", "txtPeriod", "CmdRefresh", "CmdQd", "CmdQx"}));
   }
 
   void refreshListsAccountSetsAndChoosingOneListsItsYears() {
@@ -173,8 +172,10 @@ class CompactDialogTest : public QObject {
     QTest::mouseClick(Child<QPushButton>(&dialog, "CmdQd"), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(Module().StrTarnConn, "Provider=SQLOLEDB.1;User ID=sa;PassWord=pa55;Initial Catalog=VALEDATA_001_2024;"
-                                   "Data Source=" + Dir());
+    QCOMPARE(Module().StrTarnConn,
+             "Provider=SQLOLEDB.1;User ID=sa;PassWord=pa55;Initial Catalog=VALEDATA_001_2024;"
+             "Data Source=" +
+                 Dir());
     auto account = db::Connection::Create();
     QVERIFY(account->Open(Module().StrTarnConn, "", "").ok());
     std::string password;

@@ -43,9 +43,8 @@ DemoDatabase DemoOn(const std::string& server, const std::string& dir) {
     for (char& c : password) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (s.ok()) s = suite::HashPassword(password, &hash);
     if (s.ok()) {
-      s = conn->Execute(db::Statement("UPDATE ValeSystem..UA_User SET cPasswordHash = ? WHERE cUser_Id = ?")
-                            .Bind(hash)
-                            .Bind(user));
+      s = conn->Execute(
+          db::Statement("UPDATE ValeSystem..UA_User SET cPasswordHash = ? WHERE cUser_Id = ?").Bind(hash).Bind(user));
     }
   }
   if (s.ok()) s = suite::CreateKeyFile(db.key_file);
@@ -65,8 +64,8 @@ DemoDatabase CopyOfDemoDatabase() {
   const DemoDatabase& shared = SharedDemoDatabase();
   DemoDatabase copy = shared;
   copy.dir = TempDir();
-  std::filesystem::copy(shared.dir, copy.dir, std::filesystem::copy_options::recursive |
-                                                  std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy(shared.dir, copy.dir,
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   copy.system_database = "Provider=SQLite;Data Source=" + copy.dir + ";Initial Catalog=ValeSystem";
   copy.key_file = copy.dir + "/token.key";
   return copy;

@@ -18,7 +18,7 @@ class FakeConnection : public db::Connection {
   };
   std::vector<Executed> executed;
   db::ObjectState state = db::ObjectState::kOpen;
-  bool fail_execute = false;   // statements return a failed status
+  bool fail_execute = false;      // statements return a failed status
   bool throw_on_execute = false;  // statements raise, as a broken driver might
   bool throw_on_close = false;
   int closes = 0;

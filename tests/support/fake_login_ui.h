@@ -74,8 +74,7 @@ class FakeLoginUI : public suite::LoginUI {
     auto it = tokens.find(t);
     return it == tokens.end() ? nullptr : it->second;
   }
-  std::string GetEndSubAuthsWithAuthID(const std::string&, const std::string& auth, bool,
-                                       const std::string&) override {
+  std::string GetEndSubAuthsWithAuthID(const std::string&, const std::string& auth, bool, const std::string&) override {
     calls.push_back("GetEndSubAuthsWithAuthID(" + auth + ")");
     return "cAuth_Id like '" + auth + "%'";
   }

@@ -38,7 +38,9 @@ class SystemDb {
 
   bool ok() const { return ok_; }
   const std::string& dir() const { return dir_; }
-  std::string connection_string() const { return "Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem"; }
+  std::string connection_string() const {
+    return "Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem";
+  }
   const db::ConnectionPtr& conn() const { return conn_; }
   // The installation's service key, beside the database.
   std::string key_file() const { return dir_ + "/service.key"; }
@@ -53,18 +55,23 @@ class SystemDb {
   }
   void AddTask(const std::string& task, const std::string& station, const std::string& user, const std::string& auth,
                double log_id) {
-    EXPECT_TRUE(conn_->Execute(db::Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
-                                 "cSub_id,cAppServer) VALUES('001',2024,?,?,?,?,?,'GL','APP')")
-                       .Bind(user)
-                       .Bind(auth)
-                       .Bind(station)
-                       .Bind(task)
-                       .Bind(log_id)).ok());
-    EXPECT_TRUE(conn_->Execute(db::Statement("INSERT INTO UA_log VALUES('001','GL',?,?,?,GETDATE(),NULL,?,'2024',0)")
-                       .Bind(user)
-                       .Bind(auth)
-                       .Bind(station)
-                       .Bind(log_id)).ok());
+    EXPECT_TRUE(
+        conn_
+            ->Execute(db::Statement("INSERT INTO UA_task (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
+                                    "cSub_id,cAppServer) VALUES('001',2024,?,?,?,?,?,'GL','APP')")
+                          .Bind(user)
+                          .Bind(auth)
+                          .Bind(station)
+                          .Bind(task)
+                          .Bind(log_id))
+            .ok());
+    EXPECT_TRUE(conn_
+                    ->Execute(db::Statement("INSERT INTO UA_log VALUES('001','GL',?,?,?,GETDATE(),NULL,?,'2024',0)")
+                                  .Bind(user)
+                                  .Bind(auth)
+                                  .Bind(station)
+                                  .Bind(log_id))
+                    .ok());
   }
   int64_t Count(const char* sql, const std::string& bound) {
     db::ResultSet rs;

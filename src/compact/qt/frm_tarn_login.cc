@@ -174,7 +174,8 @@ bool HasDisplay() {
 void ShowModally(LoginForm& form) {
   if (!QApplication::instance()) {
     if (!HasDisplay()) {
-      throw ComError(errnum::kInvalidCall, "No display to show the settings form on (DISPLAY and WAYLAND_DISPLAY are unset)",
+      throw ComError(errnum::kInvalidCall,
+                     "No display to show the settings form on (DISPLAY and WAYLAND_DISPLAY are unset)",
                      "TarnLogin.Login");
     }
     // Qt would abort the host on a display that does not answer.

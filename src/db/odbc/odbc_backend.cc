@@ -60,27 +60,20 @@ using Kind = ValueKind;
 
 Kind KindOf(SQLSMALLINT type) {
   switch (type) {
-    case SQL_BIT:
-      return Kind::kBool;
+    case SQL_BIT: return Kind::kBool;
     case SQL_TINYINT:
-    case SQL_SMALLINT:
-      return Kind::kInt16;
+    case SQL_SMALLINT: return Kind::kInt16;
     case SQL_INTEGER:
-    case SQL_BIGINT:
-      return Kind::kInt32;
+    case SQL_BIGINT: return Kind::kInt32;
     case SQL_REAL:
     case SQL_FLOAT:
-    case SQL_DOUBLE:
-      return Kind::kDouble;
+    case SQL_DOUBLE: return Kind::kDouble;
     case SQL_DECIMAL:
-    case SQL_NUMERIC:
-      return Kind::kNumeric;
+    case SQL_NUMERIC: return Kind::kNumeric;
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIMESTAMP:
-    case SQL_DATETIME:
-      return Kind::kDate;
-    default:
-      return Kind::kText;
+    case SQL_DATETIME: return Kind::kDate;
+    default: return Kind::kText;
   }
 }
 
@@ -166,8 +159,8 @@ class OdbcBackend : public Backend {
         !Ok(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
       return Fail(errors, kErrOpen, "The ODBC driver manager could not be initialised");
     }
-    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connect_seconds_)),
-                      0);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connect_seconds_)), 0);
     WString wide = Widen(odbc);
     SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), static_cast<SQLSMALLINT>(wide.size()), nullptr, 0,
                                      nullptr, SQL_DRIVER_NOPROMPT);
@@ -316,7 +309,8 @@ class OdbcBackend : public Backend {
  private:
   bool Dead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
-    return connected_ && Ok(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+    return connected_ && Ok(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
   }
 
   Status End(SQLSMALLINT how, DbErrors* errors) {
@@ -333,9 +327,7 @@ class OdbcBackend : public Backend {
     SQLLEN buflen = 0;
     switch (v.type()) {
       case Variant::Type::kEmpty:
-      case Variant::Type::kNull:
-        p->indicator = SQL_NULL_DATA;
-        break;
+      case Variant::Type::kNull: p->indicator = SQL_NULL_DATA; break;
       case Variant::Type::kInt16:
       case Variant::Type::kInt32:
       case Variant::Type::kBool:  // bit columns take 0 and 1 (and are smallint on PostgreSQL)
@@ -375,8 +367,7 @@ class OdbcBackend : public Backend {
         buflen = p->indicator;
         size = p->text.empty() ? 1 : p->text.size();
         break;
-      default:
-        return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array");
+      default: return Fail(errors, kErrCommand, "Type mismatch: a parameter value cannot be an object or an array");
     }
     if (data && v.type() != Variant::Type::kString) p->indicator = 0;
     if (!Ok(SQLBindParameter(h, n, SQL_PARAM_INPUT, ctype, sqltype, size, digits, data, buflen, &p->indicator))) {

@@ -22,36 +22,26 @@ constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFl
 
 using Kind = ValueKind;
 
-int32_t AdType(Kind k, Oid oid) {
-  return k == Kind::kDouble && oid == kFloat4 ? adtype::kSingle : AdTypeOf(k);
-}
+int32_t AdType(Kind k, Oid oid) { return k == Kind::kDouble && oid == kFloat4 ? adtype::kSingle : AdTypeOf(k); }
 
 Kind KindOf(Oid oid) {
   switch (oid) {
-    case kBool:
-      return Kind::kBool;
-    case kInt2:
-      return Kind::kInt16;
+    case kBool: return Kind::kBool;
+    case kInt2: return Kind::kInt16;
     case kInt4:
-    case kInt8:
-      return Kind::kInt32;  // count(*): SQL Server gives int
+    case kInt8: return Kind::kInt32;  // count(*): SQL Server gives int
     case kFloat4:
-    case kFloat8:
-      return Kind::kDouble;
-    case kNumeric:
-      return Kind::kNumeric;
+    case kFloat8: return Kind::kDouble;
+    case kNumeric: return Kind::kNumeric;
     case kDate:
-    case kTimestamp:
-      return Kind::kDate;
-    default:
-      return Kind::kText;
+    case kTimestamp: return Kind::kDate;
+    default: return Kind::kText;
   }
 }
 
 Variant CellValue(const char* text, int len, Kind kind) {
   switch (kind) {
-    case Kind::kBool:
-      return Variant(text[0] == 't' || text[0] == '1');
+    case Kind::kBool: return Variant(text[0] == 't' || text[0] == '1');
     case Kind::kInt16: {
       long v = std::strtol(text, nullptr, 10);
       if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<int16_t>(v));
@@ -63,8 +53,7 @@ Variant CellValue(const char* text, int len, Kind kind) {
       return Variant(static_cast<double>(v));
     }
     case Kind::kDouble:
-    case Kind::kNumeric:
-      return Variant(std::strtod(text, nullptr));
+    case Kind::kNumeric: return Variant(std::strtod(text, nullptr));
     case Kind::kDate: {
       Date d;
       if (ParseDateText(std::string_view(text, static_cast<size_t>(len)), &d)) return Variant(d);
@@ -72,25 +61,21 @@ Variant CellValue(const char* text, int len, Kind kind) {
     }
     case Kind::kNone:
     case Kind::kText:
-    case Kind::kWideText:
-      break;
+    case Kind::kWideText: break;
   }
   return Variant(std::string(text, static_cast<size_t>(len)));
 }
 
 std::string ParamText(const Variant& v) {
   switch (v.type()) {
-    case Variant::Type::kBool:
-      return v.ToBool() ? "1" : "0";  // bit columns are smallint
+    case Variant::Type::kBool: return v.ToBool() ? "1" : "0";  // bit columns are smallint
     case Variant::Type::kDouble: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "%.17g", v.ToDouble());  // exact: log ids are matched with '='
       return buf;
     }
-    case Variant::Type::kDate:
-      return FormatDayOrDateTime(v.ToDate());
-    default:
-      return v.ToString();
+    case Variant::Type::kDate: return FormatDayOrDateTime(v.ToDate());
+    default: return v.ToString();
   }
 }
 

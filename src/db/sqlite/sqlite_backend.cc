@@ -135,10 +135,8 @@ Variant CellValue(sqlite3_stmt* st, int i, Kind kind) {
       }
       break;
     case Kind::kText:
-    case Kind::kWideText:
-      return Variant(ValueText(v));
-    case Kind::kNone:
-      break;
+    case Kind::kWideText: return Variant(ValueText(v));
+    case Kind::kNone: break;
   }
   if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_value_int64(v));
   if (storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v));
@@ -290,19 +288,11 @@ class SqliteBackend : public Backend {
       int rc = SQLITE_OK;
       switch (v.type()) {
         case Variant::Type::kEmpty:
-        case Variant::Type::kNull:
-          rc = sqlite3_bind_null(st, idx);
-          break;
+        case Variant::Type::kNull: rc = sqlite3_bind_null(st, idx); break;
         case Variant::Type::kInt16:
-        case Variant::Type::kInt32:
-          rc = sqlite3_bind_int(st, idx, v.ToInt32());
-          break;
-        case Variant::Type::kBool:
-          rc = sqlite3_bind_int(st, idx, v.ToBool() ? 1 : 0);
-          break;
-        case Variant::Type::kDouble:
-          rc = sqlite3_bind_double(st, idx, v.ToDouble());
-          break;
+        case Variant::Type::kInt32: rc = sqlite3_bind_int(st, idx, v.ToInt32()); break;
+        case Variant::Type::kBool: rc = sqlite3_bind_int(st, idx, v.ToBool() ? 1 : 0); break;
+        case Variant::Type::kDouble: rc = sqlite3_bind_double(st, idx, v.ToDouble()); break;
         case Variant::Type::kString: {
           const std::string& text = *v.StringIf();
           rc = sqlite3_bind_text(st, idx, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);

@@ -74,9 +74,12 @@ Json ToJson(const Members& members) {
 Members FromJson(const Json& j) {
   Members members;
   for (const auto& [name, value] : j.items()) {
-    if (value.is_boolean()) members[name] = Variant(value.get<bool>());
-    else if (value.is_number_integer()) members[name] = Variant(value.get<int32_t>());
-    else if (value.is_string()) members[name] = Variant(value.get<std::string>());
+    if (value.is_boolean())
+      members[name] = Variant(value.get<bool>());
+    else if (value.is_number_integer())
+      members[name] = Variant(value.get<int32_t>());
+    else if (value.is_string())
+      members[name] = Variant(value.get<std::string>());
   }
   return members;
 }
@@ -110,13 +113,13 @@ std::string NewTaskId(const db::ConnectionPtr& conn) {
 // directly or through a group.
 std::set<std::string> HeldRights(const db::ConnectionPtr& conn, const std::string& acc, const std::string& year,
                                  const std::string& user) {
-  db::ResultSet rows = Query(
-      conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
-                          "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
-                .Bind(acc)
-                .BindNumber(year)
-                .Bind(user)
-                .Bind(user));
+  db::ResultSet rows =
+      Query(conn, db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear = ? AND (cUser_Id = ? OR "
+                                "cUser_Id IN (SELECT cGroup_Id FROM ua_role WHERE cUser_Id = ?))")
+                      .Bind(acc)
+                      .BindNumber(year)
+                      .Bind(user)
+                      .Bind(user));
   std::set<std::string> held;
   for (size_t r = 0; r < rows.rows(); ++r) held.insert(AsciiUpper(rows.at(r, 0).ToStringOrEmpty()));
   return held;
@@ -125,10 +128,11 @@ std::set<std::string> HeldRights(const db::ConnectionPtr& conn, const std::strin
 // The working day for a sign-on that names a year but no date: today when
 // the year's live periods hold it, else the year's last live day.
 Date DayInYear(const db::ConnectionPtr& conn, const std::string& acc_id, const std::string& year, Date today) {
-  db::ResultSet periods = Query(conn, db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? "
-                                                    "AND (bIsDelete=0 or bIsDelete is null) ORDER BY dEnd")
-                                          .Bind(acc_id)
-                                          .BindNumber(year));
+  db::ResultSet periods =
+      Query(conn, db::Statement("SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? "
+                                "AND (bIsDelete=0 or bIsDelete is null) ORDER BY dEnd")
+                      .Bind(acc_id)
+                      .BindNumber(year));
   if (periods.rows() == 0) return today;
   for (size_t r = 0; r < periods.rows(); ++r) {
     if (periods.at(r, 0).ToDate().serial <= today.serial && today.serial <= periods.at(r, 1).ToDate().serial) {
@@ -212,7 +216,8 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
   try {
     db::ConnectionPtr conn = SystemDatabase();
     db::ResultSet user = Query(
-        conn, db::Statement("SELECT cUser_Name, cPasswordHash, bDisabled FROM UA_User WHERE cUser_Id = ?").Bind(user_id));
+        conn,
+        db::Statement("SELECT cUser_Name, cPasswordHash, bDisabled FROM UA_User WHERE cUser_Id = ?").Bind(user_id));
     if (user.rows() == 0) return Refuse("Tarn.AA.LoginService.UnknownUser", {Variant(user_id)});
     if (!user.at(0, 2).IsNull() && user.at(0, 2).ToBool()) {
       return Refuse("Tarn.AA.LoginService.UserDisabled", {Variant(user_id)});
@@ -246,23 +251,21 @@ bool LoginService::Login(std::string& sub_id, std::string& user_id, std::string&
       data["AccName"] = Variant(account.at(0, 0).ToStringOrEmpty());
       if (!year_text.empty()) {
         const bool numeric = year_text.size() == 4 && std::all_of(year_text.begin(), year_text.end(), ::isdigit);
-        if (!numeric ||
-            Query(conn, db::Statement("SELECT top 1 iId FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? AND "
-                                      "(bIsDelete=0 or bIsDelete is null)")
-                            .Bind(acc_id)
-                            .BindNumber(year_text))
-                    .rows() == 0) {
+        if (!numeric || Query(conn, db::Statement("SELECT top 1 iId FROM UA_Period WHERE cAcc_Id = ? AND iYear = ? AND "
+                                                  "(bIsDelete=0 or bIsDelete is null)")
+                                        .Bind(acc_id)
+                                        .BindNumber(year_text))
+                                .rows() == 0) {
           return Refuse("Tarn.AA.LoginService.UnknownYear", {Variant(acc_id), Variant(year_text)});
         }
         if (day_text.empty()) date = DayInYear(conn, acc_id, year_text, date);
       }
       const std::string day = FormatDay(date);
       db::Statement period_query(
-          year_text.empty()
-              ? "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
-                "(bIsDelete=0 or bIsDelete is null) ORDER BY iYear"
-              : "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
-                "(bIsDelete=0 or bIsDelete is null) AND iYear = ?");
+          year_text.empty() ? "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
+                              "(bIsDelete=0 or bIsDelete is null) ORDER BY iYear"
+                            : "SELECT iYear, iId FROM UA_Period WHERE cAcc_Id = ? AND dBegin <= ? AND dEnd >= ? AND "
+                              "(bIsDelete=0 or bIsDelete is null) AND iYear = ?");
       period_query.Bind(acc_id).Bind(day).Bind(day);
       if (!year_text.empty()) period_query.BindNumber(year_text);
       db::ResultSet period = Query(conn, period_query);
@@ -485,8 +488,8 @@ std::string LoginService::GetEndSubAuthsWithAuthID(const std::string& token, con
   while (!level.empty()) {
     std::vector<std::string> next;
     for (const std::string& parent : level) {
-      db::ResultSet children = Query(
-          conn, db::Statement("SELECT cAuth_Id, bEndGrade FROM ua_auth_base WHERE cSupAuth_Id = ?").Bind(parent));
+      db::ResultSet children =
+          Query(conn, db::Statement("SELECT cAuth_Id, bEndGrade FROM ua_auth_base WHERE cSupAuth_Id = ?").Bind(parent));
       for (size_t r = 0; r < children.rows(); ++r) {
         const std::string child = children.at(r, 0).ToStringOrEmpty();
         if (!seen.insert(AsciiUpper(child)).second) continue;  // a cycle in the tree ends here
@@ -547,7 +550,8 @@ std::shared_ptr<LoginErrorRecord> LoginService::GetLastErrorResID() {
   if (error_res_id_.empty()) return nullptr;
   // One element per argument, in order, its value in the "key" attribute.
   std::string args;
-  for (const Variant& arg : error_args_.items) args += "<resarg key=\"" + XmlAttributeText(arg.ToStringOrEmpty()) + "\"/>";
+  for (const Variant& arg : error_args_.items)
+    args += "<resarg key=\"" + XmlAttributeText(arg.ToStringOrEmpty()) + "\"/>";
   return std::make_shared<ErrorRecord>(error_res_id_, args);
 }
 

@@ -26,8 +26,8 @@ std::string PasswordMark(const std::string& hash) {
   if (sodium_init() < 0) return std::string();
   unsigned char digest[16];
   static constexpr unsigned char kContext[] = "tarn password mark";
-  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(hash.data()), hash.size(),
-                     kContext, sizeof kContext - 1);
+  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(hash.data()), hash.size(), kContext,
+                     sizeof kContext - 1);
   char hex[sizeof digest * 2 + 1];
   sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
   return hex;

@@ -41,8 +41,8 @@ bool OpenToken(const std::string& key, std::string_view token, std::string* payl
   if (token.empty()) return false;
   std::vector<unsigned char> sealed(token.size());
   size_t len = 0;
-  if (sodium_base642bin(sealed.data(), sealed.size(), token.data(), token.size(), nullptr, &len, nullptr,
-                        kBase64) != 0 ||
+  if (sodium_base642bin(sealed.data(), sealed.size(), token.data(), token.size(), nullptr, &len, nullptr, kBase64) !=
+          0 ||
       len < crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES) {
     return false;
   }

@@ -93,12 +93,7 @@ constexpr int kMaxRefusedInARow = 3;
 class Server {
  public:
   Server(asio::io_context& io, const DaemonOptions& o, suite::ServiceLogic& logic, const Log& log)
-      : options_(o),
-        logic_(logic),
-        log_(log),
-        acceptor_(io),
-        accept_retry_(io),
-        signals_(io, SIGINT, SIGTERM) {}
+      : options_(o), logic_(logic), log_(log), acceptor_(io), accept_retry_(io), signals_(io, SIGINT, SIGTERM) {}
 
   bool Listen(std::string* error) {
     asio::error_code ec;
@@ -272,8 +267,7 @@ void Session::WaitIdle(std::chrono::steady_clock::duration d) {
 
 void Session::Read() {
   auto self = shared_from_this();
-  socket_.async_read_some(asio::buffer(in_),
-                          [self](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
+  socket_.async_read_some(asio::buffer(in_), [self](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
 }
 
 void Session::OnRead(const asio::error_code& ec, size_t n) {
@@ -365,10 +359,7 @@ void Session::Refused(suite::FrameFault fault) {
 class Keeper {
  public:
   Keeper(DurableTaskStore& store, db::Connection& conn, const DaemonOptions& options, const Log& log)
-      : store_(store),
-        options_(options),
-        log_(log),
-        sweeper_(store, &conn, log) {}
+      : store_(store), options_(options), log_(log), sweeper_(store, &conn, log) {}
 
   void Start() {
     thread_ = std::thread([this] { Run(); });
@@ -399,8 +390,7 @@ class Keeper {
 
  private:
   static int64_t MonotonicMillis() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
   }
 

@@ -19,8 +19,8 @@ namespace tarn::suite {
 struct DaemonOptions {
   std::string listen_host = "127.0.0.1";
   uint16_t port = kDefaultServicePort;  // 0: any free port
-  std::string connect;                   // system database connection string
-  std::string service_key;               // the key's bytes (suite/key_file.h)
+  std::string connect;                  // system database connection string
+  std::string service_key;              // the key's bytes (suite/key_file.h)
   int64_t lease_seconds = kDefaultLeaseSeconds;
   int64_t heartbeat_seconds = 60;
   size_t max_clients = 256;

@@ -81,11 +81,10 @@ Status DurableTaskStore::Flush(size_t* written) {
     const TaskEntry& e = *it->second;
     int64_t n = 0;
     const int32_t active = e.active ? 1 : 0;
-    s = conn_.Execute(
-        db::Statement(kUpdate).Bind(e.sub).Bind(Count(e.beats)).Bind(active).Bind(identity).Bind(task), &n);
+    s = conn_.Execute(db::Statement(kUpdate).Bind(e.sub).Bind(Count(e.beats)).Bind(active).Bind(identity).Bind(task),
+                      &n);
     if (s.ok() && n == 0) {
-      s = conn_.Execute(
-          db::Statement(kInsert).Bind(identity).Bind(e.sub).Bind(task).Bind(Count(e.beats)).Bind(active));
+      s = conn_.Execute(db::Statement(kInsert).Bind(identity).Bind(e.sub).Bind(task).Bind(Count(e.beats)).Bind(active));
     }
   }
   if (s.ok()) s = conn_.CommitTrans();

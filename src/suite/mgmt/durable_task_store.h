@@ -36,8 +36,7 @@ class DurableTaskStore final : public TaskStore {
   // How many changes wait for a flush.
   size_t pending() const;
 
-  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task,
-                 bool* known) override;
+  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task, bool* known) override;
   Status Admit(const TaskEntry& entry, int seat_limit, bool* admitted) override;
   Status EndTask(const std::string& identity, const std::string& task, int* ended) override;
   Status EndSubsystem(const std::string& identity, const std::string& sub, int* ended) override;

@@ -105,8 +105,8 @@ bool LeaseSweeper::Release(const TaskEntry& e) {
   if (!log_) return true;
   if (rows.task_rows > 0) {
     log_("lease expired: released " + what + ": station " + rows.station + ", user " + rows.user + ", functions " +
-         Join(rows.functions) + " (" + std::to_string(rows.task_rows) + " task rows, " +
-         std::to_string(rows.log_rows) + " log entries closed)");
+         Join(rows.functions) + " (" + std::to_string(rows.task_rows) + " task rows, " + std::to_string(rows.log_rows) +
+         " log entries closed)");
   } else if (e.active) {
     log_("lease expired: dropped " + what + ", which held no rows");
   }

@@ -101,9 +101,8 @@ Status MemoryTaskStore::List(const std::string& identity, std::vector<TaskEntry>
   for (const auto& [key, e] : tasks_) {
     if (e.active && e.identity == identity) out->push_back(e);
   }
-  std::sort(out->begin(), out->end(), [](const TaskEntry& a, const TaskEntry& b) {
-    return std::tie(a.sub, a.task) < std::tie(b.sub, b.task);
-  });
+  std::sort(out->begin(), out->end(),
+            [](const TaskEntry& a, const TaskEntry& b) { return std::tie(a.sub, a.task) < std::tie(b.sub, b.task); });
   return Status::OK();
 }
 

@@ -16,15 +16,14 @@ namespace tarn::suite {
 
 // Told of every entry a request changes: its new value, or nullopt when it
 // was removed.
-using TaskChange = std::function<void(const std::string& identity, const std::string& task,
-                                      const std::optional<TaskEntry>& now)>;
+using TaskChange =
+    std::function<void(const std::string& identity, const std::string& task, const std::optional<TaskEntry>& now)>;
 
 class MemoryTaskStore final : public TaskStore {
  public:
   explicit MemoryTaskStore(TaskChange on_change = nullptr) : on_change_(std::move(on_change)) {}
 
-  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task,
-                 bool* known) override;
+  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task, bool* known) override;
   Status Admit(const TaskEntry& entry, int seat_limit, bool* admitted) override;
   Status EndTask(const std::string& identity, const std::string& task, int* ended) override;
   Status EndSubsystem(const std::string& identity, const std::string& sub, int* ended) override;

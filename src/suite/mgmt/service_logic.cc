@@ -13,8 +13,7 @@ Status ServiceLogic::Handle(const ServiceRequest& r, ServiceReply* reply) {
   int n = 0;
   Status s;
   switch (r.verb) {
-    case Verb::kConnect:
-      return Connect(r, reply);
+    case Verb::kConnect: return Connect(r, reply);
     case Verb::kHostInfo:
       reply->text = options_.host_identity;
       reply->plain = true;

@@ -57,8 +57,7 @@ class SqlTaskStore final : public TaskStore {
  public:
   explicit SqlTaskStore(db::ConnectionPtr conn) : conn_(std::move(conn)) {}
 
-  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task,
-                 bool* known) override {
+  Status Confirm(const std::string& identity, const std::string& sub, const std::string& task, bool* known) override {
     int64_t n = 0;
     Status s = conn_->Execute(db::Statement(kConfirm).Bind(identity).Bind(task), &n);
     if (s.ok() && n == 0 && !identity.empty()) {

@@ -14,7 +14,8 @@ constexpr char kDelete[] = "DELETE FROM UA_task with(rowlock) WHERE cTaskId=?";
 // The login task's entry carries the task id as its log id: it is closed
 // even when a release died between deleting the row and closing the entry.
 constexpr char kCloseLoginLog[] =
-    "UPDATE UA_log with(rowlock) SET Success=1,dOutTime=GETDATE() WHERE iLogId=? AND cAuth_Id='reg' AND dOutTime IS NULL";
+    "UPDATE UA_log with(rowlock) SET Success=1,dOutTime=GETDATE() WHERE iLogId=? AND cAuth_Id='reg' AND dOutTime IS "
+    "NULL";
 
 bool IsNumber(const std::string& text) {
   Variant v(text);

@@ -42,8 +42,7 @@ class TaskStore {
   // Counts a confirmation of an active task; `known` tells whether there
   // was one. A task adopted from orphaned rows is claimed by the first
   // identity that confirms it.
-  virtual Status Confirm(const std::string& identity, const std::string& sub, const std::string& task,
-                         bool* known) = 0;
+  virtual Status Confirm(const std::string& identity, const std::string& sub, const std::string& task, bool* known) = 0;
   // Makes `entry` an active task unless `seat_limit` (>= 0; -1: none)
   // active tasks of its subsystem exist already.
   virtual Status Admit(const TaskEntry& entry, int seat_limit, bool* admitted) = 0;

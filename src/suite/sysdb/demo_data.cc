@@ -293,9 +293,9 @@ Status CreateCompactHostDatabase(Connection& conn) {
   Status s = conn.Execute(Statement(std::string("CREATE DATABASE ") + kCompactHostCatalog));
   if (s.ok()) s = conn.Execute(Statement(std::string("USE ") + kCompactHostCatalog));
   if (s.ok()) {
-    s = conn.Execute(Statement(
-        "CREATE TABLE sys_path (id int NULL, fwqname varchar(100) NULL, username varchar(100) NULL, "
-        "userkl varchar(100) NULL)"));
+    s = conn.Execute(
+        Statement("CREATE TABLE sys_path (id int NULL, fwqname varchar(100) NULL, username varchar(100) NULL, "
+                  "userkl varchar(100) NULL)"));
   }
   return s;
 }

@@ -130,10 +130,8 @@ std::string TypeSql(Flavor f, const Col& c) {
       if (f == Flavor::kPostgres) return "citext";
       if (f == Flavor::kSqlite) return "VARCHAR(" + std::to_string(c.width) + ") COLLATE UNOCASE";
       return "nvarchar(" + std::to_string(c.width) + ")";
-    case Type::kInt:
-      return f == Flavor::kSqlite ? "INT" : "int";
-    case Type::kSmallInt:
-      return f == Flavor::kSqlite ? "SMALLINT" : "smallint";
+    case Type::kInt: return f == Flavor::kSqlite ? "INT" : "int";
+    case Type::kSmallInt: return f == Flavor::kSqlite ? "SMALLINT" : "smallint";
     case Type::kBit:
       if (f == Flavor::kPostgres) return "flag";  // a smallint domain that reads back as boolean
       return f == Flavor::kSqlite ? "BIT" : "bit";
