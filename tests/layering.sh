@@ -48,7 +48,8 @@ check() {
   while IFS=: read -r file line include; do
     file=${file#"$src"/}
     from=$(layer_of "$file")
-    path=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]([^">]+)[">].*/\1/' <<<"$include")
+    [[ $include =~ include[[:space:]]*[\"\<]([^\">]+) ]] || continue
+    path=${BASH_REMATCH[1]}
     [[ $path == */* ]] || continue
     to=$(layer_of "$path")
     [ "$to" = tarn ] || [ "$to" = "$from" ] && continue
