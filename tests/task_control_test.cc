@@ -237,10 +237,15 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
   const int64_t closed = Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1"));
   EXPECT_TRUE(Lock(*a, "XY", 0));
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE Success=1")), closed);
-  // An unknown id fails in the release mode too.
+  // An unknown id fails in the release mode too, and changes nothing even
+  // where its row was written before the function went from UA_Auth.
   EXPECT_FALSE(Lock(*a, "NOPE", 0));
   EXPECT_EQ(a->LogState(), 9);
   EXPECT_EQ(LastArgs(*a).size(), 1u);
+  ASSERT_TRUE(conn_->Execute(Statement("DELETE FROM UA_Auth WHERE cAuth_Id='F0B'")).ok());
+  EXPECT_FALSE(Lock(*a, "F0B", 0));
+  EXPECT_EQ(a->LogState(), 9);
+  EXPECT_EQ(Tasks("F0B"), 1);
 }
 
 TEST_P(TaskControlTest, ModesYearsAndTheirShortCuts) {

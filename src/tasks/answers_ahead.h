@@ -24,6 +24,15 @@ class AnswersAhead {
   Status Send(const db::Statement& first, std::vector<db::Statement> reads);
   Status Send(std::vector<db::Statement> reads) { return Send(db::Statement(""), std::move(reads)); }
 
+  // Sends `unit` ahead as one: each runs only after the one before
+  // succeeded, and all commit together (QueryEach's `as_one`).
+  void SendAsOne(std::vector<db::Statement> unit);
+
+  // The outcomes of `unit`, statements that commit together: the answers
+  // sent ahead when every one of them succeeded, else the whole unit runs
+  // now, since a failure undid what ran before it in the same unit.
+  std::vector<Status> QueryUnit(const std::vector<db::Statement>& unit);
+
   // The answer of `statement` when it was sent ahead and succeeded (each
   // answer serves once); otherwise the statement runs now, so that a
   // failure reaches the caller with the connection's own errors.
@@ -37,6 +46,11 @@ class AnswersAhead {
     db::ResultSet rows;
     bool used = false;
   };
+  // The unused answer sent ahead for `statement`, or null.
+  Answer* Find(const db::Statement& statement);
+  void Keep(std::vector<db::Statement>& sent, size_t from, const std::vector<Status>& statuses,
+            std::vector<db::ResultSet>& results);
+
   db::Connection& conn_;
   std::vector<Answer> answers_;
 };

@@ -166,6 +166,69 @@ Statement ReleaseLookupQuery(const core::LoginState& s, const std::string& auth_
       .Bind(auth_id);
 }
 
+// The same release where statements travel together: one unit that needs
+// no answer first, so one round trip. The usage log closes before the row
+// goes, both found by the log id the row carries; the lowest stands for the
+// lookup's "top 1" so that both statements pick the same row of a function
+// held twice, and the unit commits or fails whole. `known_function` makes
+// it change nothing for a function UA_Auth lacks, which the full edition
+// refuses from the answer read in the same unit.
+std::vector<Statement> ReleaseUnit(const core::LoginState& s, const std::string& auth_id, bool known_function) {
+  const bool unicode = s.edition == Edition::kExtended;
+  const char* close_log =
+      known_function ? "UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=(SELECT "
+                       "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?) AND ilogid>0 AND EXISTS(SELECT "
+                       "cSub_id FROM UA_Auth WHERE cAuth_Id=?)"
+                     : "UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=(SELECT "
+                       "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?) AND ilogid>0";
+  const char* remove = known_function
+                           ? "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=(SELECT "
+                             "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?) AND EXISTS(SELECT cSub_id FROM "
+                             "UA_Auth WHERE cAuth_Id=?)"
+                           : "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=(SELECT "
+                             "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?)";
+  std::vector<Statement> unit{
+      db::StatementIn(unicode, close_log).Bind(s.TaskId).Bind(auth_id),
+      db::StatementIn(unicode, remove).Bind(s.TaskId).Bind(auth_id).Bind(s.TaskId).Bind(auth_id)};
+  if (known_function) {
+    unit[0].Bind(auth_id);
+    unit[1].Bind(auth_id);
+  }
+  return unit;
+}
+
+// The release's writes: the row and its usage-log entry as one unit.
+Status ReleaseRow(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id) {
+  db::Connection& conn = ahead.connection();
+  if (conn.SendsTogether()) {
+    for (const Status& done : ahead.QueryUnit(ReleaseUnit(s, auth_id, s.edition == Edition::kFull))) {
+      if (!done.ok()) return done;
+    }
+    return Status::OK();
+  }
+  double log_id = 0;
+  db::ResultSet row;
+  if (Status st = ahead.Query(ReleaseLookupQuery(s, auth_id), &row); !st.ok()) return st;
+  if (row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
+  // The usage log is closed only when the row went; where the two travel
+  // together they also commit together.
+  std::vector<Statement> steps{
+      db::StatementIn(s.edition == Edition::kExtended,
+                      "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
+          .Bind(s.TaskId)
+          .Bind(auth_id)
+          .Bind(log_id)};
+  if (log_id > 0) {
+    steps.push_back(
+        Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?").Bind(log_id));
+  }
+  std::vector<db::ResultSet> ignored;
+  for (const Status& done : conn.QueryEach(steps, &ignored, true)) {
+    if (!done.ok()) return done;
+  }
+  return Status::OK();
+}
+
 bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id) {
   db::Connection& conn = ahead.connection();
   // A row found or not is the same success, but an object without a task
@@ -176,34 +239,8 @@ bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& 
                                                              "\rthe login object holds no task: it has not signed on");
     return false;
   }
-  const bool unicode = s.edition == Edition::kExtended;
   conn.ClearErrors();
-  Status st;
-  double log_id = 0;
-  db::ResultSet row;
-  st = ahead.Query(ReleaseLookupQuery(s, auth_id), &row);
-  if (st.ok() && row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
-  const Statement remove =
-      db::StatementIn(unicode, "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
-          .Bind(s.TaskId)
-          .Bind(auth_id)
-          .Bind(log_id);
-  const Statement close_log =
-      Statement("UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=?").Bind(log_id);
-  // One unit: the usage log is closed only when the row went; where the
-  // two travel together (one trip) they also commit together.
-  if (st.ok()) {
-    std::vector<Statement> steps{remove};
-    if (log_id > 0) steps.push_back(close_log);
-    std::vector<db::ResultSet> ignored;
-    for (const Status& done : conn.QueryEach(steps, &ignored, true)) {
-      if (!done.ok()) {
-        st = done;
-        break;
-      }
-    }
-  }
-  if (!st.ok()) {
+  if (const Status st = ReleaseRow(s, ahead, auth_id); !st.ok()) {
     if (WasRepelled(conn)) {
       resources::RecordError(resources::kTaskRepelled, resources::res::kExceptionReleaseTask);
     } else {
@@ -313,10 +350,11 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
   const bool extended = s.edition == Edition::kExtended;
   // The full edition's function, holding and profile reads depend on none
   // of each other's answers: where it saves round trips they go together.
-  if (!extended && mode != kHoldingOnly && conn.SendsTogether()) {
+  // A release's function read went with its writes (see Register).
+  const bool registers = mode == kRegister || mode == kCheckOnly;
+  if (!extended && registers && conn.SendsTogether()) {
     std::vector<Statement> reads{FunctionQuery(false, auth_id)};
-    const bool registers = mode == kRegister || mode == kCheckOnly;
-    if (registers && !HoldsEverything(s)) reads.push_back(HoldsQuery(s, auth_id, effective_year));
+    if (!HoldsEverything(s)) reads.push_back(HoldsQuery(s, auth_id, effective_year));
     if (mode == kRegister) reads.push_back(ExclusionProfileQuery(auth_id));
     for (Statement& st : along) reads.push_back(std::move(st));
     (void)ahead.Send(std::move(reads));
@@ -402,7 +440,9 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   };
 
   // Where reads travel together, the log id is drawn first, so that the
-  // look for it goes with the decision's reads; so does a release's.
+  // look for it goes with the decision's reads. A release needs no answer
+  // before it writes: its function read and its writes go as one unit,
+  // which changes nothing when the function is unknown and Decide refuses.
   AnswersAhead ahead(conn);
   const bool early = !extended && conn.SendsTogether();
   std::optional<double> log_id;
@@ -411,7 +451,9 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     log_id = DrawLogId(s);
     along.push_back(LogIdTakenQuery(*log_id));
   } else if (early && mode != kCheckOnly && mode != kHoldingOnly) {
-    along.push_back(ReleaseLookupQuery(s, auth_id));
+    std::vector<Statement> unit = ReleaseUnit(s, auth_id, true);
+    unit.insert(unit.begin(), FunctionQuery(false, auth_id));
+    ahead.SendAsOne(std::move(unit));
   }
   Decision d = Decide(s, ahead, auth_id, mode, effective_year, s.StrictSubsystemLock, class_code, std::move(along));
   if (d.refusal) {

@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -70,9 +71,10 @@ std::string ParamText(const Variant& v) {
   switch (v.type()) {
     case Variant::Type::kBool: return v.ToBool() ? "1" : "0";  // bit columns are smallint
     case Variant::Type::kDouble: {
+      // The shortest text that reads back as the same double: exact, since
+      // log ids are matched with '='.
       char buf[32];
-      std::snprintf(buf, sizeof buf, "%.17g", v.ToDouble());  // exact: log ids are matched with '='
-      return buf;
+      return std::string(buf, std::to_chars(buf, buf + sizeof buf, v.ToDouble()).ptr);
     }
     case Variant::Type::kDate: return FormatDayOrDateTime(v.ToDate());
     default: return v.ToString();
