@@ -8,8 +8,9 @@
 //    same server (what a PostgreSQL user would reach for; PostgreSQL only
 //    when TARN_TEST_PG_CONNECT names a server).
 // The management service answers in-process: its cost is not task
-// control's. Run with --benchmark_repetitions=10
-// --benchmark_report_aggregates_only=true and compare the medians.
+// control's. scripts/bench runs it with
+// --benchmark_enable_random_interleaving=true --benchmark_repetitions=5
+// --benchmark_min_time=0.2 and compares the medians.
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
