@@ -7,10 +7,10 @@
 //
 //   service_bench [--seconds S] [--clients N] [--known N] [--rounds R]
 //
-// Each round measures echo and service back to back (in turns, first one
-// then the other leading), so that both see the same machine load; the
-// ratio of each round's pair, their median and spread are reported, with
-// the median latencies. Exits 1 when the median ratio is below 0.9, or a
+// Each round measures echo and service back to back in six short slices
+// each (in turns, first one then the other leading), so that both see the
+// same machine load; the median ratio of each round's slices, their median
+// over the rounds and spread are reported, with the median latencies. Exits 1 when the median ratio is below 0.9, or a
 // reply is wrong.
 #include <fcntl.h>
 #include <poll.h>
@@ -46,7 +46,8 @@ using asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kHandshake = 123456789;
-std::string service_key;  // every request carries its MAC
+constexpr int kSlices = 6;  // paired measurements per round
+std::string service_key;    // every request carries its MAC
 
 // The `seq`th heartbeat of `client` on the connection that greeted with `nonce`.
 std::string Heartbeat(int client, const std::string& nonce, uint64_t seq) {
@@ -313,16 +314,45 @@ int main(int argc, char** argv) {
     EchoServer echo;
     std::vector<RoundResult> echoes, services;
     std::vector<double> ratios;
+    auto median = [](std::vector<double> v) {
+      std::sort(v.begin(), v.end());
+      return v.empty() ? 0.0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    auto field = [](const std::vector<RoundResult>& rs, double RoundResult::*f) {
+      std::vector<double> values;
+      for (const RoundResult& r : rs) values.push_back(r.*f);
+      return values;
+    };
+    // The median of a side's slices, field by field.
+    auto middle = [&](const std::vector<RoundResult>& slices) {
+      RoundResult m;
+      m.per_second = median(field(slices, &RoundResult::per_second));
+      m.p50_us = median(field(slices, &RoundResult::p50_us));
+      m.p99_us = median(field(slices, &RoundResult::p99_us));
+      for (const RoundResult& r : slices) m.errors += r.errors;
+      return m;
+    };
     for (int r = 0; r < rounds; ++r) {
-      RoundResult e, s;
-      if (r % 2 == 0) {
-        e = Drive(echo.port(), clients, seconds, false);
-        s = Drive(service_port, clients, seconds, true);
-      } else {
-        s = Drive(service_port, clients, seconds, true);
-        e = Drive(echo.port(), clients, seconds, false);
+      // A round is kSlices short pairs taken in alternating order, so that
+      // a slow moment of the machine falls on both sides alike; it keeps
+      // the medians of the slices and of their ratios.
+      std::vector<RoundResult> echo_slices, service_slices;
+      std::vector<double> slice_ratios;
+      for (int i = 0; i < kSlices; ++i) {
+        RoundResult es, ss;
+        if ((r * kSlices + i) % 2 == 0) {
+          es = Drive(echo.port(), clients, seconds / kSlices, false);
+          ss = Drive(service_port, clients, seconds / kSlices, true);
+        } else {
+          ss = Drive(service_port, clients, seconds / kSlices, true);
+          es = Drive(echo.port(), clients, seconds / kSlices, false);
+        }
+        echo_slices.push_back(es);
+        service_slices.push_back(ss);
+        slice_ratios.push_back(es.per_second > 0 ? ss.per_second / es.per_second : 0);
       }
-      const double ratio = e.per_second > 0 ? s.per_second / e.per_second : 0;
+      const RoundResult e = middle(echo_slices), s = middle(service_slices);
+      const double ratio = median(slice_ratios);
       std::printf(
           "round %d: echo %.0f/s (p50 %.0f us, p99 %.0f us), service %.0f/s (p50 %.0f us, p99 %.0f us), "
           "ratio %.3f%s\n",
@@ -333,17 +363,9 @@ int main(int argc, char** argv) {
       ratios.push_back(ratio);
       if (s.errors) rc = 1;
     }
-    auto median = [](std::vector<double> v) {
-      std::sort(v.begin(), v.end());
-      return v.empty() ? 0.0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    };
-    auto field = [](const std::vector<RoundResult>& rs, double RoundResult::*f) {
-      std::vector<double> values;
-      for (const RoundResult& r : rs) values.push_back(r.*f);
-      return values;
-    };
     const double ratio = median(ratios);
-    std::printf("clients %d, %.1f s per round, %d paired rounds\n", clients, seconds, rounds);
+    std::printf("clients %d, %.1f s per round and side in %d slices, %d paired rounds\n", clients, seconds, kSlices,
+                rounds);
     std::printf("echo     %9.0f heartbeats/s  p50 %6.0f us  p99 %6.0f us  (medians)\n",
                 median(field(echoes, &RoundResult::per_second)), median(field(echoes, &RoundResult::p50_us)),
                 median(field(echoes, &RoundResult::p99_us)));
