@@ -174,7 +174,7 @@ std::string CollationExtension() {
   std::string bin = self;
   bin.resize(bin.rfind('/'));
   for (const std::string& libdir : {std::string("/../lib"), std::string("/../" TARN_INSTALL_LIBDIR)}) {
-    const std::string candidate = bin + libdir + "/libtarncollation.so";
+    std::string candidate = bin + libdir + "/libtarncollation.so";
     if (access(candidate.c_str(), R_OK) == 0) return candidate;
   }
   return "";

@@ -12,7 +12,7 @@ TARN_PACKAGES=(
   libasio-dev libpugixml-dev libxcb1-dev libxml2-dev
   qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
   libcli11-dev sqlite3 python3 man-db
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format clang-tidy
   postgresql faketime
 )
 

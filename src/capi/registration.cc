@@ -83,7 +83,7 @@ bool Ours(const Section& s, const std::vector<ClassEntry>& classes, const Regist
 std::string LibraryPath() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) == 0 || !info.dli_fname) return "";
-  const std::string loaded = info.dli_fname;
+  std::string loaded = info.dli_fname;
   const size_t slash = loaded.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : loaded.substr(0, slash));
   char* real = realpath(dir.c_str(), nullptr);

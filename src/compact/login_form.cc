@@ -15,7 +15,7 @@ void Warn(const std::string& text) {
 
 // The rows of a read-only listing on `connection_string`, each added to
 // `list` as it is read: a failure halfway leaves what was read.
-void List(const std::string& connection_string, db::Statement statement, std::vector<std::string>* list,
+void List(const std::string& connection_string, const db::Statement& statement, std::vector<std::string>* list,
           std::string (*entry)(const db::Recordset&)) {
   db::ConnectionPtr conn = OpenOrRaise(connection_string);
   auto rs = db::Recordset::Create();

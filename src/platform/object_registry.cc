@@ -14,9 +14,9 @@ void ObjectRegistry::Register(std::string_view prog_id, Factory factory) {
   factories_[AsciiLower(prog_id)] = std::move(factory);
 }
 
-void ObjectRegistry::RegisterDefault(std::string_view prog_id, Factory factory) {
+void ObjectRegistry::RegisterDefault(std::string_view prog_id, const Factory& factory) {
   std::lock_guard lock(mu_);
-  factories_.try_emplace(AsciiLower(prog_id), std::move(factory));
+  factories_.try_emplace(AsciiLower(prog_id), factory);  // copied only when it is the first
 }
 
 void ObjectRegistry::Unregister(std::string_view prog_id) {

@@ -25,7 +25,7 @@ class ObjectRegistry {
   // Replaces whatever was registered under `prog_id`.
   void Register(std::string_view prog_id, Factory factory);
   // Registers only when nothing is registered under `prog_id` yet.
-  void RegisterDefault(std::string_view prog_id, Factory factory);
+  void RegisterDefault(std::string_view prog_id, const Factory& factory);
   void Unregister(std::string_view prog_id);
   bool IsRegistered(std::string_view prog_id) const;
   Factory Find(std::string_view prog_id) const;

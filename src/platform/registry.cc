@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <system_error>
 #include <cerrno>
 #include <cstring>
 
@@ -335,7 +336,7 @@ RegistryStore RegistryStore::LoadFile(const std::string& path) {
       store.source_ = path;
       return store;
     }
-    return failed(std::strerror(errno));
+    return failed(std::generic_category().message(errno));
   }
   std::string bytes;
   bool truncated = false;
@@ -346,7 +347,7 @@ RegistryStore RegistryStore::LoadFile(const std::string& path) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      return failed(std::strerror(err));
+      return failed(std::generic_category().message(err));
     }
     if (n == 0) break;
     size_t take = std::min(static_cast<size_t>(n), kMaxFileBytes - bytes.size());

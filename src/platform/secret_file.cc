@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <system_error>
 #include <cerrno>
 #include <cstring>
 
@@ -12,7 +13,7 @@ namespace tarn {
 namespace {
 
 std::string Reason(const std::string& what, const std::string& path) {
-  return "cannot " + what + " " + path + ": " + std::strerror(errno);
+  return "cannot " + what + " " + path + ": " + std::generic_category().message(errno);
 }
 
 bool WriteAll(int fd, std::string_view text) {
@@ -57,13 +58,13 @@ Status WriteSecretFile(const std::string& path, std::string_view text, SecretMod
   // The umask may have taken bits that the mode asks for; it can never add any.
   bool ok = ::fchmod(fd, want) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
   if (!ok) {
-    const Status s = Status::IOError(Reason("write", temp));
+    Status s = Status::IOError(Reason("write", temp));
     ::close(fd);
     ::unlink(temp.c_str());
     return s;
   }
   if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-    const Status s = Status::IOError(Reason("replace", path));
+    Status s = Status::IOError(Reason("replace", path));
     ::unlink(temp.c_str());
     return s;
   }

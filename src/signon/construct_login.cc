@@ -100,6 +100,7 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
   }
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the public signature, kept for callers
 bool clsLogin::InternalConstructLogin(const std::string& userToken, ObjectPtr LoginUserData) {
   core::LoginState& s = *state_;
   core::RequireExtended(s, "InternalConstructLogin");

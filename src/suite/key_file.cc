@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 #include <cstdio>
 #include <cstring>
 
@@ -30,12 +31,12 @@ Status OpenKeyFile(const std::string& path, int* out) {
   if (fd < 0) {
     if (errno == ELOOP) return Status::InvalidArgument(path + " is a symbolic link: name the key's file itself");
     if (errno == ENOENT) return Status::NotFound("no key in " + path + ": the file does not exist");
-    return Status::IOError("cannot open " + path + ": " + std::strerror(errno));
+    return Status::IOError("cannot open " + path + ": " + std::generic_category().message(errno));
   }
   struct stat st {};
   std::string problem;
   if (::fstat(fd, &st) != 0) {
-    problem = std::string("cannot examine it: ") + std::strerror(errno);
+    problem = std::string("cannot examine it: ") + std::generic_category().message(errno);
   } else if (!S_ISREG(st.st_mode)) {
     problem = "is not a regular file";
   } else if ((st.st_mode & 077) != 0) {
@@ -81,7 +82,7 @@ Status LoadKeyFile(const std::string& path, std::string* key) {
     const ssize_t n = ::read(fd, buf + size, sizeof buf - size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      const std::string reason = std::strerror(errno);
+      const std::string reason = std::generic_category().message(errno);
       ::close(fd);
       return Status::IOError("cannot read " + path + ": " + reason);
     }

@@ -64,7 +64,7 @@ class Exchange : public std::enable_shared_from_this<Exchange> {
     phase_ = "looking up host '" + host + "'";
     resolver_.async_resolve(
         host, std::to_string(port), tcp::resolver::numeric_service,
-        [self, host](const asio::error_code& ec, tcp::resolver::results_type results) {
+        [self, host](const asio::error_code& ec, const tcp::resolver::results_type& results) {
           if (ec) return self->Finish(Status::Unavailable("unknown host '" + host + "': " + ec.message()));
           self->Connect(results);
         });

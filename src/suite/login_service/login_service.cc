@@ -100,7 +100,7 @@ std::string NewTaskId(const db::ConnectionPtr& conn) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     const double seconds = std::floor((env.Now().serial - 43831.0) * 86400.0);  // since 2020-01-01
     const double id = std::fmod(std::max(seconds, 0.0), 1e9) * 1e6 + std::floor(env.Random() * 1e6);
-    const std::string text = FormatNumber(id);
+    std::string text = FormatNumber(id);
     if (Query(conn, db::Statement("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(text))
             .rows() == 0) {
       return text;

@@ -9,7 +9,6 @@
 namespace tarn::suite {
 
 using db::Connection;
-using db::Flavor;
 using db::Statement;
 
 namespace {
