@@ -246,6 +246,15 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
   EXPECT_FALSE(Lock(*a, "F0B", 0));
   EXPECT_EQ(a->LogState(), 9);
   EXPECT_EQ(Tasks("F0B"), 1);
+  // An object without a task id of its own releases nothing, not even a
+  // row whose task id is empty.
+  Exec(
+      Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cStation,cTaskId,iLogId) VALUES "
+                "('T01',2024,'F0','ST9','',77.5)"));
+  auto unnamed = Station("ST2");
+  core::StateOf(*unnamed).TaskId.clear();
+  EXPECT_FALSE(Lock(*unnamed, "F0", 0));
+  EXPECT_EQ(Tasks("F0"), 1);
 }
 
 TEST_P(TaskControlTest, ModesYearsAndTheirShortCuts) {

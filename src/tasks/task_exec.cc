@@ -450,7 +450,8 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   if (early && mode == kRegister) {
     log_id = DrawLogId(s);
     along.push_back(LogIdTakenQuery(*log_id));
-  } else if (early && mode != kCheckOnly && mode != kHoldingOnly) {
+  } else if (early && mode != kCheckOnly && mode != kHoldingOnly && !s.TaskId.empty()) {
+    // (Without a task id of its own the release looks for no row at all.)
     std::vector<Statement> unit = ReleaseUnit(s, auth_id, true);
     unit.insert(unit.begin(), FunctionQuery(false, auth_id));
     ahead.SendAsOne(std::move(unit));
