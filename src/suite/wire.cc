@@ -22,13 +22,14 @@ class KeyedState {
     sodium_memzero(key_, sizeof key_);
   }
   void CopyTo(std::string_view key, crypto_auth_hmacsha512256_state* out) {
-    if (!ready_ || key.size() != sizeof key_ || sodium_memcmp(key_, key.data(), sizeof key_) != 0) {
-      if (key.size() != sizeof key_) {  // callers check; an odd key is just not kept
-        crypto_auth_hmacsha512256_init(out, reinterpret_cast<const unsigned char*>(key.data()), key.size());
-        return;
-      }
-      crypto_auth_hmacsha512256_init(&state_, reinterpret_cast<const unsigned char*>(key.data()), key.size());
-      std::memcpy(key_, key.data(), sizeof key_);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(key.data());
+    if (key.size() != sizeof key_) {  // callers check; an odd key is just not kept
+      crypto_auth_hmacsha512256_init(out, bytes, key.size());
+      return;
+    }
+    if (!ready_ || sodium_memcmp(key_, bytes, sizeof key_) != 0) {
+      crypto_auth_hmacsha512256_init(&state_, bytes, key.size());
+      std::memcpy(key_, bytes, sizeof key_);
       ready_ = true;
     }
     *out = state_;
