@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <thread>
 
@@ -198,9 +199,17 @@ TEST(ServeLineTest, AServiceWithAKeyServesSignedLinesOnly) {
   std::string tampered = suite::RequestFrame(5, "Logout,ID1,GL,0,T1,9801", key);
   tampered.replace(tampered.find("ID1"), 3, "ID9");
   EXPECT_EQ(serve(tampered).rfind("-refused", 0), 0u);
+  // The MAC's digits may come in either case; one digit changed fails.
+  std::string upper = suite::RequestFrame(5, "List,ID1,GL,0,0,9801", key);
+  std::string flipped = upper;
+  for (auto c = upper.end() - 65; c != upper.end() - 1; ++c) *c = static_cast<char>(std::toupper(*c));
+  EXPECT_EQ(reply(upper), "pass 1;GL T1");
+  char& digit = flipped[flipped.size() - 2];
+  digit = digit == '0' ? '1' : '0';
+  EXPECT_EQ(serve(flipped).rfind("-refused", 0), 0u);
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::string& l) { return l.find("not signed with the service key") != l.npos; }),
-            4);
+            5);
   // The forgeries changed nothing: T1 holds its seat and is still known.
   EXPECT_EQ(reply(suite::RequestFrame(5, "List,ID1,GL,0,0,9801", key)), "pass 1;GL T1");
   EXPECT_EQ(reply(suite::RequestFrame(5, "Connect,ID1,GL,0,T1,9801", key)), "pass");

@@ -106,8 +106,7 @@ bool ParseServiceRequest(std::string_view line, ServiceRequest* out, std::string
   }
   out->verb = verb->verb;
   out->identity = std::string(f[1]);
-  out->sub = std::string(f[2]);
-  out->sub = AsciiUpper(out->sub);
+  out->sub = AsciiUpper(f[2]);
   out->flag = std::string(f[3]);
   out->task = std::string(f[4]);
   return true;

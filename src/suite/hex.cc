@@ -2,17 +2,24 @@
 
 #include <sodium.h>
 
-#include <cctype>
+#include "platform/text.h"
 
 namespace tarn::suite {
 
 std::string HexEncode(std::string_view bytes) {
-  std::string out(bytes.size() * 2 + 1, '\0');
-  sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  out.pop_back();
-  // Stored texts and locked replies have always carried upper-case digits.
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string out;
+  AppendHex(bytes, &out);
   return out;
+}
+
+void AppendHex(std::string_view bytes, std::string* out) {
+  const size_t start = out->size();
+  out->resize(start + bytes.size() * 2 + 1);
+  char* digits = out->data() + start;
+  sodium_bin2hex(digits, bytes.size() * 2 + 1, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  out->pop_back();
+  // Stored texts and locked replies have always carried upper-case digits.
+  for (char* c = digits; c != out->data() + out->size(); ++c) *c = AsciiUpper(*c);
 }
 
 std::optional<std::string> HexDecode(std::string_view text) {

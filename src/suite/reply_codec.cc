@@ -1,5 +1,7 @@
 #include "suite/reply_codec.h"
 
+#include <cstring>
+
 #include "suite/hex.h"
 
 namespace tarn::suite {
@@ -28,11 +30,21 @@ class KeyStream {
 }  // namespace
 
 std::string LockReply(std::string_view plain, int32_t handshake) {
-  std::string body(kCheck, sizeof kCheck);
-  body.append(plain.substr(0, kMaxPlainReply));
+  std::string out;
+  AppendLockedReply(plain, handshake, &out);
+  return out;
+}
+
+void AppendLockedReply(std::string_view plain, int32_t handshake, std::string* out) {
+  plain = plain.substr(0, kMaxPlainReply);
+  char body[sizeof kCheck + kMaxPlainReply];
+  std::memcpy(body, kCheck, sizeof kCheck);
+  std::memcpy(body + sizeof kCheck, plain.data(), plain.size());
+  const size_t n = sizeof kCheck + plain.size();
   KeyStream ks(handshake);
-  for (char& c : body) c = static_cast<char>(static_cast<uint8_t>(c) ^ ks.Next());
-  return "~" + HexEncode(body);
+  for (size_t i = 0; i < n; ++i) body[i] = static_cast<char>(static_cast<uint8_t>(body[i]) ^ ks.Next());
+  out->push_back('~');
+  AppendHex(std::string_view(body, n), out);
 }
 
 std::optional<std::string> UnlockReply(std::string_view locked, int32_t handshake) {

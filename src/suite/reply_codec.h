@@ -19,6 +19,8 @@ inline constexpr size_t kMaxPlainReply = 250;
 
 // "~" followed by upper-case hexadecimal digits.
 std::string LockReply(std::string_view plain, int32_t handshake);
+// The same added to the end of `out`.
+void AppendLockedReply(std::string_view plain, int32_t handshake, std::string* out);
 // nullopt when `locked` is not a locked reply or was locked for another
 // handshake.
 std::optional<std::string> UnlockReply(std::string_view locked, int32_t handshake);

@@ -324,7 +324,7 @@ void Session::Consume(const char* data, size_t n) {
 
 void Session::Answer(std::string_view line) {
   suite::FrameFault fault = suite::FrameFault::kNone;
-  out_ += suite::ServeLine(server_.logic(), line, suite::FrameChannel{nonce_, next_seq_}, &fault);
+  suite::ServeLine(server_.logic(), line, suite::FrameChannel{nonce_, next_seq_}, &fault, &out_);
   out_.push_back('\n');
   if (fault != suite::FrameFault::kNone) {
     Refused(fault);

@@ -6,15 +6,25 @@ namespace tarn::suite {
 
 namespace {
 
-std::string Serve(ServiceLogic& logic, const RequestFrameParts& frame) {
+void Serve(ServiceLogic& logic, const RequestFrameParts& frame, std::string* out) {
   ServiceRequest request;
   std::string reason;
-  if (!ParseServiceRequest(frame.request, &request, &reason)) return "-" + reason;
+  if (!ParseServiceRequest(frame.request, &request, &reason)) {
+    out->append("-").append(reason);
+    return;
+  }
   ServiceReply reply;
   Status s = logic.Handle(request, &reply);
-  if (!s.ok()) return "-service error: " + s.message();
-  if (reply.plain) return "+" + reply.text.substr(0, kMaxPlainReply);
-  return "+" + LockReply(reply.text, frame.handshake);
+  if (!s.ok()) {
+    out->append("-service error: ").append(s.message());
+    return;
+  }
+  out->push_back('+');
+  if (reply.plain) {
+    out->append(reply.text, 0, kMaxPlainReply);
+  } else {
+    AppendLockedReply(reply.text, frame.handshake, out);
+  }
 }
 
 }  // namespace
@@ -27,19 +37,26 @@ std::string ServeLine(ServiceLogic& logic, std::string_view line) {
     if (fault == FrameFault::kUnsigned) logic.LogForgery();
     return "-" + reason;
   }
-  return Serve(logic, frame);
+  std::string out;
+  Serve(logic, frame, &out);
+  return out;
 }
 
-std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault) {
+void ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault,
+               std::string* out) {
   RequestFrameParts frame;
   std::string reason;
   // Without a nonce the unbound form would pass: a connection never takes it.
   if (channel.nonce.empty()) {
     if (fault) *fault = FrameFault::kUnsigned;
-    return "-refused: the connection has no nonce";
+    out->append("-refused: the connection has no nonce");
+    return;
   }
-  if (!ParseRequestFrame(line, logic.options().service_key, channel, &frame, &reason, fault)) return "-" + reason;
-  return Serve(logic, frame);
+  if (!ParseRequestFrame(line, logic.options().service_key, channel, &frame, &reason, fault)) {
+    out->append("-").append(reason);
+    return;
+  }
+  Serve(logic, frame, out);
 }
 
 }  // namespace tarn::suite

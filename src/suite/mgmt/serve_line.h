@@ -17,11 +17,13 @@ namespace tarn::suite {
 // service); a line refused for its MAC is logged.
 std::string ServeLine(ServiceLogic& logic, std::string_view line);
 
-// The same for a line of a connection: it must be bound to `channel`.
+// The same for a line of a connection, with the answer added to the end of
+// `out` (a connection's output buffer): it must be bound to `channel`.
 // `fault` says why the frame was refused (kNone when it was taken, even
 // if the request in it was then refused); nothing is logged, so that the
 // caller can bound what a flood writes.
-std::string ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault);
+void ServeLine(ServiceLogic& logic, std::string_view line, const FrameChannel& channel, FrameFault* fault,
+               std::string* out);
 
 }  // namespace tarn::suite
 
