@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "boundary/handshake.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection_string.h"
 #include "db/dialect.h"
 #include "db/fault.h"
@@ -116,16 +116,16 @@ struct Fixture {
     }
     Check(conn->CommitTrans());
     login = std::make_unique<tarn::clsLogin>();
-    tarn::core::LoginState& s = tarn::core::StateOf(*login);
-    s.cAcc_Id = "T01";
-    s.cIYear = "2024";
-    s.cUserId = "U1";
-    s.cSub_Id = "GL";
-    s.TaskId = "45000.5";
-    s.cServerSerial = "APP";
-    s.ValeDbName = server->server();
-    s.SystemConnection = tarn::db::Connection::Create();
-    Check(s.SystemConnection->Open(server->With("ValeSystem"), "", ""));
+    tarn::core::LoginParts& s = tarn::core::PartsOf(*login);
+    s.identity.cAcc_Id = "T01";
+    s.identity.cIYear = "2024";
+    s.identity.cUserId = "U1";
+    s.identity.cSub_Id = "GL";
+    s.identity.TaskId = "45000.5";
+    s.identity.cServerSerial = "APP";
+    s.identity.ValeDbName = server->server();
+    s.connections.SystemConnection = tarn::db::Connection::Create();
+    Check(s.connections.SystemConnection->Open(server->With("ValeSystem"), "", ""));
   }
 
   void Pair() {

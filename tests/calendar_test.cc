@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/recordset.h"
 #include "platform/text.h"
@@ -68,13 +68,13 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     ASSERT_TRUE(suite::CreateAccountDatabase(*conn_, "K01", 2024).ok());
 
     login_ = std::make_unique<clsLogin>();
-    core::LoginState& s = core::StateOf(*login_);
-    s.cAcc_Id = "K01";
-    s.cIYear = "2024";
-    s.cSub_Id = "GL";
-    s.cUserId = "U1";
-    s.SystemConnection = db::Connection::Create();
-    ASSERT_TRUE(s.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
+    core::LoginParts& s = core::PartsOf(*login_);
+    s.identity.cAcc_Id = "K01";
+    s.identity.cIYear = "2024";
+    s.identity.cSub_Id = "GL";
+    s.identity.cUserId = "U1";
+    s.connections.SystemConnection = db::Connection::Create();
+    ASSERT_TRUE(s.connections.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
   }
 
   void Exec(const Statement& st) {
@@ -125,12 +125,12 @@ TEST_P(CalendarTest, PeriodsOfADateInAnyYearBothBoundsIncluded) {
   EXPECT_EQ(login_->GetPeriod(Day(2023, 7, 15), year, period), -1);
   EXPECT_EQ(year, 7);
   EXPECT_EQ(period, 7);
-  core::StateOf(*login_).cAcc_Id = "K01  ";  // trailing blanks are trimmed
+  core::PartsOf(*login_).identity.cAcc_Id = "K01  ";  // trailing blanks are trimmed
   EXPECT_EQ(login_->GetPeriod(Day(2024, 1, 1), year, period), 0);
-  core::StateOf(*login_).cAcc_Id = "NONE";
+  core::PartsOf(*login_).identity.cAcc_Id = "NONE";
   EXPECT_EQ(login_->GetPeriod(Day(2024, 1, 1), year, period), -1);
 
-  core::StateOf(*login_).cAcc_Id = "K01";
+  core::PartsOf(*login_).identity.cAcc_Id = "K01";
   Date begin = Day(1999, 1, 1), end = begin;
   int16_t wanted = 2;
   EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), 0);
@@ -141,7 +141,7 @@ TEST_P(CalendarTest, PeriodsOfADateInAnyYearBothBoundsIncluded) {
   EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), -1);
   EXPECT_EQ(FormatDay(begin), "1999-01-01");
   // A year that is no number, or no sign-on: -1, never an error.
-  core::StateOf(*login_).cIYear = "20x4";
+  core::PartsOf(*login_).identity.cIYear = "20x4";
   wanted = 2;
   EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), -1);
   clsLogin fresh;
@@ -173,9 +173,9 @@ TEST_P(CalendarTest, SlotsConnectionStringsAndMasterData) {
   EXPECT_FALSE(ok);
   // "init" in an item before the catalog (a workstation here; a server,
   // user, password or path alike) and a quoted ';' are no catalog.
-  core::StateOf(*login_).SystemConnection = db::Connection::Create();
+  core::PartsOf(*login_).connections.SystemConnection = db::Connection::Create();
   const std::string other = server_->server() + ";Workstation ID=INIT01;Initial Catalog=ValeSystem;App=\"a;b\"";
-  ASSERT_TRUE(core::StateOf(*login_).SystemConnection->Open(other, "", "").ok());
+  ASSERT_TRUE(core::PartsOf(*login_).connections.SystemConnection->Open(other, "", "").ok());
   EXPECT_EQ(Info(11).ToString(), server_->server() + ";Workstation ID=INIT01;App=\"a;b\"");
   EXPECT_EQ(Info(10, Variant("K012024")).ToString(),
             server_->server() + ";Workstation ID=INIT01;App=\"a;b\";INITIAL CATALOG=VALEDATA_K01_2024");
@@ -186,10 +186,10 @@ TEST_P(CalendarTest, SlotsConnectionStringsAndMasterData) {
   EXPECT_TRUE(Info(115).IsNull());      // NULL as it is
   EXPECT_EQ(Info(118).ToString(), "");  // NULL as empty text
   EXPECT_EQ(Info(119).ToString(), "Kind");
-  core::StateOf(*login_).cAcc_Id = "NONE";
+  core::PartsOf(*login_).identity.cAcc_Id = "NONE";
   Info(105, Variant("kept"), &ok);
   EXPECT_FALSE(ok);
-  core::StateOf(*login_).cAcc_Id = "K01";
+  core::PartsOf(*login_).identity.cAcc_Id = "K01";
   EXPECT_EQ(Info(150, Variant("kept"), &ok).ToString(), "kept");  // not an index
   EXPECT_FALSE(ok);
 }
@@ -214,13 +214,13 @@ TEST_P(CalendarTest, WhoHoldsRightsAsRecordsetsTheCallerOwns) {
   const std::string as11 = Info(300).ToString();
   EXPECT_TRUE(as11 == "'01','07'" || as11 == "'07','01'") << as11;
   // Without a year: true, nothing changed.
-  core::StateOf(*login_).cIYear = "";
+  core::PartsOf(*login_).identity.cIYear = "";
   bool ok = false;
   EXPECT_EQ(Info(120, Variant("kept"), &ok).ToString(), "kept");
   EXPECT_TRUE(ok);
   EXPECT_EQ(Info(300).ToString(), "");
   // A year without rights: false for 120, no object for 301.
-  core::StateOf(*login_).cIYear = "2030";
+  core::PartsOf(*login_).identity.cIYear = "2030";
   Info(120, Variant(), &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(Info(301).ToObject(), nullptr);
@@ -233,19 +233,19 @@ TEST_P(CalendarTest, SubsystemDatesPeriodChangesAndClosingFlags) {
   EXPECT_TRUE(Info(201, Variant("AP"), &ok).IsNull());
   EXPECT_TRUE(ok);
   // 200 writes the first-use date, adding the row when there is none.
-  core::StateOf(*login_).cSub_Id = "AP";
+  core::PartsOf(*login_).identity.cSub_Id = "AP";
   Variant first_use(Day(2021, 5, 1));
   EXPECT_TRUE(login_->GetAccInfo(200, first_use));
   EXPECT_EQ(FormatDay(Info(201).ToDate()), "2021-05-01");
   Info(200, Variant("not a date"), &ok);
   EXPECT_FALSE(ok);
   // 200 without an account set takes the first one found.
-  core::StateOf(*login_).cAcc_Id = "";
+  core::PartsOf(*login_).identity.cAcc_Id = "";
   Variant null_date(Null{});
   EXPECT_TRUE(login_->GetAccInfo(200, null_date));
   EXPECT_FALSE(login_->cAcc_Id().empty());
-  core::StateOf(*login_).cAcc_Id = "K01";
-  core::StateOf(*login_).cSub_Id = "GL";
+  core::PartsOf(*login_).identity.cAcc_Id = "K01";
+  core::PartsOf(*login_).identity.cSub_Id = "GL";
 
   EXPECT_EQ(Info(203, Variant(int16_t{0})).ToInt32(), 3);
   EXPECT_EQ(Info(203, Variant("AP")).ToInt32(), -1);
@@ -308,7 +308,7 @@ TEST_P(CalendarTest, ErrorsReachTheCallerOfGetAccInfo) {
   clsLogin fresh;  // not signed on
   Variant v;
   EXPECT_THROW(fresh.GetAccInfo(105, v), ComError);
-  core::StateOf(*login_).cIYear = "20x4";
+  core::PartsOf(*login_).identity.cIYear = "20x4";
   Variant sub("GL");
   EXPECT_THROW(login_->GetAccInfo(204, sub), ComError);
 }

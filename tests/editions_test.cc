@@ -9,7 +9,7 @@
 #include <string>
 #include <tuple>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "db/fault.h"
@@ -112,7 +112,7 @@ TEST_P(EditionsTest, SigningOnThroughTheInterface) {
   EXPECT_EQ(login->cSubName(), "General Ledger");
   EXPECT_FALSE(login->IsAdmin());
   EXPECT_FALSE(login->TaskId().empty());
-  EXPECT_FALSE(core::StateOf(*login).TokenBuilt);  // the release logs out of the interface
+  EXPECT_FALSE(core::PartsOf(*login).connections.TokenBuilt);  // the release logs out of the interface
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=? AND cAuth_Id='reg'").Bind(login->TaskId())),
             1);
   // The database password, however the system database spells its key.
@@ -156,7 +156,7 @@ TEST_P(EditionsTest, SigningOnWithAToken) {
   ASSERT_TRUE(login.ConstructLogin(Token())) << login.ShareString();
   std::string sub = "GL";
   ASSERT_TRUE(login.Login(sub)) << login.ShareString();
-  EXPECT_TRUE(core::StateOf(login).TokenBuilt);
+  EXPECT_TRUE(core::PartsOf(login).connections.TokenBuilt);
   if (extended()) {
     // The user data's own values stand; nothing is queried for them.
     EXPECT_EQ(login.cAccName(), "From the token");

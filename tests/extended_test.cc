@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/fault.h"
 #include "platform/object_registry.h"
@@ -133,7 +133,7 @@ TEST_F(ExtendedTest, UserDataBuildsTheObjectWithoutAskingTheInterface) {
   ASSERT_TRUE(login.ConstructLoginEx("", Data(data))) << login.ShareString();
   EXPECT_TRUE(ui->calls.empty());
   EXPECT_EQ(login.userToken(), "");
-  EXPECT_TRUE(core::StateOf(login).TokenBuilt);
+  EXPECT_TRUE(core::PartsOf(login).connections.TokenBuilt);
   EXPECT_EQ(login.cUserId(), "ALICE");
   EXPECT_EQ(login.cAccName(), "Acc name");
   EXPECT_EQ(login.iMonth(), 4);
@@ -187,7 +187,7 @@ TEST_F(ExtendedTest, BadUserDataRecordsItsErrorAndKeepsWhatWasRead) {
   EXPECT_EQ(login.LogState(), errnum::kNoSuchMember);
   EXPECT_NE(login.ShareString().find("RightServer"), std::string::npos);
   EXPECT_EQ(login.DataSource(), "DS");  // read before the missing member
-  EXPECT_FALSE(core::StateOf(login).TokenBuilt);
+  EXPECT_FALSE(core::PartsOf(login).connections.TokenBuilt);
 
   data = AliceData(AccountConnection());
   data["operDate"] = Variant("the fifth of never");
@@ -250,7 +250,7 @@ TEST_F(ExtendedTest, LoginExCompletesAnObjectBuiltFromUserData) {
   EXPECT_EQ(login.cSubName(), "Ledger from the interface");
   EXPECT_EQ(login.TaskId(), "4711");
   EXPECT_EQ(login.iMonth(), 4);  // from the user data, not queried
-  EXPECT_NE(core::StateOf(login).SystemConnection, nullptr);
+  EXPECT_NE(core::PartsOf(login).connections.SystemConnection, nullptr);
 
   // Sub-login data without the members fails the completion.
   ObjectPtr bare = std::make_shared<suite::SubLoginDataObject>(suite::Members{});
@@ -304,53 +304,53 @@ TEST_F(ExtendedTest, ARefusedSignOnForwardsTheInterfacesRecord) {
 
 TEST_F(ExtendedTest, NamesDerivedFromTheAccountConnection) {
   clsLogin login(Edition::kExtended);
-  core::LoginState& s = core::StateOf(login);
-  s.cAcc_Id = "001";
-  s.ValeDbName = "data source=SRV1;user id=sa;password=p;initial catalog=VALEDATA_001_2024";
+  core::LoginParts& s = core::PartsOf(login);
+  s.identity.cAcc_Id = "001";
+  s.identity.ValeDbName = "data source=SRV1;user id=sa;password=p;initial catalog=VALEDATA_001_2024";
   EXPECT_EQ(login.ValeMetaName(), "data source=SRV1;user id=sa;password=p;initial catalog=VALEMeta_001");
   EXPECT_EQ(login.dbServerName(), "SRV1");
   // Kept once found, whatever changes after.
-  s.cAcc_Id = "002";
-  s.ValeDbName = "data source=SRV2;initial catalog=X;user id=sa";
+  s.identity.cAcc_Id = "002";
+  s.identity.ValeDbName = "data source=SRV2;initial catalog=X;user id=sa";
   EXPECT_EQ(login.ValeMetaName(), "data source=SRV1;user id=sa;password=p;initial catalog=VALEMeta_001");
   EXPECT_EQ(login.dbServerName(), "SRV1");
 
   clsLogin middle(Edition::kExtended);
-  core::StateOf(middle).cAcc_Id = "002";
-  core::StateOf(middle).ValeDbName = "initial catalog=X;data source=S";
+  core::PartsOf(middle).identity.cAcc_Id = "002";
+  core::PartsOf(middle).identity.ValeDbName = "initial catalog=X;data source=S";
   EXPECT_EQ(middle.ValeMetaName(), "initial catalog=VALEMeta_002;data source=S");
 
   // The searches are case-sensitive: nothing found, and asked again later.
   clsLogin mixed(Edition::kExtended);
-  core::StateOf(mixed).ValeDbName = "Data Source=SRV1;Initial Catalog=X";
+  core::PartsOf(mixed).identity.ValeDbName = "Data Source=SRV1;Initial Catalog=X";
   EXPECT_EQ(mixed.ValeMetaName(), "");
   EXPECT_EQ(mixed.dbServerName(), "");
-  core::StateOf(mixed).ValeDbName = "data source=SRV3;initial catalog=X";
+  core::PartsOf(mixed).identity.ValeDbName = "data source=SRV3;initial catalog=X";
   EXPECT_EQ(mixed.dbServerName(), "SRV3");
 
   // A data source that no ';' ends is raised.
   clsLogin open_ended(Edition::kExtended);
-  core::StateOf(open_ended).ValeDbName = "user id=sa;data source=SRV1";
+  core::PartsOf(open_ended).identity.ValeDbName = "user id=sa;data source=SRV1";
   EXPECT_EQ(RaisedNumber([&] { open_ended.dbServerName(); }), errnum::kInvalidCall);
 }
 
 TEST_F(ExtendedTest, TheBoundFileServerAccount) {
   clsLogin login(Edition::kExtended);
-  core::LoginState& s = core::StateOf(login);
-  s.SysConnString = db_.system_database;
-  s.cUserId = "DEMO";
+  core::LoginParts& s = core::PartsOf(login);
+  s.identity.SysConnString = db_.system_database;
+  s.identity.cUserId = "DEMO";
   std::string fs_user = "before";
   ASSERT_TRUE(login.GetBindFsUser(fs_user)) << login.ShareString();
   EXPECT_EQ(fs_user, "<valeco>\r\n<user name='demo.fs' pwd='fs-demo-2024'> \r\n</user>\r\n</valeco>");
 
   // A password without the stored-text mark stands as it is.
-  s.cUserId = "ALICE";
+  s.identity.cUserId = "ALICE";
   ASSERT_TRUE(login.GetBindFsUser(fs_user));
   EXPECT_EQ(fs_user, "<valeco>\r\n<user name='alice.fs' pwd='plain-pass'> \r\n</user>\r\n</valeco>");
 
   // No account (a NULL name) or no such user: empty text, and true.
   for (const char* user : {"BOB", "NOBODY' OR '1'='1"}) {
-    s.cUserId = user;
+    s.identity.cUserId = user;
     fs_user = "before";
     ASSERT_TRUE(login.GetBindFsUser(fs_user)) << user;
     EXPECT_EQ(fs_user, "") << user;
@@ -363,7 +363,7 @@ TEST_F(ExtendedTest, TheBoundFileServerAccount) {
                                 .Bind("bob' x='1")
                                 .Bind(suite::CommEncodeText("a&b'<c>") + "\x03"))
                   .ok());
-  s.cUserId = "BOB";
+  s.identity.cUserId = "BOB";
   ASSERT_TRUE(login.GetBindFsUser(fs_user));
   pugi::xml_document doc;
   ASSERT_TRUE(doc.load_string(fs_user.c_str()));
@@ -374,7 +374,7 @@ TEST_F(ExtendedTest, TheBoundFileServerAccount) {
 
   // No system database: false with the error, the text as it was.
   clsLogin lost(Edition::kExtended);
-  core::StateOf(lost).SysConnString = "Provider=SQLite;Data Source=/nonexistent/x;initial catalog=valesystem";
+  core::PartsOf(lost).identity.SysConnString = "Provider=SQLite;Data Source=/nonexistent/x;initial catalog=valesystem";
   fs_user = "kept";
   EXPECT_FALSE(lost.GetBindFsUser(fs_user));
   EXPECT_EQ(fs_user, "kept");
@@ -386,8 +386,8 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
   auto ui = Interface();
   ui->file_server = "file:///srv/docs";
   clsLogin login(Edition::kExtended);
-  core::LoginState& s = core::StateOf(login);
-  s.UserToken = "tok";
+  core::LoginParts& s = core::PartsOf(login);
+  s.identity.UserToken = "tok";
   std::string info;
   ASSERT_TRUE(login.GetFileServerInfo(info));
   EXPECT_EQ(info, "file:///srv/docs");
@@ -401,8 +401,8 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
   }
 
   // Each connection is opened on first use and then the same object.
-  s.ValeDbName = "Provider=SQLite;Data Source=" + db_.dir;
-  s.SysConnString = db_.system_database;
+  s.identity.ValeDbName = "Provider=SQLite;Data Source=" + db_.dir;
+  s.identity.SysConnString = db_.system_database;
   ObjectPtr account = login.ValeCurrentDb();
   EXPECT_EQ(login.ValeCurrentDb(), account);
   ObjectPtr system = login.ValeSystemADODb();
@@ -415,11 +415,11 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
 
   // One that cannot be opened is raised, and tried again next time.
   clsLogin lost(Edition::kExtended);
-  core::StateOf(lost).ValeDbName = "Provider=SQLite;Data Source=/nonexistent/x";
-  core::StateOf(lost).SysConnString = core::StateOf(lost).ValeDbName;
+  core::PartsOf(lost).identity.ValeDbName = "Provider=SQLite;Data Source=/nonexistent/x";
+  core::PartsOf(lost).identity.SysConnString = core::PartsOf(lost).identity.ValeDbName;
   EXPECT_THROW(lost.ValeCurrentDb(), ComError);
   EXPECT_THROW(lost.ValeSystemADODb(), ComError);
-  EXPECT_EQ(core::StateOf(lost).CurrentDb, nullptr);
+  EXPECT_EQ(core::PartsOf(lost).extended.CurrentDb, nullptr);
 }
 
 TEST_F(ExtendedTest, TheFullEditionHasNoneOfTheseMembers) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/fault.h"
 #include "platform/object_registry.h"
@@ -180,7 +180,7 @@ TEST_P(FaultWalkTest, SignOnAtEveryStatement) {
       if (!ok && !raised) {
         EXPECT_FALSE(login->ShareString().empty()) << where;
       }
-      const std::string task_id = core::StateOf(*login).TaskId;
+      const std::string task_id = core::PartsOf(*login).identity.TaskId;
       login.reset();  // the release sequence, with the database back
       if (fault.sticky) {
         EXPECT_EQ(Stranded(), 0) << where;
@@ -440,7 +440,7 @@ TEST_P(FaultWalkTest, ALoginInterfaceThatRaisesFromAnyMember) {
     if (ok) {
       EXPECT_TRUE(login->TaskExec("GL0101", -1)) << login->ShareString();
     }
-    const std::string task_id = core::StateOf(*login).TaskId;
+    const std::string task_id = core::PartsOf(*login).identity.TaskId;
     EXPECT_NO_THROW(login.reset()) << "call " << throw_at;
     if (!task_id.empty()) Lease(task_id);  // the function task is the lease's
     EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task")), tasks_before_)

@@ -7,7 +7,7 @@
 
 #include "boundary/registry_keys.h"
 #include "core/config.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "platform/object_registry.h"
 #include "resources/error_state.h"
 #include "resources/res_service.h"
@@ -151,10 +151,10 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
   auto ui = std::make_shared<FakeLoginUI>();
   {
     clsLogin login;
-    core::StateOf(login).SystemConnection = connection;
-    core::StateOf(login).LoginUI = ui;
-    core::StateOf(login).TaskId = "45123.5";
-    core::StateOf(login).cSub_Id = "GL";
+    core::PartsOf(login).connections.SystemConnection = connection;
+    core::PartsOf(login).connections.LoginUI = ui;
+    core::PartsOf(login).identity.TaskId = "45123.5";
+    core::PartsOf(login).identity.cSub_Id = "GL";
     login.ShutDown();
     ASSERT_EQ(connection->executed.size(), 2u);
     EXPECT_NE(connection->executed[0].sql.find("DELETE FROM ValeSystem..UA_task"), std::string::npos);
@@ -162,7 +162,7 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
     EXPECT_NE(connection->executed[1].sql.find("UPDATE UA_log"), std::string::npos);
     EXPECT_EQ(connection->executed[1].values[0].ToDouble(), 45123.5);
     EXPECT_EQ(connection->state, db::ObjectState::kClosed);
-    EXPECT_EQ(core::StateOf(login).SystemConnection, nullptr);
+    EXPECT_EQ(core::PartsOf(login).connections.SystemConnection, nullptr);
     EXPECT_EQ(login.TaskId(), "45123.5");  // still a value holder
   }
   EXPECT_EQ(connection->executed.size(), 2u);
@@ -202,12 +202,12 @@ TEST_F(LoginObjectTest, ReleaseRunsEveryStepPastPiecesThatRaise) {
   auto ui = std::make_shared<FakeLoginUI>();
   ui->throw_on_logout = true;
   clsLogin login;
-  core::LoginState& s = core::StateOf(login);
-  s.SystemConnection = connection;
-  s.DatabaseKit = kit;
-  s.HeartbeatTimer = timer;
-  s.LoginUI = ui;
-  s.cSub_Id = "GL";
+  core::LoginParts& s = core::PartsOf(login);
+  s.connections.SystemConnection = connection;
+  s.connections.DatabaseKit = kit;
+  s.heartbeat.HeartbeatTimer = timer;
+  s.connections.LoginUI = ui;
+  s.identity.cSub_Id = "GL";
   ASSERT_NE(login.ResSvr(), nullptr);
 
   EXPECT_NO_THROW(login.ShutDown());
@@ -216,9 +216,9 @@ TEST_F(LoginObjectTest, ReleaseRunsEveryStepPastPiecesThatRaise) {
   EXPECT_EQ(kit->closes, 1);
   EXPECT_EQ(timer->unloads, 1);
   EXPECT_EQ(ui->calls, (std::vector<std::string>{"SubLogout(GL)", "ShutDown"}));
-  EXPECT_EQ(s.SystemConnection, nullptr);
-  EXPECT_EQ(s.DatabaseKit, nullptr);
-  EXPECT_EQ(s.HeartbeatTimer, nullptr);
+  EXPECT_EQ(s.connections.SystemConnection, nullptr);
+  EXPECT_EQ(s.connections.DatabaseKit, nullptr);
+  EXPECT_EQ(s.heartbeat.HeartbeatTimer, nullptr);
   EXPECT_FALSE(resources::HasSharedResService());
   EXPECT_EQ(login.LogState(), 0);
 }
@@ -228,9 +228,9 @@ TEST_F(LoginObjectTest, ReleaseGoesOnAfterFailedStatementsAndSkipsTokenBuiltLogo
   connection->fail_execute = true;
   auto ui = std::make_shared<FakeLoginUI>();
   clsLogin login;
-  core::StateOf(login).SystemConnection = connection;
-  core::StateOf(login).LoginUI = ui;
-  core::StateOf(login).TokenBuilt = true;
+  core::PartsOf(login).connections.SystemConnection = connection;
+  core::PartsOf(login).connections.LoginUI = ui;
+  core::PartsOf(login).connections.TokenBuilt = true;
   login.ShutDown();
   EXPECT_EQ(connection->executed.size(), 2u);
   EXPECT_EQ(connection->state, db::ObjectState::kClosed);
@@ -242,10 +242,10 @@ TEST_F(LoginObjectTest, ShutDownOfAnObjectThatNeverSignedOnRunsNoSql) {
   auto connection = std::make_shared<FakeConnection>();
   connection->state = db::ObjectState::kClosed;
   clsLogin login;
-  core::StateOf(login).SystemConnection = connection;
+  core::PartsOf(login).connections.SystemConnection = connection;
   login.ShutDown();
   EXPECT_TRUE(connection->executed.empty());
-  EXPECT_EQ(core::StateOf(login).SystemConnection, nullptr);
+  EXPECT_EQ(core::PartsOf(login).connections.SystemConnection, nullptr);
 }
 
 TEST_F(LoginObjectTest, ReleaseDropsTheSharedResourceObjects) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "platform/object_registry.h"
 #include "platform/timer_queue.h"
 #include "service/frm_timer.h"
@@ -24,9 +24,9 @@ using testing::FakeParleyScope;
 class RemoteExecTest : public ::testing::Test {
  protected:
   RemoteExecTest() {
-    core::StateOf(login_).cSerial = "SER@1";
-    core::StateOf(login_).cSub_Id = "PS";
-    core::StateOf(login_).cServer = "APPSRV";
+    core::PartsOf(login_).identity.cSerial = "SER@1";
+    core::PartsOf(login_).identity.cSub_Id = "PS";
+    core::PartsOf(login_).identity.cServer = "APPSRV";
   }
 
   // Runs a command; returns the requests it sent.
@@ -46,7 +46,7 @@ class RemoteExecTest : public ::testing::Test {
 TEST_F(RemoteExecTest, CommandWordsAreFoundAnywhereFirstOneWins) {
   using V = std::vector<std::string>;
   EXPECT_EQ(Run("exit"), V{"Exit,SER@1,PS,0,0,9801"});
-  core::StateOf(login_).IsGroupVer = true;  // only EXIT maps the code
+  core::PartsOf(login_).identity.IsGroupVer = true;  // only EXIT maps the code
   EXPECT_EQ(Run("please EXIT now"), V{"Exit,SER@1,PG,0,0,9801"});
   EXPECT_EQ(Run("changeyear"), V{"ChangeYear,SER@1,PS,0,0,9801"});
   EXPECT_EQ(Run("List"), V{"List,SER@1,PS,0,0,9801"});
@@ -83,12 +83,12 @@ TEST_F(RemoteExecTest, LogoutTakesTheThirdFieldAndTheTextAfterTheFourthComma) {
 }
 
 TEST_F(RemoteExecTest, HostComesFromTheRegistryThenTheComputerNameAndStays) {
-  core::StateOf(login_).cServer.clear();
+  core::PartsOf(login_).identity.cServer.clear();
   Run("exit");
   EXPECT_EQ(parley_->calls.at(0).host, "PC01");
   EXPECT_EQ(login_.cServer().ToString(), "PC01");
 
-  core::StateOf(login_).cServer.clear();
+  core::PartsOf(login_).identity.cServer.clear();
   env_.registry.SetString(core::LoginRegKey(Edition::kFull), "Server", "REGSRV");
   Run("list");
   EXPECT_EQ(parley_->calls.at(0).host, "REGSRV");
@@ -213,7 +213,7 @@ TEST_F(HeartbeatTest, ReleaseOfTheLoginObjectStopsItsTimer) {
   timer->Load();
   {
     clsLogin owner;
-    core::StateOf(owner).HeartbeatTimer = timer;
+    core::PartsOf(owner).heartbeat.HeartbeatTimer = timer;
   }
   EXPECT_FALSE(timer->loaded());
   Beat();

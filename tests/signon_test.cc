@@ -8,7 +8,7 @@
 #include <functional>
 #include <sstream>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/thread_state.h"
 #include "db/fault.h"
 #include "db/recordset.h"
@@ -103,8 +103,8 @@ TEST_F(SignOnTest, LoginThroughTheInterfaceFillsTheObjectAndWritesTheLoginTask) 
   EXPECT_FALSE(login.IsAdmin());
   EXPECT_EQ(login.ValeDbPath(), "\\ZT001\\2024\\");
   EXPECT_EQ(login.ValeZtPath(), "\\ZT001\\2024");
-  EXPECT_FALSE(core::StateOf(login).TokenBuilt);
-  EXPECT_NE(core::StateOf(login).HeartbeatTimer, nullptr);
+  EXPECT_FALSE(core::PartsOf(login).connections.TokenBuilt);
+  EXPECT_NE(core::PartsOf(login).heartbeat.HeartbeatTimer, nullptr);
   ASSERT_FALSE(login.TaskId().empty());
   EXPECT_EQ(Count("UA_task"), tasks + 1);
 
@@ -154,7 +154,7 @@ TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
   clsLogin login;
   ASSERT_TRUE(login.ConstructLogin(Token({{"UserId", Variant("BOB")}, {"operDate", Variant("2024-06-30")}})))
       << login.ShareString();
-  EXPECT_TRUE(core::StateOf(login).TokenBuilt);
+  EXPECT_TRUE(core::PartsOf(login).connections.TokenBuilt);
   EXPECT_EQ(login.cUserId(), "BOB");
   EXPECT_EQ(login.cEmployeeId(), "E7");
   EXPECT_EQ(login.cSerial().ToString(), "SERIAL-1");
@@ -164,7 +164,7 @@ TEST_F(SignOnTest, TokenLoginCompletesWithoutTheInterface) {
   EXPECT_EQ(sub, "GL");
   EXPECT_EQ(login.cUserName(), "Bob Li");
   EXPECT_EQ(login.iMonth(), 6);
-  EXPECT_TRUE(core::StateOf(login).TokenBuilt);  // a token-built object stays so
+  EXPECT_TRUE(core::PartsOf(login).connections.TokenBuilt);  // a token-built object stays so
   // No task id from an interface: the date and time as a day number.
   EXPECT_EQ(Variant(login.TaskId()).ToDouble(), env_.now.serial);
 
@@ -198,8 +198,8 @@ TEST_F(SignOnTest, SubsystemCodesAreCheckedBeforeAnythingElse) {
   for (std::string code : {"SC", "OA", "", "S"}) {
     EXPECT_TRUE(console.Login(code)) << code;
   }
-  EXPECT_EQ(core::StateOf(console).SystemConnection, nullptr);
-  EXPECT_NE(core::StateOf(console).HeartbeatTimer, nullptr);
+  EXPECT_EQ(core::PartsOf(console).connections.SystemConnection, nullptr);
+  EXPECT_NE(core::PartsOf(console).heartbeat.HeartbeatTimer, nullptr);
 }
 
 TEST_F(SignOnTest, CompletionReportsMissingAndMalformedConnectionData) {
@@ -215,7 +215,7 @@ TEST_F(SignOnTest, CompletionReportsMissingAndMalformedConnectionData) {
     ASSERT_TRUE(broken.ConstructLogin(Token({{"ConnString", Variant(bad)}})));
     EXPECT_FALSE(broken.Login(sub)) << bad;
     EXPECT_EQ(broken.LogState(), 901) << bad;
-    EXPECT_EQ(core::StateOf(broken).SystemConnection, nullptr);
+    EXPECT_EQ(core::PartsOf(broken).connections.SystemConnection, nullptr);
   }
 }
 
@@ -273,7 +273,7 @@ TEST_F(SignOnTest, AdministratorsGetTheirOwnRules) {
   std::string sub = "GL";
   clsLogin admin;
   ASSERT_TRUE(admin.ConstructLogin(Token({{"UserId", Variant("ADMIN")}})));
-  core::StateOf(admin).cAccName = "kept";
+  core::PartsOf(admin).identity.cAccName = "kept";
   ASSERT_TRUE(admin.Login(sub)) << admin.ShareString();
   EXPECT_EQ(admin.iMonth(), 0);
   EXPECT_FALSE(admin.IsAdmin());
@@ -318,7 +318,7 @@ TEST_F(SignOnTest, BadTokensAreRefusedAndChangeNothing) {
     EXPECT_FALSE(login.ConstructLogin(bad)) << bad;
     EXPECT_FALSE(login.ShareString().empty());
     EXPECT_EQ(login.cUserId(), "");
-    EXPECT_FALSE(core::StateOf(login).TokenBuilt);
+    EXPECT_FALSE(core::PartsOf(login).connections.TokenBuilt);
   }
   env_.now.serial += 0.6;
   EXPECT_FALSE(login.ConstructLogin(expired_token));
@@ -384,7 +384,7 @@ TEST_F(SignOnTest, ADateThatIsNoDateFailsConstructLoginKeepingWhatWasFilled) {
   clsLogin login;
   EXPECT_FALSE(login.ConstructLogin(Token({{"operDate", Variant("not a date")}})));
   EXPECT_EQ(login.cUserId(), "ALICE");
-  EXPECT_FALSE(core::StateOf(login).TokenBuilt);
+  EXPECT_FALSE(core::PartsOf(login).connections.TokenBuilt);
   EXPECT_EQ(login.LogState(), 0);
 }
 
@@ -398,7 +398,7 @@ TEST_F(SignOnTest, TheDatabaseKitIsOpenedOnceOnTheSystemDatabase) {
   ASSERT_NE(kit, nullptr);
   EXPECT_EQ(login.ValeSystemDb(), kit);
   login.ShutDown();
-  EXPECT_EQ(core::StateOf(login).DatabaseKit, nullptr);
+  EXPECT_EQ(core::PartsOf(login).connections.DatabaseKit, nullptr);
 }
 
 // A second sign-on on one object ends the first, but only once it has

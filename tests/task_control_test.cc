@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/fault.h"
 #include "resources/error_state.h"
@@ -153,25 +153,25 @@ class TaskControlTest : public ::testing::TestWithParam<ScratchServer::Kind> {
                                     const std::string& sub = "GL", const std::string& year = "2024",
                                     Edition edition = Edition::kFull) {
     auto login = std::make_unique<clsLogin>(edition);
-    core::LoginState& s = core::StateOf(*login);
-    s.cAcc_Id = "T01";
-    s.cIYear = year;
-    s.cUserId = user;
-    s.cSub_Id = sub;
-    s.cSubName = "Sub " + sub;
-    s.cWebClient = station;
-    s.TaskId = std::to_string(45000 + next_task_++) + ".5";
-    s.cServerSerial = "APP";
-    s.ValeDbName = server_->server();
-    s.SysConnString = server_->With("ValeSystem");  // the extended edition's system connection
-    s.SystemConnection = db::Connection::Create();
-    EXPECT_TRUE(s.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
+    core::LoginParts& s = core::PartsOf(*login);
+    s.identity.cAcc_Id = "T01";
+    s.identity.cIYear = year;
+    s.identity.cUserId = user;
+    s.identity.cSub_Id = sub;
+    s.identity.cSubName = "Sub " + sub;
+    s.identity.cWebClient = station;
+    s.identity.TaskId = std::to_string(45000 + next_task_++) + ".5";
+    s.identity.cServerSerial = "APP";
+    s.identity.ValeDbName = server_->server();
+    s.identity.SysConnString = server_->With("ValeSystem");  // the extended edition's system connection
+    s.connections.SystemConnection = db::Connection::Create();
+    EXPECT_TRUE(s.connections.SystemConnection->Open(server_->With("ValeSystem"), "", "").ok());
     return login;
   }
   // The login row of a station, as its sign-on writes it.
   void SignedOn(clsLogin& login) {
     parley_->reply = "relogin";
-    EXPECT_TRUE(tasks::RegisterLoginTask(core::StateOf(login)));
+    EXPECT_TRUE(tasks::RegisterLoginTask(core::PartsOf(login).identity, core::PartsOf(login).connections));
     parley_->reply = "pass";
   }
   bool Lock(clsLogin& l, const std::string& auth, int16_t mode = -1, int16_t year = 0) {
@@ -252,7 +252,7 @@ TEST_P(TaskControlTest, RegistrationWritesItsRowsAndReleaseRemovesThem) {
       Statement("INSERT INTO UA_task (cAcc_Id,iYear,cAuth_Id,cStation,cTaskId,iLogId) VALUES "
                 "('T01',2024,'F0','ST9','',77.5)"));
   auto unnamed = Station("ST2");
-  core::StateOf(*unnamed).TaskId.clear();
+  core::PartsOf(*unnamed).identity.TaskId.clear();
   EXPECT_FALSE(Lock(*unnamed, "F0", 0));
   EXPECT_EQ(Tasks("F0"), 1);
 }
@@ -288,7 +288,7 @@ TEST_P(TaskControlTest, ModesYearsAndTheirShortCuts) {
   EXPECT_TRUE(Lock(*Station("ST4", "admin"), "F0B", 1));
   EXPECT_TRUE(Lock(*Station("ST4", "AsUser"), "F0B", 1));
   auto boss = Station("ST5", "U2");
-  core::StateOf(*boss).IsAdmin = true;
+  core::PartsOf(*boss).identity.IsAdmin = true;
   EXPECT_TRUE(Lock(*boss, "F0B", 1));
   EXPECT_FALSE(Lock(*boss, "F0B", 2));
   // Mode 2 reads the login year, whatever year is asked.
@@ -308,7 +308,7 @@ TEST_P(TaskControlTest, TheFailuresOfTheTableBeforeAnyRow) {
   EXPECT_EQ(service->LogState(), 10);  // past the user check: it holds nothing
   // The service refuses: 30 with the server as argument.
   auto a = Station("ST1");
-  core::StateOf(*a).RightServer = "SRV9";
+  core::PartsOf(*a).identity.RightServer = "SRV9";
   parley_->reply = "refused: no";
   EXPECT_FALSE(Lock(*a, "F0"));
   EXPECT_EQ(a->LogState(), 30);
@@ -316,10 +316,10 @@ TEST_P(TaskControlTest, TheFailuresOfTheTableBeforeAnyRow) {
   EXPECT_EQ(LastArgs(*a)[0].ToString(), "SRV9");
   EXPECT_NE(a->ShareString().find("management service on SRV9"), std::string::npos) << a->ShareString();
   // No server: this computer's own service, named.
-  core::StateOf(*a).RightServer = "";
+  core::PartsOf(*a).identity.RightServer = "";
   EXPECT_FALSE(Lock(*a, "F0"));
   EXPECT_NE(a->ShareString().find("management service on PC01"), std::string::npos) << a->ShareString();
-  core::StateOf(*a).RightServer = "SRV9";
+  core::PartsOf(*a).identity.RightServer = "SRV9";
   // The service asks for a re-login: the login task is written again.
   parley_->reply = "relogin";
   ASSERT_TRUE(Lock(*a, "F0")) << a->ShareString();
@@ -328,7 +328,7 @@ TEST_P(TaskControlTest, TheFailuresOfTheTableBeforeAnyRow) {
                       .BindNumber(a->TaskId())),
             1);
   // ... and a re-login that cannot be written is 30 too.
-  core::StateOf(*a).SystemConnection->Close();
+  core::PartsOf(*a).connections.SystemConnection->Close();
   EXPECT_FALSE(Lock(*a, "F0B"));
   EXPECT_EQ(a->LogState(), 30);
   parley_->reply = "pass";
@@ -596,15 +596,15 @@ TEST_P(TaskControlTest, StationsOfTaskRowsAndOfTheLoginTask) {
 
   // RegisterLoginTask twice: one login row, one log entry, reopened.
   auto a = Station("ST1");
-  ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*a)));
+  ASSERT_TRUE(tasks::RegisterLoginTask(core::PartsOf(*a).identity, core::PartsOf(*a).connections));
   Exec(Statement("UPDATE UA_log SET dOutTime='2024-01-01' WHERE iLogId=?").BindNumber(a->TaskId()));
-  ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*a)));
+  ASSERT_TRUE(tasks::RegisterLoginTask(core::PartsOf(*a).identity, core::PartsOf(*a).connections));
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=? AND cAuth_Id='reg'").Bind(a->TaskId())), 1);
   EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log WHERE iLogId=? AND dOutTime IS NULL").BindNumber(a->TaskId())),
             1);
   // The administrator, payroll and the console: the task-log row only.
   for (auto& login : {Station("ST5", "ADMIN"), Station("ST6", "U1", "PS"), Station("ST7", "U1", "SC")}) {
-    ASSERT_TRUE(tasks::RegisterLoginTask(core::StateOf(*login)));
+    ASSERT_TRUE(tasks::RegisterLoginTask(core::PartsOf(*login).identity, core::PartsOf(*login).connections));
     EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_task WHERE cTaskId=?").Bind(login->TaskId())), 0);
     EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_TaskLog WHERE cTaskId=?").Bind(login->TaskId())), 1);
   }
@@ -752,7 +752,7 @@ TEST_P(TaskControlTest, TheDryRunAnswersWhatTaskExecDoes) {
     EXPECT_EQ(Count(Statement("SELECT count(*) FROM UA_log")), logs) << "the dry run wrote";
 
     auto asker = Station("ST1", ask.user, ask.sub, ask.login_year, ask.edition);
-    core::StateOf(*asker).IsAdmin = ask.admin;
+    core::PartsOf(*asker).identity.IsAdmin = ask.admin;
     const bool granted = extended ? asker->TaskExecEx(ask.auth, ask.mode, ask.year, ask.klass)
                                   : asker->TaskExec(ask.auth, ask.mode, ask.year);
     EXPECT_EQ(granted, ask.code == 0) << asker->ShareString();

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
-#include "core/login_state.h"
+#include "core/identity.h"
 #include "core/thread_state.h"
 #include "db/backend.h"
 #include "db/connection.h"
@@ -178,19 +178,19 @@ int Try(const Options& o) {
   }
   db::ConnectionPtr conn = Open(o.connect);
   if (!conn) return 1;
-  core::LoginState login(o.extended ? Edition::kExtended : Edition::kFull);
-  login.cAcc_Id = o.acc;
-  login.cIYear = o.year;
-  login.cUserId = o.user;
-  login.cSub_Id = AsciiUpper(o.sub);
-  login.IsAdmin = o.admin;
+  core::Identity who(o.extended ? Edition::kExtended : Edition::kFull);
+  who.cAcc_Id = o.acc;
+  who.cIYear = o.year;
+  who.cUserId = o.user;
+  who.cSub_Id = AsciiUpper(o.sub);
+  who.IsAdmin = o.admin;
   // The station that asks: the computer's name, or the web client's where
   // the subsystem takes that.
-  login.cWebClient = o.station;
+  who.cWebClient = o.station;
   if (!o.station.empty()) core::Thread().computer_name = o.station;
   try {
     const tasks::Verdict v = tasks::TryTaskExec(
-        login, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister, effective_year, o.class_code);
+        who, *conn, o.auth, o.strict ? tasks::kRegisterStrict : tasks::kRegister, effective_year, o.class_code);
     if (v.granted) {
       if (v.never_checked) {
         std::printf("granted: %s is never checked\n", o.auth.c_str());

@@ -31,8 +31,8 @@ namespace tarn {
 class clsLogin;
 
 namespace core {
-struct LoginState;
-LoginState& StateOf(clsLogin& login);
+struct LoginParts;
+LoginParts& PartsOf(clsLogin& login);
 }  // namespace core
 
 // The eight values of a sign-on, for C++ callers. Login(LoginParams&)
@@ -244,9 +244,9 @@ class TARN_EXPORT clsLogin : public Object {
   bool GetBindFsUser(std::string& fsUser);
 
  private:
-  friend core::LoginState& core::StateOf(clsLogin& login);
+  friend core::LoginParts& core::PartsOf(clsLogin& login);
 
-  std::unique_ptr<core::LoginState> state_;
+  std::unique_ptr<core::LoginParts> state_;
 };
 
 }  // namespace tarn

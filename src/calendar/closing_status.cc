@@ -1,7 +1,7 @@
 // ClosingStatus: the year-end closing flag of any subsystem and year of
 // the account set, after checking that the subsystem exists and the year
 // has a calendar.
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/system_database.h"
 #include "db/national.h"
 #include "db/raise.h"
@@ -17,9 +17,10 @@ int64_t Count(const db::RecordsetPtr& rs, const db::Statement& st, const db::Con
   return rs->Eof() || rs->Value(size_t{0}).IsNull() ? 0 : static_cast<int64_t>(rs->Value(size_t{0}).ToDouble());
 }
 
-bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
-  const bool unicode = s.edition == Edition::kExtended;
-  const db::ConnectionPtr conn = core::InformationDb(s);
+bool Run(const core::Identity& id, core::Connections& c, int16_t nIndex, const std::string& cSubId, int16_t iYear,
+         bool& bStateValue) {
+  const bool unicode = id.edition == Edition::kExtended;
+  const db::ConnectionPtr conn = core::InformationDb(id, c);
   auto rs = db::Recordset::Create();
   if (Count(rs, db::StatementMarked(unicode, "SELECT COUNT(*) FROM UA_Subsys WHERE csub_id=N?").Bind(cSubId), conn) <
       1) {
@@ -29,7 +30,7 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
             db::StatementMarked(unicode,
                                 "SELECT COUNT(*) FROM UA_Period WHERE cAcc_Id = N? AND iYear=? AND (bisdelete=0 "
                                 "or bisdelete is null)")
-                .Bind(s.cAcc_Id)
+                .Bind(id.cAcc_Id)
                 .Bind(iYear),
             conn) < 1) {
     return false;
@@ -37,14 +38,14 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
   rs->Close();
   db::RaiseIfFailed(rs->Open(
       db::StatementMarked(unicode, "SELECT * FROM UA_Account_sub WHERE cAcc_Id = N? AND iYear = ? AND cSub_Id = N?")
-          .Bind(s.cAcc_Id)
+          .Bind(id.cAcc_Id)
           .Bind(iYear)
           .Bind(cSubId),
       conn, db::CursorType::kStatic, db::LockType::kPessimistic));
   if (rs->State() != db::ObjectState::kOpen) return false;
   auto add_row = [&] {
     db::RaiseIfFailed(rs->AddNew());
-    db::RaiseIfFailed(rs->SetValue("cAcc_Id", Variant(s.cAcc_Id)));
+    db::RaiseIfFailed(rs->SetValue("cAcc_Id", Variant(id.cAcc_Id)));
     db::RaiseIfFailed(rs->SetValue("cSub_Id", Variant(cSubId)));
     db::RaiseIfFailed(rs->SetValue("iYear", Variant(iYear)));
   };
@@ -80,9 +81,10 @@ bool Run(core::LoginState& s, int16_t nIndex, const std::string& cSubId, int16_t
 // The full edition lets database errors reach the caller; the extended
 // edition traps every one and answers false.
 bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
-  if (state_->edition == Edition::kFull) return Run(*state_, nIndex, cSubId, iYear, bStateValue);
+  if (state_->identity.edition == Edition::kFull)
+    return Run(state_->identity, state_->connections, nIndex, cSubId, iYear, bStateValue);
   try {
-    return Run(*state_, nIndex, cSubId, iYear, bStateValue);
+    return Run(state_->identity, state_->connections, nIndex, cSubId, iYear, bStateValue);
   } catch (const std::exception&) {
     return false;
   }

@@ -4,7 +4,7 @@
 // extended edition reads on its own system connection, opened on first use.
 #include <exception>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/system_database.h"
 #include "db/national.h"
 #include "db/recordset.h"
@@ -14,18 +14,18 @@
 namespace tarn {
 
 int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
-  core::LoginState& s = *state_;
+  core::LoginParts& s = *state_;
   try {
     const std::string day = FormatDay(dCurDate);
     auto rs = db::Recordset::Create();
     if (!rs->Open(db::StatementMarked(
-                      s.edition == Edition::kExtended,
+                      s.identity.edition == Edition::kExtended,
                       "SELECT iId, iYear FROM UA_Period WHERE cAcc_id = N? AND dBegin <= ? AND dEnd >= ? AND  "
                       "(bIsDelete=0 or bisdelete is null)")
-                      .Bind(std::string(TrimBlanks(s.cAcc_Id)))
+                      .Bind(std::string(TrimBlanks(s.identity.cAcc_Id)))
                       .Bind(day)
                       .Bind(day),
-                  core::InformationDb(s))
+                  core::InformationDb(s.identity, s.connections))
              .ok() ||
         rs->Eof()) {
       return -1;
@@ -40,17 +40,17 @@ int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
 }
 
 int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd) {
-  core::LoginState& s = *state_;
+  core::LoginParts& s = *state_;
   try {
     auto rs = db::Recordset::Create();
     if (!rs->Open(db::StatementMarked(
-                      s.edition == Edition::kExtended,
+                      s.identity.edition == Edition::kExtended,
                       "SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = N? AND iYear = ? AND iid = ? AND  "
                       "(bIsDelete=0 or bisdelete is null)")
-                      .Bind(std::string(TrimBlanks(s.cAcc_Id)))
-                      .BindNumber(s.cIYear)  // as stored: a year that is no number fails the query
+                      .Bind(std::string(TrimBlanks(s.identity.cAcc_Id)))
+                      .BindNumber(s.identity.cIYear)  // as stored: a year that is no number fails the query
                       .Bind(iPeriod),
-                  core::InformationDb(s))
+                  core::InformationDb(s.identity, s.connections))
              .ok() ||
         rs->Eof()) {
       return -1;

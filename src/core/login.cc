@@ -3,7 +3,7 @@
 #include "tarn/login.h"
 
 #include "core/config.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/release_sequence.h"
 #include "core/thread_state.h"
 #include "platform/env.h"
@@ -16,10 +16,10 @@
 namespace tarn {
 
 namespace core {
-LoginState& StateOf(clsLogin& login) { return *login.state_; }
+LoginParts& PartsOf(clsLogin& login) { return *login.state_; }
 
-void RequireExtended(const LoginState& s, std::string_view member) {
-  if (s.edition == Edition::kExtended) return;
+void RequireExtended(const Identity& id, std::string_view member) {
+  if (id.edition == Edition::kExtended) return;
   throw ComError(errnum::kNoSuchMember, "Object doesn't support this property or method: " + std::string(member) +
                                             " belongs to the extended edition");
 }
@@ -45,61 +45,61 @@ std::shared_ptr<clsErrorRes> ForwardedRecord(suite::LoginUI* ui) {
 
 }  // namespace
 
-clsLogin::clsLogin(Edition edition) : state_(std::make_unique<core::LoginState>(edition)) {
+clsLogin::clsLogin(Edition edition) : state_(std::make_unique<core::LoginParts>(edition)) {
   core::Thread();  // the start-up routine runs before the first object is used
   resources::SetMessageEdition(edition);
-  core::LoginState& s = *state_;
-  s.CurDate = Env::Current().Now();
-  s.cSerial = core::WorkstationSerial(edition);
-  s.cServerSerial = s.cSerial;
-  s.cDbServerSerial = s.cSerial;
+  core::LoginParts& s = *state_;
+  s.identity.CurDate = Env::Current().Now();
+  s.identity.cSerial = core::WorkstationSerial(edition);
+  s.identity.cServerSerial = s.identity.cSerial;
+  s.identity.cDbServerSerial = s.identity.cSerial;
 }
 
 clsLogin::~clsLogin() { core::RunReleaseSequence(*state_); }
 
-Edition clsLogin::edition() const { return state_->edition; }
+Edition clsLogin::edition() const { return state_->identity.edition; }
 
-void clsLogin::set_cWebClient(const std::string& vData) { state_->cWebClient = vData; }
-Variant clsLogin::cServer() const { return Variant(state_->cServer); }
+void clsLogin::set_cWebClient(const std::string& vData) { state_->identity.cWebClient = vData; }
+Variant clsLogin::cServer() const { return Variant(state_->identity.cServer); }
 void clsLogin::set_cServer(const Variant& value) {
   if (value.IsString() && value.ToString().empty()) return;
-  state_->cServer = value.ToString();
+  state_->identity.cServer = value.ToString();
 }
 int32_t clsLogin::LanguageID() const { return 0; }
-std::string clsLogin::cUserPassWord() const { return state_->cUserPassWord; }
+std::string clsLogin::cUserPassWord() const { return state_->identity.cUserPassWord; }
 int32_t clsLogin::LogState() const { return resources::ThreadLastError().log_state; }
 std::string clsLogin::ShareString() const { return resources::ThreadLastError().share_string; }
-std::string clsLogin::SysPassword() const { return state_->SysPassword; }
-std::string clsLogin::cSubName() const { return state_->cSubName; }
-std::string clsLogin::cAcc_Id() const { return state_->cAcc_Id; }
-void clsLogin::set_cAcc_Id(std::string& pCaccId) { state_->cAcc_Id = pCaccId; }
-std::string clsLogin::cAccName() const { return state_->cAccName; }
-Date clsLogin::CurDate() const { return state_->CurDate; }
-std::string clsLogin::cIYear() const { return state_->cIYear; }
-int16_t clsLogin::iMonth() const { return state_->iMonth; }
-std::string clsLogin::cUserId() const { return state_->cUserId; }
-std::string clsLogin::cUserName() const { return state_->cUserName; }
-std::string clsLogin::ValeDbName() const { return state_->ValeDbName; }
-std::string clsLogin::ValeDbPath() const { return state_->ValeDbPath; }
-std::string clsLogin::ValeZtPath() const { return state_->ValeZtPath; }
-bool clsLogin::IsAdmin() const { return state_->IsAdmin; }
-std::string clsLogin::TaskId() const { return state_->TaskId; }
-std::string clsLogin::GetIstallPath() const { return core::GetIstallPath(state_->edition); }
-Variant clsLogin::cSerial() const { return Variant(state_->cSerial); }
+std::string clsLogin::SysPassword() const { return state_->identity.SysPassword; }
+std::string clsLogin::cSubName() const { return state_->identity.cSubName; }
+std::string clsLogin::cAcc_Id() const { return state_->identity.cAcc_Id; }
+void clsLogin::set_cAcc_Id(std::string& pCaccId) { state_->identity.cAcc_Id = pCaccId; }
+std::string clsLogin::cAccName() const { return state_->identity.cAccName; }
+Date clsLogin::CurDate() const { return state_->identity.CurDate; }
+std::string clsLogin::cIYear() const { return state_->identity.cIYear; }
+int16_t clsLogin::iMonth() const { return state_->identity.iMonth; }
+std::string clsLogin::cUserId() const { return state_->identity.cUserId; }
+std::string clsLogin::cUserName() const { return state_->identity.cUserName; }
+std::string clsLogin::ValeDbName() const { return state_->identity.ValeDbName; }
+std::string clsLogin::ValeDbPath() const { return state_->identity.ValeDbPath; }
+std::string clsLogin::ValeZtPath() const { return state_->identity.ValeZtPath; }
+bool clsLogin::IsAdmin() const { return state_->identity.IsAdmin; }
+std::string clsLogin::TaskId() const { return state_->identity.TaskId; }
+std::string clsLogin::GetIstallPath() const { return core::GetIstallPath(state_->identity.edition); }
+Variant clsLogin::cSerial() const { return Variant(state_->identity.cSerial); }
 void clsLogin::set_cSerial(const Variant& value) {
   if (value.IsNull()) return;
-  state_->cSerial = value.ToString();
+  state_->identity.cSerial = value.ToString();
 }
-std::string clsLogin::AuthString() const { return state_->AuthString; }
-void clsLogin::set_AuthString(const std::string& vNewValue) { state_->AuthString = vNewValue; }
-Variant clsLogin::cServerSerial() const { return Variant(state_->cServerSerial); }
-Variant clsLogin::cDbServerSerial() const { return Variant(state_->cDbServerSerial); }
-bool clsLogin::IsGroupVer() const { return state_->IsGroupVer; }
-std::string clsLogin::cSub_Id() const { return state_->cSub_Id; }
-void clsLogin::set_TaskId(std::string& pTaskId) { state_->TaskId = pTaskId; }
-std::string clsLogin::DataSource() const { return state_->DataSource; }
-std::string clsLogin::cEmployeeId() const { return state_->cEmployeeId; }
-std::string clsLogin::LanguageRegion() const { return state_->LanguageRegion; }
+std::string clsLogin::AuthString() const { return state_->identity.AuthString; }
+void clsLogin::set_AuthString(const std::string& vNewValue) { state_->identity.AuthString = vNewValue; }
+Variant clsLogin::cServerSerial() const { return Variant(state_->identity.cServerSerial); }
+Variant clsLogin::cDbServerSerial() const { return Variant(state_->identity.cDbServerSerial); }
+bool clsLogin::IsGroupVer() const { return state_->identity.IsGroupVer; }
+std::string clsLogin::cSub_Id() const { return state_->identity.cSub_Id; }
+void clsLogin::set_TaskId(std::string& pTaskId) { state_->identity.TaskId = pTaskId; }
+std::string clsLogin::DataSource() const { return state_->identity.DataSource; }
+std::string clsLogin::cEmployeeId() const { return state_->identity.cEmployeeId; }
+std::string clsLogin::LanguageRegion() const { return state_->identity.LanguageRegion; }
 
 ObjectPtr clsLogin::ResSvr() { return resources::SharedResService().GetResSvr(); }
 ObjectPtr clsLogin::ResFormat() { return resources::SharedResService().GetResFormat(); }
@@ -109,8 +109,9 @@ ObjectPtr clsLogin::ResLayoutSvr() { return resources::SharedResService().GetRes
 void clsLogin::ClearError() { resources::ClearLastError(); }
 
 std::shared_ptr<clsErrorRes> clsLogin::GetLastErrorResID() {
-  if (state_->edition == Edition::kExtended && LogState() == resources::kLoginUiRefused) {
-    return ForwardedRecord(state_->RefusingLoginUI ? state_->RefusingLoginUI.get() : state_->LoginUI.get());
+  if (state_->identity.edition == Edition::kExtended && LogState() == resources::kLoginUiRefused) {
+    return ForwardedRecord(state_->connections.RefusingLoginUI ? state_->connections.RefusingLoginUI.get()
+                                                               : state_->connections.LoginUI.get());
   }
   return resources::LastErrorRecord();
 }

@@ -17,49 +17,49 @@ void Ignoring(F&& step) {
 }
 
 // The extended edition writes both strings as Unicode literals.
-db::Statement DeleteLoginTask(const LoginState& s) {
-  return db::StatementIn(s.edition == Edition::kExtended,
+db::Statement DeleteLoginTask(const Identity& id) {
+  return db::StatementIn(id.edition == Edition::kExtended,
                          "DELETE FROM ValeSystem..UA_task with(rowlock) WHERE cTaskId=? AND cAuth_Id='reg'")
-      .Bind(s.TaskId);
+      .Bind(id.TaskId);
 }
 
-db::Statement CloseLoginLog(const LoginState& s) {
-  return db::StatementIn(s.edition == Edition::kExtended,
+db::Statement CloseLoginLog(const Identity& id) {
+  return db::StatementIn(id.edition == Edition::kExtended,
                          "UPDATE UA_log with(rowlock) SET Success=1,dOutTime= GETDATE() WHERE iLogId=? AND "
                          "cAuth_Id='reg'")
-      .BindNumber(s.TaskId);
+      .BindNumber(id.TaskId);
 }
 
 }  // namespace
 
-void RunReleaseSequence(LoginState& s) {
+void RunReleaseSequence(LoginParts& s) {
   ReleaseSignOn(s);
   resources::DropSharedObjects();
 }
 
-void ReleaseSignOn(LoginState& s) {
-  if (s.SystemConnection) {
-    db::Connection& conn = *s.SystemConnection;
+void ReleaseSignOn(LoginParts& s) {
+  if (s.connections.SystemConnection) {
+    db::Connection& conn = *s.connections.SystemConnection;
     Ignoring([&] {
       if (conn.State() == db::ObjectState::kClosed) return;
       // A failed statement is ignored like a raised one: the next step runs.
-      Ignoring([&] { (void)conn.Execute(DeleteLoginTask(s)); });
-      Ignoring([&] { (void)conn.Execute(CloseLoginLog(s)); });
+      Ignoring([&] { (void)conn.Execute(DeleteLoginTask(s.identity)); });
+      Ignoring([&] { (void)conn.Execute(CloseLoginLog(s.identity)); });
       conn.Close();
     });
-    s.SystemConnection.reset();
+    s.connections.SystemConnection.reset();
   }
-  if (s.DatabaseKit) {
-    Ignoring([&] { s.DatabaseKit->oClose(); });
-    s.DatabaseKit.reset();
+  if (s.connections.DatabaseKit) {
+    Ignoring([&] { s.connections.DatabaseKit->oClose(); });
+    s.connections.DatabaseKit.reset();
   }
-  if (s.HeartbeatTimer) {
-    Ignoring([&] { s.HeartbeatTimer->Unload(); });
-    s.HeartbeatTimer.reset();
+  if (s.heartbeat.HeartbeatTimer) {
+    Ignoring([&] { s.heartbeat.HeartbeatTimer->Unload(); });
+    s.heartbeat.HeartbeatTimer.reset();
   }
-  if (!s.TokenBuilt && s.LoginUI) {
-    Ignoring([&] { s.LoginUI->SubLogout(s.cSub_Id); });
-    Ignoring([&] { s.LoginUI->ShutDown(); });
+  if (!s.connections.TokenBuilt && s.connections.LoginUI) {
+    Ignoring([&] { s.connections.LoginUI->SubLogout(s.identity.cSub_Id); });
+    Ignoring([&] { s.connections.LoginUI->ShutDown(); });
   }
 }
 

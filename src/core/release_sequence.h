@@ -3,7 +3,7 @@
 #ifndef TARN_CORE_RELEASE_SEQUENCE_H_
 #define TARN_CORE_RELEASE_SEQUENCE_H_
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 
 namespace tarn::core {
 
@@ -12,12 +12,12 @@ namespace tarn::core {
 // unloads the heartbeat, signs out of the login interface (unless the
 // object was built from a token) and drops the thread's shared resource
 // objects. May run twice: the second run finds nothing left to write.
-void RunReleaseSequence(LoginState& s);
+void RunReleaseSequence(LoginParts& s);
 
 // The sign-on's part of the release, without dropping the thread's shared
 // objects: what a second sign-on on the same object runs first, so that
 // nothing of the first one stays behind.
-void ReleaseSignOn(LoginState& s);
+void ReleaseSignOn(LoginParts& s);
 
 }  // namespace tarn::core
 

@@ -5,18 +5,18 @@
 
 namespace tarn::core {
 
-db::ConnectionPtr SystemAdoDb(LoginState& s) {
-  if (s.SystemAdoDb) return s.SystemAdoDb;
+db::ConnectionPtr SystemAdoDb(const Identity& id, Connections& c) {
+  if (c.SystemAdoDb) return c.SystemAdoDb;
   db::ConnectionPtr conn = db::Connection::Create();
-  db::RaiseIfFailed(conn->Open(s.SysConnString, "", ""));
-  s.SystemAdoDb = conn;
+  db::RaiseIfFailed(conn->Open(id.SysConnString, "", ""));
+  c.SystemAdoDb = conn;
   return conn;
 }
 
-db::ConnectionPtr InformationDb(LoginState& s) {
-  if (s.edition == Edition::kExtended) return SystemAdoDb(s);
-  if (!s.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
-  return s.SystemConnection;
+db::ConnectionPtr InformationDb(const Identity& id, Connections& c) {
+  if (id.edition == Edition::kExtended) return SystemAdoDb(id, c);
+  if (!c.SystemConnection) throw ComError(errnum::kObjectRequired, "Object variable not set: not signed on");
+  return c.SystemConnection;
 }
 
 }  // namespace tarn::core

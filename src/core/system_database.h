@@ -6,7 +6,8 @@
 #ifndef TARN_CORE_SYSTEM_DATABASE_H_
 #define TARN_CORE_SYSTEM_DATABASE_H_
 
-#include "core/login_state.h"
+#include "core/connections.h"
+#include "core/identity.h"
 #include "db/connection.h"
 
 namespace tarn::core {
@@ -14,12 +15,12 @@ namespace tarn::core {
 // The extended edition's system connection (ValeSystemADODb): opened from
 // SysConnString with no user and password on first use and kept. A failed
 // open is raised (ComError) and nothing is kept.
-db::ConnectionPtr SystemAdoDb(LoginState& s);
+db::ConnectionPtr SystemAdoDb(const Identity& id, Connections& c);
 
 // Where the calendar, the account information and the closing status read:
 // the sign-on's connection (full edition; raises 91 before sign-on), or
 // SystemAdoDb (extended edition).
-db::ConnectionPtr InformationDb(LoginState& s);
+db::ConnectionPtr InformationDb(const Identity& id, Connections& c);
 
 }  // namespace tarn::core
 

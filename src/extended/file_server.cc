@@ -1,6 +1,6 @@
 // The file server of the signed-on user: the login interface's description
 // of it, and the file-server account bound to the suite user.
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/system_database.h"
 #include "db/raise.h"
 #include "db/recordset.h"
@@ -23,11 +23,11 @@ bool Failed(int32_t number, std::string text) {
 }  // namespace
 
 bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
-  core::LoginState& s = *state_;
-  core::RequireExtended(s, "GetFileServerInfo");
+  core::LoginParts& s = *state_;
+  core::RequireExtended(s.identity, "GetFileServerInfo");
   try {
     auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-    fsInfo = ui->GetFileServerInfo(s.UserToken, false);
+    fsInfo = ui->GetFileServerInfo(s.identity.UserToken, false);
     return true;
   } catch (const ComError& e) {
     fsInfo.clear();
@@ -39,13 +39,13 @@ bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
 }
 
 bool clsLogin::GetBindFsUser(std::string& fsUser) {
-  core::LoginState& s = *state_;
-  core::RequireExtended(s, "GetBindFsUser");
+  core::LoginParts& s = *state_;
+  core::RequireExtended(s.identity, "GetBindFsUser");
   try {
     auto rs = db::Recordset::Create();
-    db::RaiseIfFailed(
-        rs->Open(db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ").Bind(s.cUserId),
-                 core::SystemAdoDb(s), db::CursorType::kStatic));
+    db::RaiseIfFailed(rs->Open(
+        db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ").Bind(s.identity.cUserId),
+        core::SystemAdoDb(s.identity, s.connections), db::CursorType::kStatic));
     std::string text;
     if (!rs->Eof()) {
       const std::string name = rs->Value("cSysUserName").ToStringOrEmpty();

@@ -63,17 +63,18 @@ void frmTimer::Tick() {
 
 std::shared_ptr<frmTimer> NewHeartbeat() { return std::make_shared<frmTimer>(); }
 
-void StartHeartbeat(core::LoginState& s, const std::string& web_client) {
-  if (s.HeartbeatTimer) {
-    s.HeartbeatTimer->Unload();
+void StartHeartbeat(const core::Identity& id, const core::Connections& c, core::Heartbeat& heartbeat,
+                    const std::string& web_client) {
+  if (heartbeat.HeartbeatTimer) {
+    heartbeat.HeartbeatTimer->Unload();
   } else {
-    s.HeartbeatTimer = NewHeartbeat();
+    heartbeat.HeartbeatTimer = NewHeartbeat();
   }
   // The extended edition's form takes no system connection.
-  db::ConnectionPtr connection = s.edition == Edition::kFull ? s.SystemConnection : nullptr;
-  s.HeartbeatTimer->Init(
-      {std::move(connection), s.cSerial, s.RightServer, s.cSub_Id, s.TaskId, s.IsGroupVer, web_client});
-  s.HeartbeatTimer->Load();
+  db::ConnectionPtr connection = id.edition == Edition::kFull ? c.SystemConnection : nullptr;
+  heartbeat.HeartbeatTimer->Init(
+      {std::move(connection), id.cSerial, id.RightServer, id.cSub_Id, id.TaskId, id.IsGroupVer, web_client});
+  heartbeat.HeartbeatTimer->Load();
 }
 
 }  // namespace tarn::service

@@ -10,7 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "core/login_state.h"
+#include "core/connections.h"
+#include "core/heartbeat.h"
+#include "core/identity.h"
 #include "db/connection.h"
 
 namespace tarn {
@@ -77,7 +79,8 @@ std::shared_ptr<frmTimer> NewHeartbeat();
 // The end of a sign-on: unloads the object's timer form, or creates one
 // when it has none, initialises it from the object (RightServer as the
 // host; `web_client` as the web-client text) and loads it.
-void StartHeartbeat(core::LoginState& s, const std::string& web_client);
+void StartHeartbeat(const core::Identity& id, const core::Connections& c, core::Heartbeat& heartbeat,
+                    const std::string& web_client);
 
 }  // namespace tarn::service
 

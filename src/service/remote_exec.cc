@@ -5,7 +5,7 @@
 
 #include "boundary/registry_keys.h"
 #include "core/config.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/thread_state.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
@@ -42,33 +42,35 @@ void ParseLogout(const std::string& cmd, std::string* sub, std::string* task) {
 }  // namespace
 
 Variant clsLogin::RemoteExec(std::string& cCmd) {
-  core::LoginState& s = *state_;
-  if (s.cServer.empty()) {
-    s.cServer = suite::GetRegValue(core::LoginRegKey(s.edition), "Server");
-    if (s.cServer.empty()) s.cServer = core::Thread().computer_name;
+  core::LoginParts& s = *state_;
+  if (s.identity.cServer.empty()) {
+    s.identity.cServer = suite::GetRegValue(core::LoginRegKey(s.identity.edition), "Server");
+    if (s.identity.cServer.empty()) s.identity.cServer = core::Thread().computer_name;
   }
-  const std::string& host = s.cServer;
+  const std::string& host = s.identity.cServer;
   const std::string upper = AsciiUpper(cCmd);
 
   // The first word found anywhere in the text wins, in this order.
   if (upper.find("EXIT") != std::string::npos) {
-    service::SvcExit(host, s.cSerial, suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer));
+    service::SvcExit(host, s.identity.cSerial, suite::MapSubIdForEdition(s.identity.cSub_Id, s.identity.IsGroupVer));
   } else if (upper.find("CHANGEYEAR") != std::string::npos) {
-    service::SvcChangeYear(host, s.cSerial, s.cSub_Id);
+    service::SvcChangeYear(host, s.identity.cSerial, s.identity.cSub_Id);
   } else if (upper.find("LIST") != std::string::npos) {
-    service::SvcList(host, s.cSerial, s.cSub_Id);
+    service::SvcList(host, s.identity.cSerial, s.identity.cSub_Id);
   } else if (upper.find("LOGOUT") != std::string::npos) {
     std::string sub, task;
     ParseLogout(cCmd, &sub, &task);
-    service::SvcLogout(host, s.cSerial, sub, task);
+    service::SvcLogout(host, s.identity.cSerial, sub, task);
   } else if (upper.find("CONNECTSTRING") != std::string::npos) {
     // Only a caller that names this client's identity after the access
     // word gets the connection string.
-    if (upper.find("K7LANTERNQ" + AsciiUpper(s.cSerial)) == std::string::npos) {
+    if (upper.find("K7LANTERNQ" + AsciiUpper(s.identity.cSerial)) == std::string::npos) {
       cCmd = "pass failed";
     } else {
-      if (!s.LoginUI) s.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-      cCmd = s.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
+      if (!s.connections.LoginUI)
+        s.connections.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+      cCmd =
+          s.connections.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
     }
   }
   return Variant();

@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "core/config.h"
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "db/national.h"
 #include "db/raise.h"
 #include "db/recordset.h"
@@ -58,17 +58,17 @@ Variant SubLoginMember(const Object& data, std::string_view member) {
 }
 
 // The web-based modules hand their station name to the heartbeat.
-void StartHeartbeat(core::LoginState& s) {
-  const std::string sub = AsciiUpper(s.cSub_Id);
+void StartHeartbeat(core::LoginParts& s) {
+  const std::string sub = AsciiUpper(s.identity.cSub_Id);
   const bool web = sub == "PO" || sub == "SO" || sub == "CO" || sub == "WH";
-  service::StartHeartbeat(s, web ? s.cWebClient : std::string());
+  service::StartHeartbeat(s.identity, s.connections, s.heartbeat, web ? s.identity.cWebClient : std::string());
 }
 
 }  // namespace
 
 bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
-  core::LoginState& s = core::StateOf(login);
-  const bool extended = s.edition == Edition::kExtended;
+  core::LoginParts& s = core::PartsOf(login);
+  const bool extended = s.identity.edition == Edition::kExtended;
 
   // SC and OA, and every piece of that text (the empty code too), need
   // nothing from the database.
@@ -81,39 +81,39 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
     resources::RecordError(resources::kBadSubsystemCode, resources::res::kInvalidateSubID);
     return false;
   }
-  if (s.ValeDbName.empty()) {
+  if (s.identity.ValeDbName.empty()) {
     resources::RecordError(resources::kNoAccountConnection, resources::res::kInvalidateToken);
     return false;
   }
-  s.cSub_Id = AsciiUpper(a.sub_id);
+  s.identity.cSub_Id = AsciiUpper(a.sub_id);
   if (!a.server.empty()) {
-    s.cServer = AsciiUpper(a.server);
-  } else if (s.cServer.empty()) {
-    s.cServer = AsciiUpper(core::GetLoginServer(core::LoginRegKey(s.edition), a.sub_id));
+    s.identity.cServer = AsciiUpper(a.server);
+  } else if (s.identity.cServer.empty()) {
+    s.identity.cServer = AsciiUpper(core::GetLoginServer(core::LoginRegKey(s.identity.edition), a.sub_id));
   }
   if (!a.serial.empty()) {
-    s.cSerial = a.serial;
-  } else if (s.cSerial.empty()) {
-    s.cSerial = core::WorkstationSerial(s.edition);
+    s.identity.cSerial = a.serial;
+  } else if (s.identity.cSerial.empty()) {
+    s.identity.cSerial = core::WorkstationSerial(s.identity.edition);
   }
-  Date date = s.CurDate;
+  Date date = s.identity.CurDate;
   if (!a.date.empty()) date = Variant(a.date).ToDate();  // not a date: raised to the caller
 
   db::ConnectionPtr conn;
   try {
     conn = db::Connection::Create();
-    db::RaiseIfFailed(conn->Open(s.SysConnString, "", ""));
+    db::RaiseIfFailed(conn->Open(s.identity.SysConnString, "", ""));
     auto rs = db::Recordset::Create();
-    const bool admin = AsciiUpper(s.cUserId) == "ADMIN";
+    const bool admin = AsciiUpper(s.identity.cUserId) == "ADMIN";
 
-    if (FormatDateTime(date) == "1899-01-01 00:00:00" && !(admin && s.cSub_Id == "AA")) {
+    if (FormatDateTime(date) == "1899-01-01 00:00:00" && !(admin && s.identity.cSub_Id == "AA")) {
       bool found;
       Variant end = First(*rs, conn,
                           db::StatementIn(extended,
                                           "SELECT  dEnd FROM UA_Period WHERE cAcc_id = ? AND iYear = ? AND iid = 12 "
                                           "AND  (bIsDelete=0 or bisdelete is null)")
-                              .Bind(std::string(TrimBlanks(s.cAcc_Id)))
-                              .BindNumber(s.cIYear),
+                              .Bind(std::string(TrimBlanks(s.identity.cAcc_Id)))
+                              .BindNumber(s.identity.cIYear),
                           &found);
       if (found) date = end.ToDate();
     }
@@ -121,16 +121,17 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
     int16_t month = 0;
     bool is_admin = false;
     if (!extended && !admin) {
-      s.cAccName =
-          Required(*rs, conn, db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(s.cAcc_Id))
+      s.identity.cAccName =
+          Required(*rs, conn,
+                   db::Statement("SELECT cAcc_Name FROM UA_Account WHERE cAcc_Id = ?").Bind(s.identity.cAcc_Id))
               .ToStringOrEmpty();
-      const int32_t year = Variant(s.cIYear).ToInt32();
+      const int32_t year = Variant(s.identity.cIYear).ToInt32();
       const std::string day = FormatDay(date);
       bool found;
       Variant period =
           First(*rs, conn,
                 db::Statement("SELECT iId FROM UA_Period WHERE cAcc_Id = ? AND iYear=? AND dBegin<=? AND dEnd>=?")
-                    .Bind(s.cAcc_Id)
+                    .Bind(s.identity.cAcc_Id)
                     .Bind(year)
                     .Bind(day)
                     .Bind(day),
@@ -139,46 +140,49 @@ bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
       First(*rs, conn,
             db::Statement("SELECT cAuth_Id FROM UA_HoldAuth WHERE cAcc_Id = ? AND iYear=? AND cauth_id='Admin' AND "
                           "(cUser_Id =? or cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?))")
-                .Bind(s.cAcc_Id)
+                .Bind(s.identity.cAcc_Id)
                 .Bind(year)
-                .Bind(s.cUserId)
-                .Bind(s.cUserId),
+                .Bind(s.identity.cUserId)
+                .Bind(s.identity.cUserId),
             &is_admin);
     } else if (extended) {
-      month = s.iMonth;
-      is_admin = s.IsAdmin;
+      month = s.identity.iMonth;
+      is_admin = s.identity.IsAdmin;
     }
 
-    std::string task_id = s.TaskId;
+    std::string task_id = s.identity.TaskId;
     if (sub_login_data != nullptr) {
-      s.cSubName = SubLoginMember(*sub_login_data, "SubName").ToStringOrEmpty();
+      s.identity.cSubName = SubLoginMember(*sub_login_data, "SubName").ToStringOrEmpty();
       task_id = SubLoginMember(*sub_login_data, "TaskId").ToStringOrEmpty();
     } else {
-      s.cSubName =
-          Required(*rs, conn,
-                   db::StatementIn(extended, "SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(s.cSub_Id))
+      s.identity.cSubName =
+          Required(
+              *rs, conn,
+              db::StatementIn(extended, "SELECT cSub_Name FROM UA_SubSys WHERE cSub_Id = ?").Bind(s.identity.cSub_Id))
               .ToStringOrEmpty();
     }
     if (!extended) {
-      s.cUserName =
-          Required(*rs, conn, db::Statement("SELECT cUser_Name FROM UA_User WHERE cUser_Id = ?").Bind(s.cUserId))
+      s.identity.cUserName =
+          Required(*rs, conn,
+                   db::Statement("SELECT cUser_Name FROM UA_User WHERE cUser_Id = ?").Bind(s.identity.cUserId))
               .ToStringOrEmpty();
-      const std::string data_server = DataServerName(s.ValeDbName);
-      s.cDbServerSerial = service::SvcHostInfo(data_server, s.cSerial);
-      s.cServerSerial = service::SvcHostInfo(s.cServer, s.cSerial);
-      s.SysPassword = DatabasePassword(s.ValeDbName);
+      const std::string data_server = DataServerName(s.identity.ValeDbName);
+      s.identity.cDbServerSerial = service::SvcHostInfo(data_server, s.identity.cSerial);
+      s.identity.cServerSerial = service::SvcHostInfo(s.identity.cServer, s.identity.cSerial);
+      s.identity.SysPassword = DatabasePassword(s.identity.ValeDbName);
     }
     if (rs->State() == db::ObjectState::kOpen) rs->Close();
 
-    s.cSub_Id = AsciiUpper(a.sub_id);
-    s.CurDate = date;
-    s.iMonth = admin && !extended ? int16_t{0} : month;
-    s.IsAdmin = is_admin;
-    s.TaskId = task_id.empty() ? FormatNumber(Env::Current().Now().serial) : task_id;
-    s.ValeDbPath = AccountDbPath(s.cAcc_Id, s.cIYear);
-    s.ValeZtPath = AccountZtPath(s.cAcc_Id, s.cIYear);
-    if (s.SystemConnection && s.SystemConnection != conn) s.SystemConnection->Close();
-    s.SystemConnection = conn;
+    s.identity.cSub_Id = AsciiUpper(a.sub_id);
+    s.identity.CurDate = date;
+    s.identity.iMonth = admin && !extended ? int16_t{0} : month;
+    s.identity.IsAdmin = is_admin;
+    s.identity.TaskId = task_id.empty() ? FormatNumber(Env::Current().Now().serial) : task_id;
+    s.identity.ValeDbPath = AccountDbPath(s.identity.cAcc_Id, s.identity.cIYear);
+    s.identity.ValeZtPath = AccountZtPath(s.identity.cAcc_Id, s.identity.cIYear);
+    if (s.connections.SystemConnection && s.connections.SystemConnection != conn)
+      s.connections.SystemConnection->Close();
+    s.connections.SystemConnection = conn;
   } catch (const ComError& e) {
     Fail(conn, e.description());
     return false;

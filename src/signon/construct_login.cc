@@ -3,7 +3,7 @@
 // interface answers for the signed-on user.
 #include <exception>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "platform/object_registry.h"
 #include "platform/text.h"
 #include "resources/error_codes.h"
@@ -23,40 +23,40 @@ std::string Text(const suite::ContextData& data, std::string_view member) { retu
 // read before it keep their new values. The extended edition takes over
 // the account name, period, administrator flag, enterprise type, user name
 // and server identity too, where the full edition's sign-on queries them.
-void ReadUserData(core::LoginState& s, const suite::ContextData& data) {
-  const bool extended = s.edition == Edition::kExtended;
-  s.cUserId = Text(data, "UserId");
-  s.cEmployeeId = Text(data, "EmployeeId");
-  s.cUserPassWord = Text(data, "Password");
-  s.cSub_Id = Text(data, "cSubId");
+void ReadUserData(core::LoginParts& s, const suite::ContextData& data) {
+  const bool extended = s.identity.edition == Edition::kExtended;
+  s.identity.cUserId = Text(data, "UserId");
+  s.identity.cEmployeeId = Text(data, "EmployeeId");
+  s.identity.cUserPassWord = Text(data, "Password");
+  s.identity.cSub_Id = Text(data, "cSubId");
   // The system administrator in system administration works in no
   // account set and no year.
-  if (AsciiUpper(s.cSub_Id) == "AA" && AsciiUpper(s.cUserId) == "ADMIN") {
-    s.cAcc_Id.clear();
-    s.cIYear.clear();
+  if (AsciiUpper(s.identity.cSub_Id) == "AA" && AsciiUpper(s.identity.cUserId) == "ADMIN") {
+    s.identity.cAcc_Id.clear();
+    s.identity.cIYear.clear();
   } else {
-    s.cAcc_Id = Text(data, "AccID");
-    s.cIYear = Text(data, "iYear");
+    s.identity.cAcc_Id = Text(data, "AccID");
+    s.identity.cIYear = Text(data, "iYear");
     if (extended) {
-      s.cAccName = Text(data, "AccName");
-      s.iMonth = data.Get("iMonth").ToInt16();
-      s.IsAdmin = data.Get("IsAdmin").ToBool();
-      s.EntTypeID = Text(data, "EntTypeID");
+      s.identity.cAccName = Text(data, "AccName");
+      s.identity.iMonth = data.Get("iMonth").ToInt16();
+      s.identity.IsAdmin = data.Get("IsAdmin").ToBool();
+      s.identity.EntTypeID = Text(data, "EntTypeID");
     }
   }
-  s.cServer = Text(data, "AppServer");
-  s.ValeDbName = Text(data, "ConnString");
-  s.SysConnString = s.ValeDbName + ";initial catalog=valesystem";
+  s.identity.cServer = Text(data, "AppServer");
+  s.identity.ValeDbName = Text(data, "ConnString");
+  s.identity.SysConnString = s.identity.ValeDbName + ";initial catalog=valesystem";
   const Variant oper_date = data.Get("operDate");
-  if (!oper_date.ToStringOrEmpty().empty()) s.CurDate = oper_date.ToDate();
-  s.cSerial = Text(data, "WorkStationSerial");
-  s.DataSource = Text(data, "DataSource");
-  s.RightServer = Text(data, "RightServer");
-  s.IsGroupVer = data.Get("IsCompanyVer").ToBool();
-  s.LanguageRegion = Text(data, "LanguageID");
+  if (!oper_date.ToStringOrEmpty().empty()) s.identity.CurDate = oper_date.ToDate();
+  s.identity.cSerial = Text(data, "WorkStationSerial");
+  s.identity.DataSource = Text(data, "DataSource");
+  s.identity.RightServer = Text(data, "RightServer");
+  s.identity.IsGroupVer = data.Get("IsCompanyVer").ToBool();
+  s.identity.LanguageRegion = Text(data, "LanguageID");
   if (extended) {
-    s.cUserName = Text(data, "UserName");
-    s.cServerSerial = Text(data, "AppServerSerial");
+    s.identity.cUserName = Text(data, "UserName");
+    s.identity.cServerSerial = Text(data, "AppServerSerial");
   }
 }
 
@@ -78,9 +78,9 @@ std::shared_ptr<suite::UserData> GetUserDataByToken(const std::string& token) {
 }  // namespace
 
 bool clsLogin::ConstructLogin(const std::string& UserToken) {
-  core::LoginState& s = *state_;
-  if (s.edition == Edition::kExtended) return InternalConstructLogin(UserToken);
-  s.UserToken = UserToken;
+  core::LoginParts& s = *state_;
+  if (s.identity.edition == Edition::kExtended) return InternalConstructLogin(UserToken);
+  s.identity.UserToken = UserToken;
   try {
     auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
     std::shared_ptr<suite::UserData> data = ui->GetLoginInfo_2(UserToken);
@@ -89,7 +89,7 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
       return false;
     }
     ReadUserData(s, *data);
-    s.TokenBuilt = true;
+    s.connections.TokenBuilt = true;
     return true;
   } catch (const ComError& e) {
     resources::SetShareString(e.description());
@@ -102,9 +102,9 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
 
 // NOLINTNEXTLINE(performance-unnecessary-value-param): the public signature, kept for callers
 bool clsLogin::InternalConstructLogin(const std::string& userToken, ObjectPtr LoginUserData) {
-  core::LoginState& s = *state_;
-  core::RequireExtended(s, "InternalConstructLogin");
-  s.UserToken = userToken;
+  core::LoginParts& s = *state_;
+  core::RequireExtended(s.identity, "InternalConstructLogin");
+  s.identity.UserToken = userToken;
   try {
     std::shared_ptr<suite::ContextData> data;
     if (LoginUserData) {
@@ -119,8 +119,8 @@ bool clsLogin::InternalConstructLogin(const std::string& userToken, ObjectPtr Lo
       if (!data) return false;
     }
     ReadUserData(s, *data);
-    if (!s.ValeDbName.empty()) s.SysPassword = signon::DatabasePassword(s.ValeDbName);
-    s.TokenBuilt = true;
+    if (!s.identity.ValeDbName.empty()) s.identity.SysPassword = signon::DatabasePassword(s.identity.ValeDbName);
+    s.connections.TokenBuilt = true;
     return true;
   } catch (const ComError& e) {
     resources::RecordRawError(e.number(), e.description());
@@ -132,13 +132,13 @@ bool clsLogin::InternalConstructLogin(const std::string& userToken, ObjectPtr Lo
 }
 
 bool clsLogin::ConstructLoginEx(const std::string& userToken, ObjectPtr LoginUserData) {
-  core::RequireExtended(*state_, "ConstructLoginEx");
+  core::RequireExtended(state_->identity, "ConstructLoginEx");
   return InternalConstructLogin(userToken, std::move(LoginUserData));
 }
 
 std::string clsLogin::userToken() const {
-  core::RequireExtended(*state_, "userToken");
-  return state_->UserToken;
+  core::RequireExtended(state_->identity, "userToken");
+  return state_->identity.UserToken;
 }
 
 std::string clsLogin::GetEndSubAuthID(std::string& pAuth_id) {
@@ -148,8 +148,9 @@ std::string clsLogin::GetEndSubAuthID(std::string& pAuth_id) {
   } catch (const ComError&) {
     return "1=2";
   }
-  if (state_->IsAdmin) return "1=1";
-  return ui->GetEndSubAuthsWithAuthID(state_->UserToken, pAuth_id, state_->IsAdmin, state_->cSub_Id);
+  if (state_->identity.IsAdmin) return "1=1";
+  return ui->GetEndSubAuthsWithAuthID(state_->identity.UserToken, pAuth_id, state_->identity.IsAdmin,
+                                      state_->identity.cSub_Id);
 }
 
 }  // namespace tarn

@@ -2,7 +2,7 @@
 // object built from a token; and the database kit on the system database.
 #include <optional>
 
-#include "core/login_state.h"
+#include "core/login_parts.h"
 #include "core/release_sequence.h"
 #include "core/system_database.h"
 #include "platform/object_registry.h"
@@ -27,8 +27,8 @@ bool clsLogin::Login(LoginParams& p) {
 
 bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYearId, std::string& pUserId,
                      std::string& pPassword, std::string& pDate, std::string& cSrv, std::string& cSerial) {
-  core::LoginState& s = *state_;
-  if (s.TokenBuilt) {
+  core::LoginParts& s = *state_;
+  if (s.connections.TokenBuilt) {
     return signon::CompleteLogin(*this, {pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv, cSerial});
   }
   if (pAccId.empty() || pUserId.empty()) {
@@ -43,20 +43,20 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   // The attempt starts without them; success signs the first one out.
   // (A successful sign-on always runs a heartbeat; an interface left from
   // a refused attempt is no sign-on and is simply replaced.)
-  std::optional<core::LoginState> first;
-  s.RefusingLoginUI.reset();
-  if (s.SystemConnection || s.HeartbeatTimer) {
+  std::optional<core::LoginParts> first;
+  s.connections.RefusingLoginUI.reset();
+  if (s.connections.SystemConnection || s.heartbeat.HeartbeatTimer) {
     first.emplace(s);
-    s.SystemConnection.reset();
-    s.DatabaseKit.reset();
-    s.HeartbeatTimer.reset();
-    s.ProductContext.reset();
-    s.TaskId.clear();
+    s.connections.SystemConnection.reset();
+    s.connections.DatabaseKit.reset();
+    s.heartbeat.HeartbeatTimer.reset();
+    s.connections.ProductContext.reset();
+    s.identity.TaskId.clear();
   }
   // Held here too, so that the interface outlives a restore.
   const std::shared_ptr<suite::LoginUI> attempt_ui =
       ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-  s.LoginUI = attempt_ui;
+  s.connections.LoginUI = attempt_ui;
   // A failed attempt: the first sign-on comes back, and the interface that
   // refused stays at hand for its error record. Without a first one, the
   // object keeps only that interface, and is no longer built from its
@@ -65,10 +65,10 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   auto restore = [&] {
     if (first) {
       s = std::move(*first);
-      s.RefusingLoginUI = attempt_ui;
+      s.connections.RefusingLoginUI = attempt_ui;
     } else {
-      s.ProductContext.reset();
-      s.TokenBuilt = false;
+      s.connections.ProductContext.reset();
+      s.connections.TokenBuilt = false;
     }
   };
   suite::LoginUI& ui = *attempt_ui;
@@ -77,15 +77,15 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     pDate = pDate + "@" + pYearId;
   }
   ui.SetLanguageID(resources::SharedResService().GetCurrentLanguage());
-  const bool extended = s.edition == Edition::kExtended;
+  const bool extended = s.identity.edition == Edition::kExtended;
   if (!ui.Login(pSubId, pUserId, pPassword, cSrv, pDate, pAccId, cSerial)) {
     if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
     restore();
     return false;
   }
-  s.ProductContext = ui.SubLogin(pSubId);
-  if (!s.ProductContext) {
+  s.connections.ProductContext = ui.SubLogin(pSubId);
+  if (!s.connections.ProductContext) {
     if (extended) resources::SetLogState(resources::kLoginUiRefused);
     resources::SetShareString(ui.ErrDescript());
     restore();
@@ -109,7 +109,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   try {
     if (!extended) {
       if (ConstructLogin(ui.UserToken())) {
-        s.TaskId = ui.GetTaskID(pSubId);
+        s.identity.TaskId = ui.GetTaskID(pSubId);
         ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
       }
     } else {
@@ -133,14 +133,14 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
   if (first) core::ReleaseSignOn(*first);
   // The object now belongs to this sign-on: its release logs the subsystem
   // out of the interface.
-  s.TokenBuilt = false;
+  s.connections.TokenBuilt = false;
   return true;
 }
 
 bool clsLogin::LoginEx(std::string& pSubId, ObjectPtr& SSData) {
-  core::LoginState& s = *state_;
-  core::RequireExtended(s, "LoginEx");
-  if (!s.TokenBuilt) {
+  core::LoginParts& s = *state_;
+  core::RequireExtended(s.identity, "LoginEx");
+  if (!s.connections.TokenBuilt) {
     resources::SetShareString(resources::ResText(resources::res::kNotCompleteLogin));
     return false;
   }
@@ -149,16 +149,17 @@ bool clsLogin::LoginEx(std::string& pSubId, ObjectPtr& SSData) {
 }
 
 ObjectPtr clsLogin::ValeSystemDb() {
-  core::LoginState& s = *state_;
-  if (s.DatabaseKit) return s.DatabaseKit;
+  core::LoginParts& s = *state_;
+  if (s.connections.DatabaseKit) return s.connections.DatabaseKit;
   // The extended edition opens its system connection on first use; the
   // full one has it only once signed on.
-  db::ConnectionPtr conn = s.edition == Edition::kExtended ? core::SystemAdoDb(s) : s.SystemConnection;
+  db::ConnectionPtr conn = s.identity.edition == Edition::kExtended ? core::SystemAdoDb(s.identity, s.connections)
+                                                                    : s.connections.SystemConnection;
   if (!conn) {
     throw ComError(errnum::kObjectRequired, "Object variable not set: the login object has not signed on");
   }
   auto kit = ObjectRegistry::Global().CreateAs<suite::DatabaseKit>(suite::kDatabaseKitProgId);
-  s.DatabaseKit = kit;
+  s.connections.DatabaseKit = kit;
   kit->opendatabase(conn->ConnectionString() + ";INITIAL CATALOG=ValeSystem");
   return kit;
 }

@@ -23,55 +23,55 @@ void Run(db::Connection& conn, const db::Statement& statement) {
 
 }  // namespace
 
-bool RegisterLoginTask(core::LoginState& s) {
-  if (!s.SystemConnection) return false;
-  db::Connection& conn = *s.SystemConnection;
+bool RegisterLoginTask(const core::Identity& id, const core::Connections& c) {
+  if (!c.SystemConnection) return false;
+  db::Connection& conn = *c.SystemConnection;
   // The extended edition writes every string as a Unicode literal.
-  auto Sql = [unicode = s.edition == Edition::kExtended](std::string_view sql) {
+  auto Sql = [unicode = id.edition == Edition::kExtended](std::string_view sql) {
     return db::StatementIn(unicode, sql);
   };
   try {
     Run(conn, Sql("USE ValeSystem"));
-    if (Rows(conn, Sql("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(s.TaskId)).rows() ==
+    if (Rows(conn, Sql("SELECT top 1 cTaskId FROM UA_TaskLog with(nolock) WHERE cTaskId = ?").Bind(id.TaskId)).rows() ==
         0) {
       Run(conn, Sql("INSERT INTO UA_TaskLog with(rowlock) (cSub_Id,cSub_Name,cStation,dInTime,cTaskId,TaskState,"
                     "cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
-                    .Bind(s.cSub_Id)
-                    .Bind(s.cSubName)
-                    .Bind(TaskLogStation(s))
-                    .Bind(s.TaskId)
-                    .Bind(s.cServerSerial));
+                    .Bind(id.cSub_Id)
+                    .Bind(id.cSubName)
+                    .Bind(TaskLogStation(id))
+                    .Bind(id.TaskId)
+                    .Bind(id.cServerSerial));
     }
-    if (AsciiUpper(s.cUserId) == "ADMIN" ||
-        std::string_view("PS,SC").find(AsciiUpper(s.cSub_Id)) != std::string_view::npos) {
+    if (AsciiUpper(id.cUserId) == "ADMIN" ||
+        std::string_view("PS,SC").find(AsciiUpper(id.cSub_Id)) != std::string_view::npos) {
       return true;
     }
     if (Rows(conn,
-             Sql("SELECT top 1 cTaskId FROM UA_Task with(nolock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(s.TaskId))
+             Sql("SELECT top 1 cTaskId FROM UA_Task with(nolock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(id.TaskId))
             .rows() > 0) {
-      Run(conn, Sql("DELETE FROM UA_Task with(rowlock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(s.TaskId));
+      Run(conn, Sql("DELETE FROM UA_Task with(rowlock) WHERE cTaskId = ? AND cAuth_Id='reg'").Bind(id.TaskId));
     }
     Run(conn, Sql("INSERT INTO UA_task with(rowlock)(cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,iLogId,"
                   "cSub_Id,cAppServer) VALUES(?,?,?,'reg',?,?,?,?,?)")
-                  .Bind(s.cAcc_Id)
-                  .BindNumber(s.cIYear)
-                  .Bind(s.cUserId)
-                  .Bind(TaskStation(s))
-                  .Bind(s.TaskId)
-                  .BindNumber(s.TaskId)
-                  .Bind(s.cSub_Id)
-                  .Bind(s.cServerSerial));
-    if (Rows(conn, Sql("SELECT top 1  iLogId FROM UA_Log with(nolock) WHERE iLogId = ?").BindNumber(s.TaskId)).rows() >
+                  .Bind(id.cAcc_Id)
+                  .BindNumber(id.cIYear)
+                  .Bind(id.cUserId)
+                  .Bind(TaskStation(id))
+                  .Bind(id.TaskId)
+                  .BindNumber(id.TaskId)
+                  .Bind(id.cSub_Id)
+                  .Bind(id.cServerSerial));
+    if (Rows(conn, Sql("SELECT top 1  iLogId FROM UA_Log with(nolock) WHERE iLogId = ?").BindNumber(id.TaskId)).rows() >
         0) {
-      Run(conn, Sql("update ua_log with(rowlock) set dOutTime=null WHERE iLogId = ?").BindNumber(s.TaskId));
+      Run(conn, Sql("update ua_log with(rowlock) set dOutTime=null WHERE iLogId = ?").BindNumber(id.TaskId));
     } else {
       Run(conn, Sql("INSERT INTO UA_log with(rowlock) VALUES(?,?,?,'reg',?,GETDATE(),NULL,?,?,0)")
-                    .Bind(s.cAcc_Id)
-                    .Bind(s.cSub_Id)
-                    .Bind(s.cUserId)
+                    .Bind(id.cAcc_Id)
+                    .Bind(id.cSub_Id)
+                    .Bind(id.cUserId)
                     .Bind(core::Thread().computer_name)
-                    .BindNumber(s.TaskId)
-                    .Bind(s.cIYear));
+                    .BindNumber(id.TaskId)
+                    .Bind(id.cIYear));
     }
     return true;
   } catch (const Failed&) {

@@ -4,7 +4,8 @@
 #ifndef TARN_TASKS_LOGIN_TASK_H_
 #define TARN_TASKS_LOGIN_TASK_H_
 
-#include "core/login_state.h"
+#include "core/connections.h"
+#include "core/identity.h"
 
 namespace tarn::tasks {
 
@@ -12,7 +13,7 @@ namespace tarn::tasks {
 // closed entry is reopened). True when it ran to its end; any error gives
 // false and records nothing. The system administrator and payroll and
 // console logins get the task-log row only.
-bool RegisterLoginTask(core::LoginState& s);
+bool RegisterLoginTask(const core::Identity& id, const core::Connections& c);
 
 }  // namespace tarn::tasks
 

@@ -9,14 +9,14 @@ bool UseWebClientStation(std::string_view sub_id, std::string_view web_client) {
   return std::string_view("PO,SO,CO,WH,PS,BM").find(sub_id) != std::string_view::npos || !web_client.empty();
 }
 
-std::string TaskStation(const core::LoginState& s) {
-  return UseWebClientStation(s.cSub_Id, s.cWebClient) ? s.cWebClient : core::Thread().computer_name;
+std::string TaskStation(const core::Identity& id) {
+  return UseWebClientStation(id.cSub_Id, id.cWebClient) ? id.cWebClient : core::Thread().computer_name;
 }
 
-std::string TaskLogStation(const core::LoginState& s) {
-  const std::string sub = AsciiUpper(s.cSub_Id);
+std::string TaskLogStation(const core::Identity& id) {
+  const std::string sub = AsciiUpper(id.cSub_Id);
   const bool web = sub == "PO" || sub == "SO" || sub == "CO" || sub == "WH";
-  return web ? s.cWebClient : core::Thread().computer_name;
+  return web ? id.cWebClient : core::Thread().computer_name;
 }
 
 }  // namespace tarn::tasks

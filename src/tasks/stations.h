@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/login_state.h"
+#include "core/identity.h"
 
 namespace tarn::tasks {
 
@@ -16,11 +16,11 @@ bool UseWebClientStation(std::string_view sub_id, std::string_view web_client);
 
 // The station of task rows (UA_task) for the login's subsystem: the
 // web-client name, even when empty, where UseWebClientStation says so.
-std::string TaskStation(const core::LoginState& s);
+std::string TaskStation(const core::Identity& id);
 
 // The station of the task-log row (UA_TaskLog): the web-client name for
 // PO, SO, CO and WH only.
-std::string TaskLogStation(const core::LoginState& s);
+std::string TaskLogStation(const core::Identity& id);
 
 }  // namespace tarn::tasks
 

@@ -8,6 +8,7 @@
 
 #include "boundary/service_protocol.h"
 #include "db/backend.h"
+#include "core/login_parts.h"
 #include "core/system_database.h"
 #include "core/thread_state.h"
 #include "db/national.h"
@@ -26,13 +27,15 @@
 namespace tarn {
 
 bool clsLogin::TaskExec(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear) {
-  return tasks::RunTaskExec(*state_, pAuth_id, bIsLock, iYear, std::string());
+  return tasks::RunTaskExec(state_->identity, state_->tasks, state_->connections, pAuth_id, bIsLock, iYear,
+                            std::string());
 }
 
 bool clsLogin::TaskExecEx(const std::string& pAuth_id, int16_t bIsLock, int16_t iYear,
                           const std::string& pAuthClassCode) {
-  core::RequireExtended(*state_, "TaskExecEx");
-  return tasks::RunTaskExec(*state_, pAuth_id, bIsLock, iYear, pAuthClassCode);
+  core::RequireExtended(state_->identity, "TaskExecEx");
+  return tasks::RunTaskExec(state_->identity, state_->tasks, state_->connections, pAuth_id, bIsLock, iYear,
+                            pAuthClassCode);
 }
 
 namespace tasks {
@@ -71,33 +74,33 @@ int64_t CountOf(const db::ResultSet& rows) {
 // The system connection of the full edition: opened on demand from the
 // account connection string, in ValeSystem; reopened once when that fails.
 // Null with the error recorded when even the reopen fails.
-db::Connection* UseSystemDatabase(core::LoginState& s) {
-  if (s.edition == Edition::kExtended) {
+db::Connection* UseSystemDatabase(const core::Identity& id, core::Connections& c) {
+  if (id.edition == Edition::kExtended) {
     // The extended edition's own, opened on first use, with no USE: its
     // connection string names the catalog. Tried twice, as the full
     // edition reopens once.
     try {
-      return core::SystemAdoDb(s).get();
+      return core::SystemAdoDb(id, c).get();
     } catch (const ComError&) {
     }
     try {
-      return core::SystemAdoDb(s).get();
+      return core::SystemAdoDb(id, c).get();
     } catch (const ComError& e) {
       resources::RecordRawError(e.number(), e.description());
       return nullptr;
     }
   }
   Status st;
-  if (!s.SystemConnection) {
-    s.SystemConnection = db::Connection::Create();
-    st = s.SystemConnection->Open(s.ValeDbName, "", "");
+  if (!c.SystemConnection) {
+    c.SystemConnection = db::Connection::Create();
+    st = c.SystemConnection->Open(id.ValeDbName, "", "");
   }
-  db::Connection& conn = *s.SystemConnection;
+  db::Connection& conn = *c.SystemConnection;
   if (st.ok()) st = conn.Execute(Statement("USE ValeSystem"));
   if (st.ok()) return &conn;
   conn.ClearErrors();
   if (conn.State() == db::ObjectState::kOpen) conn.Close();
-  st = conn.Open(s.ValeDbName, "", "");
+  st = conn.Open(id.ValeDbName, "", "");
   if (!st.ok()) {
     const int32_t number = conn.Errors().empty() ? db::kErrOpen : conn.Errors().front().number;
     resources::RecordRawError(number, st.message());
@@ -159,10 +162,10 @@ Status RemoveOwnRow(db::Connection& conn, double log_id) {
 
 // Release (mode 0): the row of this task id and function, found or not,
 // and its usage-log entry when there was a row.
-Statement ReleaseLookupQuery(const core::LoginState& s, const std::string& auth_id) {
-  return db::StatementIn(s.edition == Edition::kExtended,
+Statement ReleaseLookupQuery(const core::Identity& id, const std::string& auth_id) {
+  return db::StatementIn(id.edition == Edition::kExtended,
                          "SELECT top 1 ilogid FROM UA_task   WHERE ctaskid=? AND cauth_id=?")
-      .Bind(s.TaskId)
+      .Bind(id.TaskId)
       .Bind(auth_id);
 }
 
@@ -173,8 +176,8 @@ Statement ReleaseLookupQuery(const core::LoginState& s, const std::string& auth_
 // held twice, and the unit commits or fails whole. `known_function` makes
 // it change nothing for a function UA_Auth lacks, which the full edition
 // refuses from the answer read in the same unit.
-std::vector<Statement> ReleaseUnit(const core::LoginState& s, const std::string& auth_id, bool known_function) {
-  const bool unicode = s.edition == Edition::kExtended;
+std::vector<Statement> ReleaseUnit(const core::Identity& id, const std::string& auth_id, bool known_function) {
+  const bool unicode = id.edition == Edition::kExtended;
   const char* close_log =
       known_function ? "UPDATE UA_log with(rowlock) SET Success=1,douttime= getdate() WHERE ilogid=(SELECT "
                        "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?) AND ilogid>0 AND EXISTS(SELECT "
@@ -188,8 +191,8 @@ std::vector<Statement> ReleaseUnit(const core::LoginState& s, const std::string&
                            : "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=(SELECT "
                              "min(ilogid) FROM UA_task WHERE ctaskid=? AND cauth_id=?)";
   std::vector<Statement> unit{
-      db::StatementIn(unicode, close_log).Bind(s.TaskId).Bind(auth_id),
-      db::StatementIn(unicode, remove).Bind(s.TaskId).Bind(auth_id).Bind(s.TaskId).Bind(auth_id)};
+      db::StatementIn(unicode, close_log).Bind(id.TaskId).Bind(auth_id),
+      db::StatementIn(unicode, remove).Bind(id.TaskId).Bind(auth_id).Bind(id.TaskId).Bind(auth_id)};
   if (known_function) {
     unit[0].Bind(auth_id);
     unit[1].Bind(auth_id);
@@ -198,24 +201,24 @@ std::vector<Statement> ReleaseUnit(const core::LoginState& s, const std::string&
 }
 
 // The release's writes: the row and its usage-log entry as one unit.
-Status ReleaseRow(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id) {
+Status ReleaseRow(const core::Identity& id, AnswersAhead& ahead, const std::string& auth_id) {
   db::Connection& conn = ahead.connection();
   if (conn.SendsTogether()) {
-    for (const Status& done : ahead.QueryUnit(ReleaseUnit(s, auth_id, s.edition == Edition::kFull))) {
+    for (const Status& done : ahead.QueryUnit(ReleaseUnit(id, auth_id, id.edition == Edition::kFull))) {
       if (!done.ok()) return done;
     }
     return Status::OK();
   }
   double log_id = 0;
   db::ResultSet row;
-  if (Status st = ahead.Query(ReleaseLookupQuery(s, auth_id), &row); !st.ok()) return st;
+  if (Status st = ahead.Query(ReleaseLookupQuery(id, auth_id), &row); !st.ok()) return st;
   if (row.rows() > 0 && !row.at(0, 0).IsNull()) log_id = row.at(0, 0).ToDouble();
   // The usage log is closed only when the row went; where the two travel
   // together they also commit together.
   std::vector<Statement> steps{
-      db::StatementIn(s.edition == Edition::kExtended,
+      db::StatementIn(id.edition == Edition::kExtended,
                       "DELETE  FROM UA_task with(rowlock) WHERE ctaskid=? AND cauth_id=? and ilogid=?")
-          .Bind(s.TaskId)
+          .Bind(id.TaskId)
           .Bind(auth_id)
           .Bind(log_id)};
   if (log_id > 0) {
@@ -229,18 +232,18 @@ Status ReleaseRow(const core::LoginState& s, AnswersAhead& ahead, const std::str
   return Status::OK();
 }
 
-bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id) {
+bool Release(const core::Identity& id, AnswersAhead& ahead, const std::string& auth_id) {
   db::Connection& conn = ahead.connection();
   // A row found or not is the same success, but an object without a task
   // id of its own looks for no row at all: "released" would tell the
   // module its function is free while its row may still hold others out.
-  if (s.TaskId.empty()) {
+  if (id.TaskId.empty()) {
     resources::RecordRawError(resources::kReleaseFailed, resources::ResText(resources::res::kFailReleaseTask) +
                                                              "\rthe login object holds no task: it has not signed on");
     return false;
   }
   conn.ClearErrors();
-  if (const Status st = ReleaseRow(s, ahead, auth_id); !st.ok()) {
+  if (const Status st = ReleaseRow(id, ahead, auth_id); !st.ok()) {
     if (WasRepelled(conn)) {
       resources::RecordError(resources::kTaskRepelled, resources::res::kExceptionReleaseTask);
     } else {
@@ -254,40 +257,40 @@ bool Release(const core::LoginState& s, AnswersAhead& ahead, const std::string& 
 }
 
 // The administrators hold everything without a read.
-bool HoldsEverything(const core::LoginState& s) {
-  const std::string user = AsciiUpper(s.cUserId);
-  return user == "ADMIN" || user == "ASUSER" || s.IsAdmin;
+bool HoldsEverything(const core::Identity& id) {
+  const std::string user = AsciiUpper(id.cUserId);
+  return user == "ADMIN" || user == "ASUSER" || id.IsAdmin;
 }
 
-Statement HoldsQuery(const core::LoginState& s, const std::string& auth_id, int32_t year) {
-  if (s.edition == Edition::kExtended) {
+Statement HoldsQuery(const core::Identity& id, const std::string& auth_id, int32_t year) {
+  if (id.edition == Edition::kExtended) {
     return Statement(
                "SELECT top 1 cauth_id FROM UA_HoldAuth with(nolock) WHERE cacc_id=N? AND iyear=? AND "
                "(cuser_id=N? or cuser_id in (select distinct cGroup_id from ua_role with(nolock) "
                "where cuser_id=N?)) AND (cauth_id=N? OR UPPER(cauth_id)=N'ADMIN')")
-        .Bind(s.cAcc_Id)
+        .Bind(id.cAcc_Id)
         .Bind(year)
-        .Bind(s.cUserId)
-        .Bind(s.cUserId)
+        .Bind(id.cUserId)
+        .Bind(id.cUserId)
         .Bind(auth_id);
   }
   return Statement(
              "SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND (cuser_id=? or "
              "cuser_id in (select distinct cGroup_id from ua_role where cuser_id=?)) AND "
              "(cauth_id=? OR UPPER(cauth_id)='ADMIN')")
-      .Bind(s.cAcc_Id)
+      .Bind(id.cAcc_Id)
       .Bind(year)
-      .Bind(s.cUserId)
-      .Bind(s.cUserId)
+      .Bind(id.cUserId)
+      .Bind(id.cUserId)
       .Bind(auth_id);
 }
 
 // Whether the user holds the function, directly or through a group, with
 // its id or with ADMIN.
-bool Holds(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id, int32_t year) {
-  if (HoldsEverything(s)) return true;
-  const db::ResultSet rows = Read(ahead, HoldsQuery(s, auth_id, year));
-  return s.edition == Edition::kExtended ? rows.rows() > 0 : CountOf(rows) >= 1;
+bool Holds(const core::Identity& id, AnswersAhead& ahead, const std::string& auth_id, int32_t year) {
+  if (HoldsEverything(id)) return true;
+  const db::ResultSet rows = Read(ahead, HoldsQuery(id, auth_id, year));
+  return id.edition == Edition::kExtended ? rows.rows() > 0 : CountOf(rows) >= 1;
 }
 
 Statement FunctionQuery(bool extended, const std::string& auth_id) {
@@ -304,13 +307,13 @@ Statement LogIdTakenQuery(double log_id) {
 // 100000 (the extended edition adds the task id read as a number), kept as
 // the 15 significant digits it is written with, so that every statement
 // and every station sees the same number.
-double DrawLogId(const core::LoginState& s) {
+double DrawLogId(const core::Identity& id) {
   Env& env = Env::Current();
   env.Reseed();
   const double r = env.Random();
-  double id = env.Now().serial * r * 100000.0;
-  if (s.edition == Edition::kExtended) id += Variant(s.TaskId).ToDouble();
-  return Variant(FormatNumber(id)).ToDouble();
+  double log_id = env.Now().serial * r * 100000.0;
+  if (id.edition == Edition::kExtended) log_id += Variant(id.TaskId).ToDouble();
+  return Variant(FormatNumber(log_id)).ToDouble();
 }
 
 // How far the decision before the own row gets: an answer, a release, or
@@ -344,17 +347,17 @@ Decision Refuse(int32_t code, const char* res_id, std::vector<Variant> args = {}
 // reach the caller and skips those of its look; the extended edition
 // raises every one.
 // `along`: the caller's own reads to answer in the same trip.
-Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::string& auth_id, int16_t mode,
+Decision Decide(const core::Identity& id, AnswersAhead& ahead, const std::string& auth_id, int16_t mode,
                 int32_t effective_year, bool strict, const std::string& class_code, std::vector<Statement> along = {}) {
   db::Connection& conn = ahead.connection();
-  const bool extended = s.edition == Edition::kExtended;
+  const bool extended = id.edition == Edition::kExtended;
   // The full edition's function, holding and profile reads depend on none
   // of each other's answers: where it saves round trips they go together.
   // A release's function read went with its writes (see Register).
   const bool registers = mode == kRegister || mode == kCheckOnly;
   if (!extended && registers && conn.SendsTogether()) {
     std::vector<Statement> reads{FunctionQuery(false, auth_id)};
-    if (!HoldsEverything(s)) reads.push_back(HoldsQuery(s, auth_id, effective_year));
+    if (!HoldsEverything(id)) reads.push_back(HoldsQuery(id, auth_id, effective_year));
     if (mode == kRegister) reads.push_back(ExclusionProfileQuery(auth_id));
     for (Statement& st : along) reads.push_back(std::move(st));
     (void)ahead.Send(std::move(reads));
@@ -367,7 +370,7 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
       d.kind = Decision::kRelease;
       return d;
     }
-    if (!Holds(s, ahead, auth_id, effective_year)) {
+    if (!Holds(id, ahead, auth_id, effective_year)) {
       return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
     }
     if (mode == kHoldingOnly) return Answer(true);
@@ -376,10 +379,10 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
     return Answer(CountOf(Read(ahead, Statement("SELECT COUNT(*) FROM UA_HoldAuth WHERE cacc_id=? AND iyear=? AND "
                                                 "(cuser_id=? or cuser_id in (select distinct cGroup_id from ua_role "
                                                 "where cuser_id=?)) AND (UPPER(cAuth_Id)='ADMIN' OR cAuth_Id = ?)")
-                                          .Bind(s.cAcc_Id)
-                                          .BindNumber(s.cIYear)
-                                          .Bind(s.cUserId)
-                                          .Bind(s.cUserId)
+                                          .Bind(id.cAcc_Id)
+                                          .BindNumber(id.cIYear)
+                                          .Bind(id.cUserId)
+                                          .Bind(id.cUserId)
                                           .Bind(auth_id))) > 0);
   }
   // The function; the extended edition's carries its exclusion kinds.
@@ -392,7 +395,7 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
   d.request.auth_name = function.at(0, 1).ToStringOrEmpty();
   d.request.year = effective_year;
   if (extended) d.request.auth_type = function.at(0, 2).ToStringOrEmpty();
-  d.ctx = RuleContext{&conn, s.edition, s.cAcc_Id, s.cSub_Id, s.cIYear, TaskStation(s), strict, class_code};
+  d.ctx = RuleContext{&conn, id.edition, id.cAcc_Id, id.cSub_Id, id.cIYear, TaskStation(id), strict, class_code};
   // Any mode but register and check releases (in the extended edition,
   // a mode it does not know, after its holding check).
   if (mode != kRegister && mode != kCheckOnly) {
@@ -400,7 +403,7 @@ Decision Decide(const core::LoginState& s, AnswersAhead& ahead, const std::strin
     return d;
   }
   // The holding check.
-  if (!extended && !Holds(s, ahead, auth_id, effective_year)) {
+  if (!extended && !Holds(id, ahead, auth_id, effective_year)) {
     return Refuse(resources::kAuthNotHeld, resources::res::kNotHoldAuth);
   }
   // Check only.
@@ -430,9 +433,9 @@ std::optional<Conflict> CheckAfterOwnRow(const Decision& d) {
 }
 
 // The decision, then the writes it allows.
-bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
-              int32_t effective_year, const std::string& class_code) {
-  const bool extended = s.edition == Edition::kExtended;
+bool Register(const core::Identity& id, const core::TaskControl& tasks, db::Connection& conn,
+              const std::string& auth_id, int16_t mode, int32_t effective_year, const std::string& class_code) {
+  const bool extended = id.edition == Edition::kExtended;
   // Statements whose failure the full edition skips.
   auto tolerated = [&](const Status& st) {
     if (extended && !st.ok()) Raise(conn, st);
@@ -448,25 +451,26 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
   std::optional<double> log_id;
   std::vector<Statement> along;
   if (early && mode == kRegister) {
-    log_id = DrawLogId(s);
+    log_id = DrawLogId(id);
     along.push_back(LogIdTakenQuery(*log_id));
-  } else if (early && mode != kCheckOnly && mode != kHoldingOnly && !s.TaskId.empty()) {
+  } else if (early && mode != kCheckOnly && mode != kHoldingOnly && !id.TaskId.empty()) {
     // (Without a task id of its own the release looks for no row at all.)
-    std::vector<Statement> unit = ReleaseUnit(s, auth_id, true);
+    std::vector<Statement> unit = ReleaseUnit(id, auth_id, true);
     unit.insert(unit.begin(), FunctionQuery(false, auth_id));
     ahead.SendAsOne(std::move(unit));
   }
-  Decision d = Decide(s, ahead, auth_id, mode, effective_year, s.StrictSubsystemLock, class_code, std::move(along));
+  Decision d =
+      Decide(id, ahead, auth_id, mode, effective_year, tasks.StrictSubsystemLock, class_code, std::move(along));
   if (d.refusal) {
     resources::RecordError(d.refusal->code, d.refusal->res_id, std::move(d.refusal->args));
     return false;
   }
   if (d.kind == Decision::kAnswered) return d.answer;
-  if (d.kind == Decision::kRelease) return Release(s, ahead, auth_id);
+  if (d.kind == Decision::kRelease) return Release(id, ahead, auth_id);
   RuleRequest& request = d.request;
   // The log id.
   conn.ClearErrors();
-  request.log_id = log_id ? *log_id : DrawLogId(s);
+  request.log_id = log_id ? *log_id : DrawLogId(id);
   // A log id that exists already ends the registration.
   db::ResultSet taken;
   if (tolerated(ahead.Query(LogIdTakenQuery(request.log_id), &taken)) && taken.rows() > 0) {
@@ -483,21 +487,21 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
                                      "VALUES(N?,?,N?,N?,N?,N?,?,N?,N?,N?)")
                             : "INSERT INTO UA_task with(rowlock) (cAcc_Id,iYear,cUser_Id,cAuth_Id,cStation,cTaskId,"
                               "iLogId,cSub_id,cAppServer) VALUES(?,?,?,?,?,?,?,?,?)");
-  insert.Bind(s.cAcc_Id)
+  insert.Bind(id.cAcc_Id)
       .Bind(effective_year)
-      .Bind(s.cUserId)
+      .Bind(id.cUserId)
       .Bind(auth_id)
       .Bind(d.ctx.station)
-      .Bind(s.TaskId)
+      .Bind(id.TaskId)
       .Bind(request.log_id)
       .Bind(request.auth_sub)
-      .Bind(s.cServerSerial);
+      .Bind(id.cServerSerial);
   if (extended && !class_code.empty()) insert.Bind(class_code);
   // Where it saves round trips, the row goes together with the first read
   // of every rule and the task log's: each runs after the row is in, as it
   // would one by one.
   const Statement task_logged =
-      db::StatementIn(extended, "SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(s.TaskId);
+      db::StatementIn(extended, "SELECT top 1 ctaskid FROM UA_tasklog with(nolock) WHERE ctaskid=?").Bind(id.TaskId);
   std::vector<Statement> reads;
   if (conn.SendsTogether()) {
     reads = FirstReads(d.ctx, request, d.profile, Phase::kAfterInsert);
@@ -548,19 +552,19 @@ bool Register(core::LoginState& s, db::Connection& conn, const std::string& auth
     st = conn.Execute(db::StatementIn(extended,
                                       "INSERT INTO UA_TaskLog with(rowlock)(cSub_Id,cSub_Name,cStation,dInTime,cTaskId,"
                                       "TaskState,cAppServer) VALUES(?,?,?, CONVERT(VarChar, getdate(), 121) ,?,'0',?)")
-                          .Bind(s.cSub_Id)
-                          .Bind(s.cSubName)
+                          .Bind(id.cSub_Id)
+                          .Bind(id.cSubName)
                           .Bind(d.ctx.station)
-                          .Bind(s.TaskId)
-                          .Bind(s.cServerSerial));
+                          .Bind(id.TaskId)
+                          .Bind(id.cServerSerial));
   }
   if (st.ok()) {
     // The log-in time stays a plain literal in both editions.
     st = conn.Execute(Statement(extended ? "INSERT INTO UA_log with(rowlock) VALUES(N?,N?,N?,N?,N?,?,NULL,?,N?,0)"
                                          : "INSERT INTO UA_log with(rowlock) VALUES(?,?,?,?,?,?,NULL,?,?,0)")
-                          .Bind(s.cAcc_Id)
+                          .Bind(id.cAcc_Id)
                           .Bind(request.auth_sub)
-                          .Bind(s.cUserId)
+                          .Bind(id.cUserId)
                           .Bind(auth_id)
                           .Bind(core::Thread().computer_name)
                           // The second it is in, not the nearest: rounded up, it would
@@ -582,54 +586,54 @@ int16_t ModeOf(int16_t mode, bool* strict) {
   return *strict ? kRegister : mode;
 }
 // A login without a user, but the account set service's.
-bool NobodySignedOn(const core::LoginState& s) { return s.cUserId.empty() && s.cSub_Id != "AS"; }
+bool NobodySignedOn(const core::Identity& id) { return id.cUserId.empty() && id.cSub_Id != "AS"; }
 // SYSLOCK ids are never checked, registered or logged.
 bool NeverChecked(const std::string& auth_id) { return StartsWithNoCase(auth_id, "SYSLOCK"); }
 // The effective year: a year from 1900 on as asked, else the login's.
-int32_t EffectiveYear(const core::LoginState& s, int16_t year) {
-  return year >= 1900 ? year : Variant(s.cIYear).ToInt16();
+int32_t EffectiveYear(const core::Identity& id, int16_t year) {
+  return year >= 1900 ? year : Variant(id.cIYear).ToInt16();
 }
 
 }  // namespace
 
-bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
-                 const std::string& class_code) {
+bool RunTaskExec(const core::Identity& id, core::TaskControl& tasks, core::Connections& c, const std::string& auth_id,
+                 int16_t mode, int16_t year, const std::string& class_code) {
   // Strict subsystem lock for this call only.
-  mode = ModeOf(mode, &s.StrictSubsystemLock);
+  mode = ModeOf(mode, &tasks.StrictSubsystemLock);
   // A login without a user.
-  if (NobodySignedOn(s)) {
+  if (NobodySignedOn(id)) {
     resources::RecordError(resources::kNoUserSignedOn, resources::res::kNotCompleteLogin2);
     return false;
   }
   // The management service admits every request but a release.
   if (mode != kRelease) {
-    const int16_t admitted =
-        service::SvcConnectEx(s.RightServer, s.cSerial, suite::MapSubIdForEdition(s.cSub_Id, s.IsGroupVer), s.TaskId);
-    if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(s))) {
+    const int16_t admitted = service::SvcConnectEx(id.RightServer, id.cSerial,
+                                                   suite::MapSubIdForEdition(id.cSub_Id, id.IsGroupVer), id.TaskId);
+    if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(id, c))) {
       // An empty server is this machine's own service: say which machine.
-      const std::string server = s.RightServer.empty() ? Env::Current().ComputerName() : s.RightServer;
+      const std::string server = id.RightServer.empty() ? Env::Current().ComputerName() : id.RightServer;
       resources::RecordError(resources::kServiceRefusedTask, resources::res::kFailCallLogin, {Variant(server)});
       return false;
     }
   }
   // SYSLOCK ids.
   if (NeverChecked(auth_id)) return true;
-  const int32_t effective_year = EffectiveYear(s, year);
+  const int32_t effective_year = EffectiveYear(id, year);
   // The system connection.
-  db::Connection* conn = UseSystemDatabase(s);
+  db::Connection* conn = UseSystemDatabase(id, c);
   if (conn == nullptr) return false;
   OneTransaction transaction(*conn, mode != kCheckOnly && mode != kHoldingOnly);
   bool answer;
-  if (s.edition == Edition::kFull) {
+  if (id.edition == Edition::kFull) {
     // Raised errors reach the caller; the transaction commits on the way
     // out, so what was written stays, as it would statement by statement.
-    answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
+    answer = Register(id, tasks, *conn, auth_id, mode, effective_year, class_code);
   } else {
     // The extended edition reports every database error of the
     // registration as the registration's failure; an inserted row stays
     // for its release.
     try {
-      answer = Register(s, *conn, auth_id, mode, effective_year, class_code);
+      answer = Register(id, tasks, *conn, auth_id, mode, effective_year, class_code);
     } catch (const ComError& e) {
       answer = FailRegistration(*conn, auth_id, e.description());
     }
@@ -647,7 +651,7 @@ bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, 
   return answer;
 }
 
-Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+Verdict TryTaskExec(const core::Identity& id, db::Connection& conn, const std::string& auth_id, int16_t mode,
                     int16_t year, const std::string& class_code) {
   bool strict = false;
   mode = ModeOf(mode, &strict);
@@ -655,17 +659,17 @@ Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::
     throw ComError(errnum::kInvalidCall, "only a registration or a check can be tried");
   }
   Verdict v;
-  v.station = TaskStation(s);
-  if (NobodySignedOn(s)) {
+  v.station = TaskStation(id);
+  if (NobodySignedOn(id)) {
     v.code = resources::kNoUserSignedOn;
     v.res_id = resources::res::kNotCompleteLogin2;
     return v;
   }
   v.granted = v.never_checked = NeverChecked(auth_id);
   if (v.granted) return v;
-  v.year = EffectiveYear(s, year);
+  v.year = EffectiveYear(id, year);
   AnswersAhead ahead(conn);
-  Decision d = Decide(s, ahead, auth_id, mode, v.year, strict, class_code);
+  Decision d = Decide(id, ahead, auth_id, mode, v.year, strict, class_code);
   v.auth_name = d.request.auth_name;
   std::optional<Conflict> refusal = std::move(d.refusal);
   if (!refusal && d.kind == Decision::kInsert) refusal = CheckAfterOwnRow(d);

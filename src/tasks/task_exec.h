@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/login_state.h"
+#include "core/connections.h"
+#include "core/identity.h"
+#include "core/task_control.h"
 #include "db/connection.h"
 #include "tarn/variant.h"
 
@@ -24,8 +26,8 @@ inline constexpr int16_t kRegisterStrict = 3;
 // which passes a class code). Records its failures in the thread's last
 // error; the database errors of the holding, function and profile reads
 // reach the caller as ComError.
-bool RunTaskExec(core::LoginState& s, const std::string& auth_id, int16_t mode, int16_t year,
-                 const std::string& class_code);
+bool RunTaskExec(const core::Identity& id, core::TaskControl& tasks, core::Connections& c, const std::string& auth_id,
+                 int16_t mode, int16_t year, const std::string& class_code);
 
 // What a registration (kRegister, kRegisterStrict) or a check (kCheckOnly)
 // of `auth_id` would answer now, decided by the very steps RunTaskExec
@@ -44,7 +46,7 @@ struct Verdict {
   int32_t year = 0;  // the effective year
   std::string station;
 };
-Verdict TryTaskExec(const core::LoginState& s, db::Connection& conn, const std::string& auth_id, int16_t mode,
+Verdict TryTaskExec(const core::Identity& id, db::Connection& conn, const std::string& auth_id, int16_t mode,
                     int16_t year, const std::string& class_code);
 
 }  // namespace tarn::tasks
