@@ -43,13 +43,13 @@ using tarn::db::Statement;
 using tarn::testing::ScratchServer;
 
 // The management service, answering "pass" at once.
-class PassParley final : public tarn::suite::Parley {
+class PassParley final : public tarn::boundary::Parley {
  public:
   int32_t RPCCall(const std::string&, const std::string&, std::string& reply) override {
-    auto sundry = tarn::ObjectRegistry::Global().CreateAs<tarn::suite::Sundry>(tarn::suite::kSundryLibrary);
+    auto sundry = tarn::ObjectRegistry::Global().CreateAs<tarn::boundary::Sundry>(tarn::boundary::kSundryLibrary);
     tarn::suite::WriteReplyBuffer(
-        reply,
-        tarn::suite::LockReply("pass", tarn::suite::ReplyHandshake(*sundry, tarn::suite::CurrentProcessTriple())));
+        reply, tarn::suite::LockReply("pass",
+                                      tarn::boundary::ReplyHandshake(*sundry, tarn::boundary::CurrentProcessTriple())));
     return 0;
   }
   std::string CommDecode(const std::string& s) override { return s; }
@@ -90,7 +90,7 @@ struct Fixture {
   void Fill(int others, bool same) {
     static std::once_flag parley_once;
     std::call_once(parley_once, [] {
-      tarn::ObjectRegistry::Global().Register(tarn::suite::kParleyLibrary,
+      tarn::ObjectRegistry::Global().Register(tarn::boundary::kParleyLibrary,
                                               [] { return std::make_shared<PassParley>(); });
     });
     auto conn = tarn::db::Connection::Create();

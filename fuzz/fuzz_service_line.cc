@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)tarn::suite::ParseRequestFrame(text, key, bound, &parts, &reason, &fault);
   std::string nonce;
   (void)tarn::suite::ParseGreeting(text, &nonce);
-  tarn::suite::ServiceRequest request;
-  (void)tarn::suite::ParseServiceRequest(text, &request, &reason);
+  tarn::boundary::ServiceRequest request;
+  (void)tarn::boundary::ParseServiceRequest(text, &request, &reason);
   (void)tarn::suite::UnlockReply(text, 12345);
   (void)tarn::suite::IsLineText(text);
   return 0;

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)tarn::suite::CommDecodeText(text);
   const std::string plain = text.substr(0, text.find('\0'));
   // The decoder answers what fits the library's output buffer.
-  if (tarn::suite::CommDecodeText(tarn::suite::CommEncodeText(plain)) != plain.substr(0, tarn::suite::kBufferChars - 1))
+  if (tarn::suite::CommDecodeText(tarn::suite::CommEncodeText(plain)) !=
+      plain.substr(0, tarn::boundary::kBufferChars - 1))
     std::abort();
   return 0;
 }

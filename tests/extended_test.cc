@@ -115,7 +115,7 @@ class ExtendedTest : public ::testing::Test {
   // A login interface double under the interface's ProgID.
   std::shared_ptr<FakeLoginUI> Interface() {
     ui_ = std::make_shared<FakeLoginUI>();
-    registration_ = std::make_unique<ScopedRegistration>(suite::kLoginUiProgId, [this] { return ui_; });
+    registration_ = std::make_unique<ScopedRegistration>(boundary::kLoginUiProgId, [this] { return ui_; });
     return ui_;
   }
 
@@ -393,7 +393,7 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
   EXPECT_EQ(info, "file:///srv/docs");
   EXPECT_EQ(ui->calls, std::vector<std::string>{"GetFileServerInfo(tok,false)"});
   {
-    ScopedRegistration gone(suite::kLoginUiProgId, [] { return nullptr; });
+    ScopedRegistration gone(boundary::kLoginUiProgId, [] { return nullptr; });
     info = "before";
     EXPECT_FALSE(login.GetFileServerInfo(info));
     EXPECT_EQ(info, "");

@@ -370,9 +370,9 @@ TEST_P(FaultWalkTest, AccountInformationAndClosingStatusAtEveryStatement) {
 }
 
 // The login interface, wrapped so that its Nth call raises.
-class ThrowingLoginUI : public suite::LoginUI {
+class ThrowingLoginUI : public boundary::LoginUI {
  public:
-  ThrowingLoginUI(std::shared_ptr<suite::LoginUI> inner, int throw_at, int* calls)
+  ThrowingLoginUI(std::shared_ptr<boundary::LoginUI> inner, int throw_at, int* calls)
       : inner_(std::move(inner)), throw_at_(throw_at), calls_(calls) {}
 
   void SetLanguageID(const std::string& locale) override { Call(), inner_->SetLanguageID(locale); }
@@ -381,13 +381,13 @@ class ThrowingLoginUI : public suite::LoginUI {
     Call();
     return inner_->Login(sub, user, password, server, date, acc, serial);
   }
-  std::shared_ptr<suite::ProductContext> SubLogin(const std::string& sub) override {
+  std::shared_ptr<boundary::ProductContext> SubLogin(const std::string& sub) override {
     return Call(), inner_->SubLogin(sub);
   }
   std::string UserToken() override { return Call(), inner_->UserToken(); }
   std::string GetTaskID(const std::string& sub) override { return Call(), inner_->GetTaskID(sub); }
   std::string ErrDescript() override { return Call(), inner_->ErrDescript(); }
-  std::shared_ptr<suite::UserData> GetLoginInfo_2(const std::string& token) override {
+  std::shared_ptr<boundary::UserData> GetLoginInfo_2(const std::string& token) override {
     return Call(), inner_->GetLoginInfo_2(token);
   }
   std::string GetEndSubAuthsWithAuthID(const std::string& token, const std::string& auth, bool admin,
@@ -402,10 +402,12 @@ class ThrowingLoginUI : public suite::LoginUI {
   std::string GetFileServerInfo(const std::string& token, bool flag) override {
     return Call(), inner_->GetFileServerInfo(token, flag);
   }
-  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return Call(), inner_->GetLastErrorResID(); }
+  std::shared_ptr<boundary::LoginErrorRecord> GetLastErrorResID() override {
+    return Call(), inner_->GetLastErrorResID();
+  }
   std::string userToken() override { return Call(), inner_->userToken(); }
-  std::shared_ptr<suite::UserData> getLoginInfo() override { return Call(), inner_->getLoginInfo(); }
-  std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string& sub) override {
+  std::shared_ptr<boundary::UserData> getLoginInfo() override { return Call(), inner_->getLoginInfo(); }
+  std::shared_ptr<boundary::ContextData> GetSubLoginInfo(const std::string& sub) override {
     return Call(), inner_->GetSubLoginInfo(sub);
   }
 
@@ -413,7 +415,7 @@ class ThrowingLoginUI : public suite::LoginUI {
   void Call() {
     if (++*calls_ == throw_at_) throw ComError(-2147023170, "The remote procedure call failed.", "LoginUI");
   }
-  std::shared_ptr<suite::LoginUI> inner_;
+  std::shared_ptr<boundary::LoginUI> inner_;
   int throw_at_;
   int* calls_;
 };
@@ -421,11 +423,11 @@ class ThrowingLoginUI : public suite::LoginUI {
 // The interface may raise from any member: the sign-on raises it or
 // answers false, the release sequence swallows it, and no row stays.
 TEST_P(FaultWalkTest, ALoginInterfaceThatRaisesFromAnyMember) {
-  const ObjectRegistry::Factory real = ObjectRegistry::Global().Find(suite::kLoginUiProgId);
+  const ObjectRegistry::Factory real = ObjectRegistry::Global().Find(boundary::kLoginUiProgId);
   ASSERT_TRUE(real);
   int calls = 0, throw_at = 0;
-  ScopedRegistration wrapped(suite::kLoginUiProgId, [&] {
-    return std::make_shared<ThrowingLoginUI>(std::dynamic_pointer_cast<suite::LoginUI>(real()), throw_at, &calls);
+  ScopedRegistration wrapped(boundary::kLoginUiProgId, [&] {
+    return std::make_shared<ThrowingLoginUI>(std::dynamic_pointer_cast<boundary::LoginUI>(real()), throw_at, &calls);
   });
   for (throw_at = 1; throw_at <= 50; ++throw_at) {
     calls = 0;

@@ -182,13 +182,13 @@ TEST(LinguaTest, ServicesSpeakTheLanguageOfTheirCreation) {
   std::shared_ptr<ResourceFormatter> zh_formatter;
   {
     ScopedEnv scoped(&chinese);
-    auto factory = registry.CreateAs<ResourceServiceFactory>(kResourceFactoryProgId);
+    auto factory = registry.CreateAs<ResourceServiceFactory>(boundary::kResourceFactoryProgId);
     zh_service = factory->GetResourceService();
-    zh_formatter = registry.CreateAs<ResourceFormatter>(kResourceFormatterProgId);
+    zh_formatter = registry.CreateAs<ResourceFormatter>(boundary::kResourceFormatterProgId);
     EXPECT_EQ(factory->GetLocalService()->GetLocalID(), "zh-cn");
   }
   ScopedEnv scoped(&english);
-  auto en_service = registry.CreateAs<ResourceServiceFactory>(kResourceFactoryProgId)->GetResourceService();
+  auto en_service = registry.CreateAs<ResourceServiceFactory>(boundary::kResourceFactoryProgId)->GetResourceService();
 
   EXPECT_EQ(zh_service->GetString(id), CatalogText(id, kSimplifiedChinese));
   EXPECT_EQ(en_service->GetString(id), CatalogText(id, kEnglish));
@@ -197,7 +197,7 @@ TEST(LinguaTest, ServicesSpeakTheLanguageOfTheirCreation) {
   EXPECT_EQ(en_service->GetString("Tarn.AA.TarnLogin.NoSuchText"), "");
   EXPECT_EQ(zh_formatter->GetString("Tarn.AA.TarnLogin.NoSuchText", ArgsFrom({"x"})), "");
 
-  auto layout = registry.CreateAs<LayoutService>(kLayoutServiceProgId);
+  auto layout = registry.CreateAs<LayoutService>(boundary::kLayoutServiceProgId);
   layout->SetXAMLFileRootPath("");
   EXPECT_EQ(std::dynamic_pointer_cast<PathLayoutService>(layout)->root_path(), "");
   layout->SetXAMLFileRootPath("/opt/tarn/forms");
@@ -205,11 +205,11 @@ TEST(LinguaTest, ServicesSpeakTheLanguageOfTheirCreation) {
 
   // A host's own package registered first is kept.
   ObjectRegistry hosted;
-  hosted.Register(kLayoutServiceProgId, [] { return std::make_shared<PathLayoutService>(); });
-  auto host_factory = hosted.Find(kLayoutServiceProgId);
+  hosted.Register(boundary::kLayoutServiceProgId, [] { return std::make_shared<PathLayoutService>(); });
+  auto host_factory = hosted.Find(boundary::kLayoutServiceProgId);
   RegisterDefaultLingua(hosted);
-  EXPECT_TRUE(hosted.IsRegistered(kResourceFactoryProgId));
-  EXPECT_EQ(hosted.Find(kLayoutServiceProgId).target_type(), host_factory.target_type());
+  EXPECT_TRUE(hosted.IsRegistered(boundary::kResourceFactoryProgId));
+  EXPECT_EQ(hosted.Find(boundary::kLayoutServiceProgId).target_type(), host_factory.target_type());
 }
 
 TEST(LinguaTest, FormatterFillsPlacesByPosition) {

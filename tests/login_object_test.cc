@@ -70,9 +70,9 @@ TEST_F(LoginObjectTest, RegistryReadsTrimAndRefuseOverlongValues) {
   env_.registry.SetString(key, "", "  C:\\Tarn\\  ");
   EXPECT_EQ(clsLogin().GetIstallPath(), "C:\\Tarn\\");
   env_.registry.SetString(key, "", std::string(127, 'x'));
-  EXPECT_EQ(suite::GetRegValue(key, ""), std::string(127, 'x'));
+  EXPECT_EQ(boundary::GetRegValue(key, ""), std::string(127, 'x'));
   env_.registry.SetString(key, "", std::string(128, 'x'));  // no room for the NUL
-  EXPECT_EQ(suite::GetRegValue(key, ""), "");
+  EXPECT_EQ(boundary::GetRegValue(key, ""), "");
 }
 
 TEST_F(LoginObjectTest, LoginServerPrefersTheSubsystemThenTheCommonValueThenTheComputer) {
@@ -172,7 +172,7 @@ TEST_F(LoginObjectTest, ReleaseSequenceRunsTwiceButWritesOnce) {
 
 // Pieces that raise: every step of the release still runs, and nothing
 // reaches the caller.
-class RaisingKit : public suite::DatabaseKit {
+class RaisingKit : public boundary::DatabaseKit {
  public:
   int closes = 0;
   void opendatabase(const std::string&) override {}
@@ -258,14 +258,14 @@ TEST_F(LoginObjectTest, ReleaseDropsTheSharedResourceObjects) {
   EXPECT_NE(login.ResSvr(), before);  // made again on next use
 }
 
-class LayoutSpy : public suite::LayoutService {
+class LayoutSpy : public boundary::LayoutService {
  public:
   static inline std::vector<std::string> paths;
   void SetXAMLFileRootPath(const std::string& path) override { paths.push_back(path); }
 };
 
 TEST_F(LoginObjectTest, ResourceServicesAreCreatedOnceAndLayoutGetsAnEmptyRoot) {
-  ScopedRegistration spy(suite::kLayoutServiceProgId, [] { return std::make_shared<LayoutSpy>(); });
+  ScopedRegistration spy(boundary::kLayoutServiceProgId, [] { return std::make_shared<LayoutSpy>(); });
   LayoutSpy::paths.clear();
   clsLogin login;
   ObjectPtr layout = login.ResLayoutSvr();
@@ -277,7 +277,7 @@ TEST_F(LoginObjectTest, ResourceServicesAreCreatedOnceAndLayoutGetsAnEmptyRoot) 
 }
 
 TEST_F(LoginObjectTest, AMissingMessagePackageIsAnErrorOfTheLookup) {
-  ScopedRegistration gone(suite::kResourceFactoryProgId, [] { return nullptr; });
+  ScopedRegistration gone(boundary::kResourceFactoryProgId, [] { return nullptr; });
   clsLogin login;
   EXPECT_THROW(resources::RecordError(1, "Tarn.AA.TarnLogin.InvalidateSubID"), ComError);
 }

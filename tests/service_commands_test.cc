@@ -83,11 +83,11 @@ TEST_F(ServiceCommandsTest, ConnectExTellsPassReloginAndEverythingElse) {
 TEST_F(ServiceCommandsTest, ARepliesLockedForAnotherThreadDoesNotPass) {
   // The reply must be unlocked with this thread's handshake: a reply locked
   // for another one reads as nothing.
-  auto sundry = ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
-  suite::ProcessTriple other = suite::CurrentProcessTriple();
+  auto sundry = ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
+  boundary::ProcessTriple other = boundary::CurrentProcessTriple();
   other.thread_id += 1;
   std::string buffer(512, ' ');
-  buffer.replace(0, 0, suite::LockReply("pass", suite::ReplyHandshake(*sundry, other)) + '\0');
+  buffer.replace(0, 0, suite::LockReply("pass", boundary::ReplyHandshake(*sundry, other)) + '\0');
   EXPECT_EQ(service::DecodeReply(buffer), "");
   parley_->exact_buffer = buffer;
   EXPECT_FALSE(service::SvcConnect("", "ID", "GL", "1"));
@@ -97,7 +97,7 @@ TEST_F(ServiceCommandsTest, ARepliesLockedForAnotherThreadDoesNotPass) {
 }
 
 TEST_F(ServiceCommandsTest, MissingLibrariesAreFailuresExceptForHostInfo) {
-  ScopedRegistration no_parley(suite::kParleyLibrary, nullptr);
+  ScopedRegistration no_parley(boundary::kParleyLibrary, nullptr);
   EXPECT_FALSE(service::SvcConnect("", "ID", "GL", "1"));
   EXPECT_EQ(service::SvcConnectEx("", "ID", "GL", "1"), -1);
   EXPECT_EQ(service::SvcLogout("", "ID", "GL", "1"), "False");
@@ -124,7 +124,7 @@ TEST_F(ServiceCommandsTest, HostInfoReadsTheRawReplyUpToNulAndComma) {
 }
 
 TEST_F(ServiceCommandsTest, SubsystemCodesMapByEdition) {
-  using suite::MapSubIdForEdition;
+  using boundary::MapSubIdForEdition;
   EXPECT_EQ(MapSubIdForEdition("PS", true), "PG");
   EXPECT_EQ(MapSubIdForEdition("bm", true), "BG");
   EXPECT_EQ(MapSubIdForEdition("Da", true), "DG");

@@ -29,9 +29,9 @@
 namespace tarn {
 namespace {
 
+using boundary::ServiceRequest;
 using suite::ServiceLogic;
 using suite::ServiceReply;
-using suite::ServiceRequest;
 using testing::SystemDb;
 
 class ServiceLogicTest : public ::testing::Test {
@@ -41,7 +41,7 @@ class ServiceLogicTest : public ::testing::Test {
   std::string Send(const std::string& line) {
     ServiceRequest r;
     std::string reason;
-    if (!suite::ParseServiceRequest(line, &r, &reason)) return "refused line: " + reason;
+    if (!boundary::ParseServiceRequest(line, &r, &reason)) return "refused line: " + reason;
     ServiceReply reply;
     Status s = logic().Handle(r, &reply);
     return s.ok() ? reply.text : "error: " + s.message();

@@ -109,7 +109,7 @@ TEST_F(RemoteExecTest, ConnectStringNeedsTheAccessWordWithThisClientsIdentity) {
   auto recording = std::make_shared<RecordingUI>();
   recording->seen = &seen;
   int created = 0;
-  ScopedRegistration reg(suite::kLoginUiProgId, [&] {
+  ScopedRegistration reg(boundary::kLoginUiProgId, [&] {
     ++created;
     return recording;
   });
@@ -134,12 +134,12 @@ TEST_F(RemoteExecTest, ConnectStringNeedsTheAccessWordWithThisClientsIdentity) {
   login_.RemoteExec(cmd);
   EXPECT_EQ(created, 1);
   EXPECT_EQ(seen.substr(7), number);
-  auto sundry = ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
-  EXPECT_NE(number, std::to_string(suite::ReplyHandshake(*sundry, suite::CurrentProcessTriple())));
+  auto sundry = ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
+  EXPECT_NE(number, std::to_string(boundary::ReplyHandshake(*sundry, boundary::CurrentProcessTriple())));
 }
 
 TEST_F(RemoteExecTest, ConnectStringRaisesWhenTheInterfaceCannotBeMade) {
-  ScopedRegistration none(suite::kLoginUiProgId, nullptr);
+  ScopedRegistration none(boundary::kLoginUiProgId, nullptr);
   std::string cmd = "CONNECTSTRING K7LANTERNQSER@1";
   EXPECT_THROW(login_.RemoteExec(cmd), ComError);
 }

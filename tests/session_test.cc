@@ -130,24 +130,24 @@ TEST(SessionProcessTest, ComputerNameComesFromTheEnvironment) {
 }
 
 // A message package that knows no text at all.
-class NoTexts : public suite::ResourceService {
+class NoTexts : public boundary::ResourceService {
  public:
   std::string GetString(const std::string&) override { return std::string(); }
 };
-class English : public suite::LocalService {
+class English : public boundary::LocalService {
  public:
   std::string GetLocalID() override { return "en-us"; }
 };
-class NoTextsFactory : public suite::ResourceServiceFactory {
+class NoTextsFactory : public boundary::ResourceServiceFactory {
  public:
-  std::shared_ptr<suite::ResourceService> GetResourceService() override { return std::make_shared<NoTexts>(); }
-  std::shared_ptr<suite::LocalService> GetLocalService() override { return std::make_shared<English>(); }
+  std::shared_ptr<boundary::ResourceService> GetResourceService() override { return std::make_shared<NoTexts>(); }
+  std::shared_ptr<boundary::LocalService> GetLocalService() override { return std::make_shared<English>(); }
 };
 
 TEST(SessionMessageTest, AMessageTheLibraryShowsComesBeforeTheAnswer) {
   testing::FakeEnv env;
   testing::FakeEnvScope scope(env);
-  ScopedRegistration texts(suite::kResourceFactoryProgId, [] { return std::make_shared<NoTextsFactory>(); });
+  ScopedRegistration texts(boundary::kResourceFactoryProgId, [] { return std::make_shared<NoTextsFactory>(); });
   resources::ResetThreadForTesting();
   app::SessionHost host(Edition::kExtended);
   // No account set: the text of NotCompleteLogin is looked up, and is

@@ -28,7 +28,7 @@ int RunToken(const TokenOptions& o) {
     return 2;
   }
   try {
-    auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+    auto ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
     std::string server, serial;
     std::string date_text = year.empty() ? date : date + "@" + year;
     if (!ui->Login(sub, user, password, server, date_text, acc, serial) || !ui->SubLogin(sub)) {

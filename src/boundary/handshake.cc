@@ -2,7 +2,7 @@
 
 #include "platform/env.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 namespace {
 
 // MathOperate's operation numbers.
@@ -35,4 +35,4 @@ int32_t ConnectStringHandshake(Sundry& s, const ProcessTriple& p) {
   return s.MathOperate(h, AsInt(0x85EBCA6Bu), kMul);
 }
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary

@@ -11,7 +11,7 @@
 
 #include "boundary/suite.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 struct ProcessTriple {
   uint32_t process_id = 0;
@@ -28,6 +28,6 @@ int32_t ReplyHandshake(Sundry& sundry, const ProcessTriple& p);
 // string; deliberately another series than the reply key.
 int32_t ConnectStringHandshake(Sundry& sundry, const ProcessTriple& p);
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary
 
 #endif  // TARN_BOUNDARY_HANDSHAKE_H_

@@ -3,7 +3,7 @@
 #include "platform/env.h"
 #include "platform/text.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 std::string RegistryRoot(bool is_64bit) {
   return is_64bit ? "Software\\Wow6432Node\\ValeSoft\\WF\\" : "Software\\ValeSoft\\WF\\";
@@ -26,4 +26,4 @@ std::string WorkstationSerial(std::string_view root, Edition edition, std::strin
   return serial + std::string(computer_name) + "@" + std::to_string(Env::Current().SessionId().value_or(0));
 }
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary

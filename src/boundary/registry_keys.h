@@ -10,7 +10,7 @@
 
 #include "tarn/edition.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 // "Software\Wow6432Node\ValeSoft\WF\" on a 64-bit system, else
 // "Software\ValeSoft\WF\".
@@ -33,6 +33,6 @@ std::string GetRegValue(std::string_view key, std::string_view value_name);
 // (0 when it cannot be had).
 std::string WorkstationSerial(std::string_view root, Edition edition, std::string_view computer_name);
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary
 
 #endif  // TARN_BOUNDARY_REGISTRY_KEYS_H_

@@ -5,7 +5,7 @@
 #include "boundary/handshake.h"
 #include "platform/text.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 std::string ConnectLine(const std::string& identity, const std::string& sub, const std::string& task, bool admit) {
   return "Connect," + identity + "," + sub + (admit ? ",-1," : ",0,") + task + "," + std::string(kRequestTrailer);
@@ -112,4 +112,4 @@ bool ParseServiceRequest(std::string_view line, ServiceRequest* out, std::string
   return true;
 }
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary

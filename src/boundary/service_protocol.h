@@ -20,7 +20,7 @@
 
 #include "boundary/suite.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 inline constexpr std::string_view kRequestTrailer = "9801";
 
@@ -56,6 +56,6 @@ struct ServiceRequest {
 // (a reply must never echo a "pass" the client put into it).
 bool ParseServiceRequest(std::string_view line, ServiceRequest* out, std::string* reason);
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary
 
 #endif  // TARN_BOUNDARY_SERVICE_PROTOCOL_H_

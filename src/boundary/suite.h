@@ -15,7 +15,7 @@
 
 #include "tarn/variant.h"
 
-namespace tarn::suite {
+namespace tarn::boundary {
 
 // ---- The login interface and its login context.
 
@@ -168,6 +168,6 @@ class ResourceServiceFactory : public Object {
   virtual std::shared_ptr<LocalService> GetLocalService() = 0;
 };
 
-}  // namespace tarn::suite
+}  // namespace tarn::boundary
 
 #endif  // TARN_BOUNDARY_SUITE_H_

@@ -17,12 +17,12 @@ namespace tarn::core {
 
 struct Connections {
   db::ConnectionPtr SystemConnection;
-  std::shared_ptr<suite::DatabaseKit> DatabaseKit;
-  std::shared_ptr<suite::LoginUI> LoginUI;
+  std::shared_ptr<boundary::DatabaseKit> DatabaseKit;
+  std::shared_ptr<boundary::LoginUI> LoginUI;
   // The interface that refused the last Login of an object that stayed
   // signed on: the extended edition forwards its error record.
-  std::shared_ptr<suite::LoginUI> RefusingLoginUI;
-  std::shared_ptr<suite::ProductContext> ProductContext;
+  std::shared_ptr<boundary::LoginUI> RefusingLoginUI;
+  std::shared_ptr<boundary::ProductContext> ProductContext;
   // The extended edition's system connection (SysConnString), opened on
   // first use and kept (core/system_database.h).
   db::ConnectionPtr SystemAdoDb;

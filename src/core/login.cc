@@ -29,10 +29,10 @@ namespace {
 
 // The extended edition's record of a refused sign-on: the login
 // interface's own, or none when it has none. Any failure answers none.
-std::shared_ptr<clsErrorRes> ForwardedRecord(suite::LoginUI* ui) {
+std::shared_ptr<clsErrorRes> ForwardedRecord(boundary::LoginUI* ui) {
   try {
     if (ui == nullptr) return nullptr;
-    std::shared_ptr<suite::LoginErrorRecord> answer = ui->GetLastErrorResID();
+    std::shared_ptr<boundary::LoginErrorRecord> answer = ui->GetLastErrorResID();
     if (!answer) {
       resources::DropErrorRecord();
       return nullptr;

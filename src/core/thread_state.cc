@@ -17,12 +17,12 @@ void StartUp(ThreadState& s) {
   s.computer_name = Env::Current().ComputerName();
   bool is64 = false;
   try {
-    auto sundry = ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
+    auto sundry = ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
     is64 = sundry->B64System() == 1;
   } catch (const ComError&) {
     // Without the library the machine counts as 32-bit: the plain keys.
   }
-  s.reg_base = suite::RegistryRoot(is64);
+  s.reg_base = boundary::RegistryRoot(is64);
   // The 9x-family start of a local management service has no counterpart
   // here: the service runs on its own or embedded in the process.
 }

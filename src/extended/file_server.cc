@@ -26,7 +26,7 @@ bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
   core::LoginParts& s = *state_;
   core::RequireExtended(s.identity, "GetFileServerInfo");
   try {
-    auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+    auto ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
     fsInfo = ui->GetFileServerInfo(s.identity.UserToken, false);
     return true;
   } catch (const ComError& e) {

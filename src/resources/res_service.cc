@@ -15,35 +15,35 @@ std::shared_ptr<T> Create(std::string_view prog_id) {
 }  // namespace
 
 bool clsResService::Init() {
-  factory_ = Create<suite::ResourceServiceFactory>(suite::kResourceFactoryProgId);
+  factory_ = Create<boundary::ResourceServiceFactory>(boundary::kResourceFactoryProgId);
   resource_service_ = factory_->GetResourceService();
-  formatter_ = Create<suite::ResourceFormatter>(suite::kResourceFormatterProgId);
+  formatter_ = Create<boundary::ResourceFormatter>(boundary::kResourceFormatterProgId);
   return true;
 }
 
-std::shared_ptr<suite::ResourceServiceFactory> clsResService::Factory() {
-  if (!factory_) factory_ = Create<suite::ResourceServiceFactory>(suite::kResourceFactoryProgId);
+std::shared_ptr<boundary::ResourceServiceFactory> clsResService::Factory() {
+  if (!factory_) factory_ = Create<boundary::ResourceServiceFactory>(boundary::kResourceFactoryProgId);
   return factory_;
 }
 
-std::shared_ptr<suite::LocalService> clsResService::GetResLocalSvr() {
+std::shared_ptr<boundary::LocalService> clsResService::GetResLocalSvr() {
   if (!local_service_) local_service_ = Factory()->GetLocalService();
   return local_service_;
 }
 
-std::shared_ptr<suite::ResourceService> clsResService::GetResSvr() {
+std::shared_ptr<boundary::ResourceService> clsResService::GetResSvr() {
   if (!resource_service_) resource_service_ = Factory()->GetResourceService();
   return resource_service_;
 }
 
-std::shared_ptr<suite::ResourceFormatter> clsResService::GetResFormat() {
-  if (!formatter_) formatter_ = Create<suite::ResourceFormatter>(suite::kResourceFormatterProgId);
+std::shared_ptr<boundary::ResourceFormatter> clsResService::GetResFormat() {
+  if (!formatter_) formatter_ = Create<boundary::ResourceFormatter>(boundary::kResourceFormatterProgId);
   return formatter_;
 }
 
-std::shared_ptr<suite::LayoutService> clsResService::GetResLayoutSvr() {
+std::shared_ptr<boundary::LayoutService> clsResService::GetResLayoutSvr() {
   if (!layout_service_) {
-    auto layout = Create<suite::LayoutService>(suite::kLayoutServiceProgId);
+    auto layout = Create<boundary::LayoutService>(boundary::kLayoutServiceProgId);
     layout->SetXAMLFileRootPath("");
     layout_service_ = layout;
   }

@@ -27,20 +27,20 @@ class clsResService {
 
   std::string GetCurrentLanguage();
 
-  std::shared_ptr<suite::LocalService> GetResLocalSvr();
-  std::shared_ptr<suite::ResourceService> GetResSvr();
-  std::shared_ptr<suite::ResourceFormatter> GetResFormat();
-  std::shared_ptr<suite::LayoutService> GetResLayoutSvr();
+  std::shared_ptr<boundary::LocalService> GetResLocalSvr();
+  std::shared_ptr<boundary::ResourceService> GetResSvr();
+  std::shared_ptr<boundary::ResourceFormatter> GetResFormat();
+  std::shared_ptr<boundary::LayoutService> GetResLayoutSvr();
 
  private:
-  std::shared_ptr<suite::ResourceServiceFactory> Factory();
+  std::shared_ptr<boundary::ResourceServiceFactory> Factory();
   static std::string Checked(std::string text, const std::string& res_id);
 
-  std::shared_ptr<suite::ResourceServiceFactory> factory_;
-  std::shared_ptr<suite::ResourceService> resource_service_;
-  std::shared_ptr<suite::ResourceFormatter> formatter_;
-  std::shared_ptr<suite::LocalService> local_service_;
-  std::shared_ptr<suite::LayoutService> layout_service_;
+  std::shared_ptr<boundary::ResourceServiceFactory> factory_;
+  std::shared_ptr<boundary::ResourceService> resource_service_;
+  std::shared_ptr<boundary::ResourceFormatter> formatter_;
+  std::shared_ptr<boundary::LocalService> local_service_;
+  std::shared_ptr<boundary::LayoutService> layout_service_;
 };
 
 // Maps a locale name to the language name the database keeps: exact,

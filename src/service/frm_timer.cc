@@ -48,7 +48,7 @@ void frmTimer::Unload() {
 }
 
 void frmTimer::Tick() {
-  const std::string code = suite::MapSubIdForEdition(cSubId_, bIsCompanyVer_);
+  const std::string code = boundary::MapSubIdForEdition(cSubId_, bIsCompanyVer_);
   // No retry and no stop: the next minute tries again, and a success does
   // not clear the error; the caller does.
   if (SvcConnect(cServer_, cSerial_, code, cTaskId_)) return;

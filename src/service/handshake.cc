@@ -5,8 +5,10 @@
 
 namespace tarn::service {
 
-int32_t ReplyHandshake() { return suite::ReplyHandshake(*Sundry(), suite::CurrentProcessTriple()); }
+int32_t ReplyHandshake() { return boundary::ReplyHandshake(*Sundry(), boundary::CurrentProcessTriple()); }
 
-int32_t ConnectStringHandshake() { return suite::ConnectStringHandshake(*Sundry(), suite::CurrentProcessTriple()); }
+int32_t ConnectStringHandshake() {
+  return boundary::ConnectStringHandshake(*Sundry(), boundary::CurrentProcessTriple());
+}
 
 }  // namespace tarn::service

@@ -1,5 +1,5 @@
 // The handshake numbers of the calling thread, formed through the sundry
-// library's MathOperate afresh for each call (suite/handshake.h has the
+// library's MathOperate afresh for each call (boundary/handshake.h has the
 // series). Throw ComError when the library is missing.
 #ifndef TARN_SERVICE_HANDSHAKE_H_
 #define TARN_SERVICE_HANDSHAKE_H_

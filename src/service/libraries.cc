@@ -4,12 +4,12 @@
 
 namespace tarn::service {
 
-std::shared_ptr<suite::Sundry> Sundry() {
-  return ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
+std::shared_ptr<boundary::Sundry> Sundry() {
+  return ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
 }
 
-std::shared_ptr<suite::Parley> Parley() {
-  return ObjectRegistry::Global().CreateAs<suite::Parley>(suite::kParleyLibrary);
+std::shared_ptr<boundary::Parley> Parley() {
+  return ObjectRegistry::Global().CreateAs<boundary::Parley>(boundary::kParleyLibrary);
 }
 
 }  // namespace tarn::service

@@ -10,8 +10,8 @@
 
 namespace tarn::service {
 
-std::shared_ptr<suite::Sundry> Sundry();
-std::shared_ptr<suite::Parley> Parley();
+std::shared_ptr<boundary::Sundry> Sundry();
+std::shared_ptr<boundary::Parley> Parley();
 
 }  // namespace tarn::service
 

@@ -44,7 +44,7 @@ void ParseLogout(const std::string& cmd, std::string* sub, std::string* task) {
 Variant clsLogin::RemoteExec(std::string& cCmd) {
   core::LoginParts& s = *state_;
   if (s.identity.cServer.empty()) {
-    s.identity.cServer = suite::GetRegValue(core::LoginRegKey(s.identity.edition), "Server");
+    s.identity.cServer = boundary::GetRegValue(core::LoginRegKey(s.identity.edition), "Server");
     if (s.identity.cServer.empty()) s.identity.cServer = core::Thread().computer_name;
   }
   const std::string& host = s.identity.cServer;
@@ -52,7 +52,7 @@ Variant clsLogin::RemoteExec(std::string& cCmd) {
 
   // The first word found anywhere in the text wins, in this order.
   if (upper.find("EXIT") != std::string::npos) {
-    service::SvcExit(host, s.identity.cSerial, suite::MapSubIdForEdition(s.identity.cSub_Id, s.identity.IsGroupVer));
+    service::SvcExit(host, s.identity.cSerial, boundary::MapSubIdForEdition(s.identity.cSub_Id, s.identity.IsGroupVer));
   } else if (upper.find("CHANGEYEAR") != std::string::npos) {
     service::SvcChangeYear(host, s.identity.cSerial, s.identity.cSub_Id);
   } else if (upper.find("LIST") != std::string::npos) {
@@ -68,7 +68,7 @@ Variant clsLogin::RemoteExec(std::string& cCmd) {
       cCmd = "pass failed";
     } else {
       if (!s.connections.LoginUI)
-        s.connections.LoginUI = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+        s.connections.LoginUI = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
       cCmd =
           s.connections.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
     }

@@ -15,7 +15,7 @@ bool Contains(const std::string& text, const char* word) { return text.find(word
 
 // One exchange: false when the call failed, else the plain reply.
 bool Exchange(const std::string& host, const std::string& request, std::string* plain) {
-  std::string buffer(suite::kBufferChars, ' ');
+  std::string buffer(boundary::kBufferChars, ' ');
   if (Parley()->RPCCall(host, request, buffer) != 0) return false;
   *plain = DecodeReply(buffer);
   return true;
@@ -33,17 +33,19 @@ bool Passes(const std::string& host, const std::string& request) {
 
 }  // namespace
 
-std::string DecodeReply(const std::string& reply_buffer) { return suite::DecodeReplyBuffer(*Sundry(), reply_buffer); }
+std::string DecodeReply(const std::string& reply_buffer) {
+  return boundary::DecodeReplyBuffer(*Sundry(), reply_buffer);
+}
 
 bool SvcConnect(const std::string& host, const std::string& identity, const std::string& sub, const std::string& task) {
-  return Passes(host, suite::ConnectLine(identity, sub, task, false));
+  return Passes(host, boundary::ConnectLine(identity, sub, task, false));
 }
 
 int16_t SvcConnectEx(const std::string& host, const std::string& identity, const std::string& sub,
                      const std::string& task) {
   try {
     std::string plain;
-    if (!Exchange(host, suite::ConnectLine(identity, sub, task, true), &plain)) return -1;
+    if (!Exchange(host, boundary::ConnectLine(identity, sub, task, true), &plain)) return -1;
     if (Contains(plain, "pass")) return 0;
     if (Contains(plain, "relogin")) return 1;
   } catch (const std::exception&) {
@@ -55,28 +57,28 @@ std::string SvcLogout(const std::string& host, const std::string& identity, cons
                       const std::string& task) {
   try {
     std::string buffer;  // not prepared: the reply is not read
-    return Parley()->RPCCall(host, suite::LogoutLine(identity, sub, task), buffer) == 0 ? "True" : "False";
+    return Parley()->RPCCall(host, boundary::LogoutLine(identity, sub, task), buffer) == 0 ? "True" : "False";
   } catch (const std::exception&) {
     return "False";
   }
 }
 
 bool SvcExit(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, suite::ExitLine(identity, sub));
+  return Passes(host, boundary::ExitLine(identity, sub));
 }
 
 bool SvcChangeYear(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, suite::ChangeYearLine(identity, sub));
+  return Passes(host, boundary::ChangeYearLine(identity, sub));
 }
 
 bool SvcList(const std::string& host, const std::string& identity, const std::string& sub) {
-  return Passes(host, suite::ListLine(identity, sub));
+  return Passes(host, boundary::ListLine(identity, sub));
 }
 
 std::string SvcHostInfo(const std::string& host, const std::string& identity) {
   std::string result;
-  std::string buffer(suite::kBufferChars, ' ');
-  if (Parley()->RPCCall(host, suite::HostInfoLine(identity), buffer) == 0) {
+  std::string buffer(boundary::kBufferChars, ' ');
+  if (Parley()->RPCCall(host, boundary::HostInfoLine(identity), buffer) == 0) {
     const size_t nul = buffer.find('\0');
     if (nul == std::string::npos) throw ComError(errnum::kInvalidCall, "Invalid procedure call or argument");
     result = buffer.substr(0, nul);

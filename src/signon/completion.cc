@@ -49,7 +49,7 @@ void Fail(const db::ConnectionPtr& conn, const std::string& description) {
 
 // A member of the sub-login data, read by name.
 Variant SubLoginMember(const Object& data, std::string_view member) {
-  const auto* context = dynamic_cast<const suite::ContextData*>(&data);
+  const auto* context = dynamic_cast<const boundary::ContextData*>(&data);
   if (context == nullptr) {
     throw ComError(errnum::kNoSuchMember, "Object doesn't support this property or method: " + std::string(member) +
                                               " of a " + data.TypeName());

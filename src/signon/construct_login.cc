@@ -16,14 +16,16 @@
 namespace tarn {
 namespace {
 
-std::string Text(const suite::ContextData& data, std::string_view member) { return data.Get(member).ToStringOrEmpty(); }
+std::string Text(const boundary::ContextData& data, std::string_view member) {
+  return data.Get(member).ToStringOrEmpty();
+}
 
 // The user data's members in the interface's order, each stored as it is
 // read: a member that is missing or does not convert raises, and the fields
 // read before it keep their new values. The extended edition takes over
 // the account name, period, administrator flag, enterprise type, user name
 // and server identity too, where the full edition's sign-on queries them.
-void ReadUserData(core::LoginParts& s, const suite::ContextData& data) {
+void ReadUserData(core::LoginParts& s, const boundary::ContextData& data) {
   const bool extended = s.identity.edition == Edition::kExtended;
   s.identity.cUserId = Text(data, "UserId");
   s.identity.cEmployeeId = Text(data, "EmployeeId");
@@ -63,12 +65,12 @@ void ReadUserData(core::LoginParts& s, const suite::ContextData& data) {
 // The extended edition's question to the login interface. A token it
 // refuses records 8887 with the interface's text, and its resource id and
 // arguments when it gives a record. Raises what the interface raises.
-std::shared_ptr<suite::UserData> GetUserDataByToken(const std::string& token) {
-  auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-  std::shared_ptr<suite::UserData> data = ui->GetLoginInfo_2(token);
+std::shared_ptr<boundary::UserData> GetUserDataByToken(const std::string& token) {
+  auto ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
+  std::shared_ptr<boundary::UserData> data = ui->GetLoginInfo_2(token);
   if (data) return data;
   resources::RecordRawError(resources::kTokenRefused, ui->ErrDescript());
-  if (std::shared_ptr<suite::LoginErrorRecord> record = ui->GetLastErrorResID()) {
+  if (std::shared_ptr<boundary::LoginErrorRecord> record = ui->GetLastErrorResID()) {
     resources::ThreadLastError().last_res_id = record->ResId();
     resources::SetLastArgumentsFromXml(record->ResArg());
   }
@@ -82,8 +84,8 @@ bool clsLogin::ConstructLogin(const std::string& UserToken) {
   if (s.identity.edition == Edition::kExtended) return InternalConstructLogin(UserToken);
   s.identity.UserToken = UserToken;
   try {
-    auto ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
-    std::shared_ptr<suite::UserData> data = ui->GetLoginInfo_2(UserToken);
+    auto ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
+    std::shared_ptr<boundary::UserData> data = ui->GetLoginInfo_2(UserToken);
     if (!data) {
       resources::SetShareString(ui->ErrDescript());
       return false;
@@ -106,10 +108,10 @@ bool clsLogin::InternalConstructLogin(const std::string& userToken, ObjectPtr Lo
   core::RequireExtended(s.identity, "InternalConstructLogin");
   s.identity.UserToken = userToken;
   try {
-    std::shared_ptr<suite::ContextData> data;
+    std::shared_ptr<boundary::ContextData> data;
     if (LoginUserData) {
       // Handed in by the caller: the token is kept but not checked.
-      data = std::dynamic_pointer_cast<suite::ContextData>(LoginUserData);
+      data = std::dynamic_pointer_cast<boundary::ContextData>(LoginUserData);
       if (!data) {
         throw ComError(errnum::kNoSuchMember, "Object doesn't support this property or method: a " +
                                                   LoginUserData->TypeName() + " is no user data");
@@ -142,9 +144,9 @@ std::string clsLogin::userToken() const {
 }
 
 std::string clsLogin::GetEndSubAuthID(std::string& pAuth_id) {
-  std::shared_ptr<suite::LoginUI> ui;
+  std::shared_ptr<boundary::LoginUI> ui;
   try {
-    ui = ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+    ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
   } catch (const ComError&) {
     return "1=2";
   }

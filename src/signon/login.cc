@@ -54,8 +54,8 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     s.identity.TaskId.clear();
   }
   // Held here too, so that the interface outlives a restore.
-  const std::shared_ptr<suite::LoginUI> attempt_ui =
-      ObjectRegistry::Global().CreateAs<suite::LoginUI>(suite::kLoginUiProgId);
+  const std::shared_ptr<boundary::LoginUI> attempt_ui =
+      ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
   s.connections.LoginUI = attempt_ui;
   // A failed attempt: the first sign-on comes back, and the interface that
   // refused stays at hand for its error record. Without a first one, the
@@ -71,7 +71,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
       s.connections.TokenBuilt = false;
     }
   };
-  suite::LoginUI& ui = *attempt_ui;
+  boundary::LoginUI& ui = *attempt_ui;
   if (AsciiUpper(pUserId) == "ASUSER" && !pYearId.empty()) {
     pPassword = AsciiLower(pPassword);
     pDate = pDate + "@" + pYearId;
@@ -118,7 +118,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
       // token is asked for before the user data, as the interface expects.
       const std::string token = ui.userToken();
       if (InternalConstructLogin(token, ui.getLoginInfo())) {
-        std::shared_ptr<suite::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
+        std::shared_ptr<boundary::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
         ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
       }
     }
@@ -158,7 +158,7 @@ ObjectPtr clsLogin::ValeSystemDb() {
   if (!conn) {
     throw ComError(errnum::kObjectRequired, "Object variable not set: the login object has not signed on");
   }
-  auto kit = ObjectRegistry::Global().CreateAs<suite::DatabaseKit>(suite::kDatabaseKitProgId);
+  auto kit = ObjectRegistry::Global().CreateAs<boundary::DatabaseKit>(boundary::kDatabaseKitProgId);
   s.connections.DatabaseKit = kit;
   kit->opendatabase(conn->ConnectionString() + ";INITIAL CATALOG=ValeSystem");
   return kit;

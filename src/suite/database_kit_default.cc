@@ -8,6 +8,9 @@
 #include "tarn/com_error.h"
 
 namespace tarn::suite {
+
+using boundary::DatabaseKit;
+using boundary::kDatabaseKitProgId;
 namespace {
 
 class DataLayerKit final : public DatabaseKit {

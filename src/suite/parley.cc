@@ -13,6 +13,14 @@
 #include "suite/wire.h"
 
 namespace tarn::suite {
+
+using boundary::CurrentProcessTriple;
+using boundary::kBufferChars;
+using boundary::kParleyLibrary;
+using boundary::kSundryLibrary;
+using boundary::Parley;
+using boundary::ReplyHandshake;
+using boundary::Sundry;
 namespace {
 
 // A path names this machine too: the data server of the embedded SQLite

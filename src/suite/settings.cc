@@ -7,6 +7,8 @@
 
 namespace tarn::suite {
 
+using boundary::RegistryRoot;
+
 std::string Setting(std::string_view name, std::string_view fallback) {
   const std::shared_ptr<const RegistryStore> registry = Env::Current().Registry();
   for (bool is_64bit : {true, false}) {

@@ -6,6 +6,8 @@
 #include "suite/hex.h"
 
 namespace tarn::suite {
+
+using boundary::kBufferChars;
 namespace {
 
 constexpr std::string_view kKey = "Tarn stored text: obfuscation only";

@@ -7,6 +7,10 @@
 #include "suite/reply_codec.h"
 
 namespace tarn::suite {
+
+using boundary::kBufferChars;
+using boundary::kSundryLibrary;
+using boundary::Sundry;
 namespace {
 
 class SystemSundry final : public Sundry {

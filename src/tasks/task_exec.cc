@@ -608,7 +608,7 @@ bool RunTaskExec(const core::Identity& id, core::TaskControl& tasks, core::Conne
   // The management service admits every request but a release.
   if (mode != kRelease) {
     const int16_t admitted = service::SvcConnectEx(id.RightServer, id.cSerial,
-                                                   suite::MapSubIdForEdition(id.cSub_Id, id.IsGroupVer), id.TaskId);
+                                                   boundary::MapSubIdForEdition(id.cSub_Id, id.IsGroupVer), id.TaskId);
     if (admitted == -1 || (admitted == 1 && !RegisterLoginTask(id, c))) {
       // An empty server is this machine's own service: say which machine.
       const std::string server = id.RightServer.empty() ? Env::Current().ComputerName() : id.RightServer;

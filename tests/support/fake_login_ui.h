@@ -11,7 +11,7 @@
 
 namespace tarn::testing {
 
-class FakeUserData : public suite::UserData {
+class FakeUserData : public boundary::UserData {
  public:
   std::map<std::string, Variant> members;
   Variant Get(std::string_view member) const override {
@@ -21,7 +21,7 @@ class FakeUserData : public suite::UserData {
   }
 };
 
-class FakeErrorRecord : public suite::LoginErrorRecord {
+class FakeErrorRecord : public boundary::LoginErrorRecord {
  public:
   FakeErrorRecord(std::string id, std::string args) : id_(std::move(id)), args_(std::move(args)) {}
   std::string ResId() const override { return id_; }
@@ -31,12 +31,12 @@ class FakeErrorRecord : public suite::LoginErrorRecord {
   std::string id_, args_;
 };
 
-class FakeProductContext : public suite::ProductContext {
+class FakeProductContext : public boundary::ProductContext {
  public:
   Variant Get(std::string_view) const override { return Variant(); }
 };
 
-class FakeLoginUI : public suite::LoginUI {
+class FakeLoginUI : public boundary::LoginUI {
  public:
   std::vector<std::string> calls;
   bool accept_login = true;
@@ -47,9 +47,9 @@ class FakeLoginUI : public suite::LoginUI {
   std::map<std::string, std::shared_ptr<FakeUserData>> tokens;
   bool throw_on_logout = false;  // SubLogout records its call, then raises
   // What the extended edition asks for.
-  std::shared_ptr<suite::LoginErrorRecord> error_record;
-  std::shared_ptr<suite::UserData> login_info;
-  std::shared_ptr<suite::ContextData> sub_login_info;
+  std::shared_ptr<boundary::LoginErrorRecord> error_record;
+  std::shared_ptr<boundary::UserData> login_info;
+  std::shared_ptr<boundary::ContextData> sub_login_info;
   std::string file_server = "fs";
 
   void SetLanguageID(const std::string& locale) override { calls.push_back("LanguageID=" + locale); }
@@ -59,7 +59,7 @@ class FakeLoginUI : public suite::LoginUI {
                     serial + ")");
     return accept_login;
   }
-  std::shared_ptr<suite::ProductContext> SubLogin(const std::string& sub) override {
+  std::shared_ptr<boundary::ProductContext> SubLogin(const std::string& sub) override {
     calls.push_back("SubLogin(" + sub + ")");
     return accept_sub_login ? std::make_shared<FakeProductContext>() : nullptr;
   }
@@ -69,7 +69,7 @@ class FakeLoginUI : public suite::LoginUI {
     return task_id;
   }
   std::string ErrDescript() override { return err_descript; }
-  std::shared_ptr<suite::UserData> GetLoginInfo_2(const std::string& t) override {
+  std::shared_ptr<boundary::UserData> GetLoginInfo_2(const std::string& t) override {
     calls.push_back("GetLoginInfo_2(" + t + ")");
     auto it = tokens.find(t);
     return it == tokens.end() ? nullptr : it->second;
@@ -91,10 +91,10 @@ class FakeLoginUI : public suite::LoginUI {
     calls.push_back("GetFileServerInfo(" + t + "," + (flag ? "true" : "false") + ")");
     return file_server;
   }
-  std::shared_ptr<suite::LoginErrorRecord> GetLastErrorResID() override { return error_record; }
+  std::shared_ptr<boundary::LoginErrorRecord> GetLastErrorResID() override { return error_record; }
   std::string userToken() override { return token; }
-  std::shared_ptr<suite::UserData> getLoginInfo() override { return login_info; }
-  std::shared_ptr<suite::ContextData> GetSubLoginInfo(const std::string& sub) override {
+  std::shared_ptr<boundary::UserData> getLoginInfo() override { return login_info; }
+  std::shared_ptr<boundary::ContextData> GetSubLoginInfo(const std::string& sub) override {
     calls.push_back("GetSubLoginInfo(" + sub + ")");
     return sub_login_info;
   }

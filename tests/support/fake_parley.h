@@ -17,7 +17,7 @@
 
 namespace tarn::testing {
 
-class FakeParley : public suite::Parley {
+class FakeParley : public boundary::Parley {
  public:
   struct Call {
     std::string host;
@@ -40,8 +40,8 @@ class FakeParley : public suite::Parley {
     if (unlocked) {
       suite::WriteReplyBuffer(buffer, reply);
     } else {
-      auto sundry = ObjectRegistry::Global().CreateAs<suite::Sundry>(suite::kSundryLibrary);
-      const int32_t handshake = suite::ReplyHandshake(*sundry, suite::CurrentProcessTriple());
+      auto sundry = ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
+      const int32_t handshake = boundary::ReplyHandshake(*sundry, boundary::CurrentProcessTriple());
       suite::WriteReplyBuffer(buffer, suite::LockReply(reply, handshake));
     }
     return 0;
@@ -63,7 +63,7 @@ class FakeParley : public suite::Parley {
 class FakeParleyScope {
  public:
   explicit FakeParleyScope(std::shared_ptr<FakeParley> parley)
-      : registration_(suite::kParleyLibrary, [parley] { return parley; }) {}
+      : registration_(boundary::kParleyLibrary, [parley] { return parley; }) {}
 
  private:
   ScopedRegistration registration_;

@@ -5,6 +5,10 @@
 
 namespace tarn::suite {
 
+using boundary::kLayoutServiceProgId;
+using boundary::kResourceFactoryProgId;
+using boundary::kResourceFormatterProgId;
+
 void RegisterDefaultLingua(ObjectRegistry& registry) {
   registry.RegisterDefault(kResourceFactoryProgId, [] { return std::make_shared<CatalogServiceFactory>(); });
   registry.RegisterDefault(kResourceFormatterProgId, [] { return std::make_shared<CatalogResourceFormatter>(); });

@@ -6,6 +6,9 @@
 
 namespace tarn::suite {
 
+using boundary::LocalService;
+using boundary::ResourceService;
+
 CatalogResourceService::CatalogResourceService() : language_(CurrentLanguage()) {}
 
 std::string CatalogResourceService::GetString(const std::string& res_id) {

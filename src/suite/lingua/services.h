@@ -11,6 +11,12 @@
 
 namespace tarn::suite {
 
+using boundary::LayoutService;
+using boundary::LocalService;
+using boundary::ResourceFormatter;
+using boundary::ResourceService;
+using boundary::ResourceServiceFactory;
+
 class CatalogResourceService final : public ResourceService {
  public:
   CatalogResourceService();

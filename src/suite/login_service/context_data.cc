@@ -6,6 +6,10 @@
 
 namespace tarn::suite {
 
+using boundary::ContextData;
+using boundary::ProductContext;
+using boundary::UserData;
+
 bool NoCase::operator()(const std::string& a, const std::string& b) const {
   return strcasecmp(a.c_str(), b.c_str()) < 0;
 }

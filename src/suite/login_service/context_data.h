@@ -10,6 +10,10 @@
 
 namespace tarn::suite {
 
+using boundary::ContextData;
+using boundary::ProductContext;
+using boundary::UserData;
+
 struct NoCase {
   bool operator()(const std::string& a, const std::string& b) const;
 };

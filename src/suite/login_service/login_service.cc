@@ -27,6 +27,17 @@
 #include "tarn/com_error.h"
 
 namespace tarn::suite {
+
+using boundary::ContextData;
+using boundary::kLoginUiProgId;
+using boundary::kProductContextProgId;
+using boundary::kUserDataProgId;
+using boundary::LoginErrorRecord;
+using boundary::MapSubIdForEdition;
+using boundary::ProductContext;
+using boundary::RegistryRoot;
+using boundary::UserData;
+using boundary::WorkstationSerial;
 namespace {
 
 using Json = nlohmann::json;

@@ -17,6 +17,12 @@
 
 namespace tarn::suite {
 
+using boundary::ContextData;
+using boundary::LoginErrorRecord;
+using boundary::LoginUI;
+using boundary::ProductContext;
+using boundary::UserData;
+
 class LoginService final : public LoginUI {
  public:
   // `edition`: whose registry keys name this station's serial.

@@ -9,6 +9,16 @@
 
 namespace tarn::suite {
 
+using boundary::ConnectLine;
+using boundary::DecodeReplyBuffer;
+using boundary::HostInfoLine;
+using boundary::kBufferChars;
+using boundary::kParleyLibrary;
+using boundary::kSundryLibrary;
+using boundary::LogoutLine;
+using boundary::Parley;
+using boundary::Sundry;
+
 Admission AdmitTask(const std::string& host, const std::string& identity, const std::string& sub,
                     const std::string& task) {
   Admission a;

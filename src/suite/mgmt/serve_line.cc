@@ -4,6 +4,9 @@
 
 namespace tarn::suite {
 
+using boundary::ParseServiceRequest;
+using boundary::ServiceRequest;
+
 namespace {
 
 void Serve(ServiceLogic& logic, const RequestFrameParts& frame, std::string* out) {

@@ -5,6 +5,9 @@
 #include "suite/reply_codec.h"
 
 namespace tarn::suite {
+
+using boundary::ServiceRequest;
+using boundary::Verb;
 ServiceLogic::ServiceLogic(ServiceOptions options, TaskStore& store, ServiceLog log)
     : options_(std::move(options)), store_(store), log_(std::move(log)) {}
 

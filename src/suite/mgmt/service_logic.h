@@ -23,6 +23,8 @@
 
 namespace tarn::suite {
 
+using boundary::ServiceRequest;
+
 using ServiceLog = std::function<void(const std::string&)>;
 
 struct ServiceOptions {
