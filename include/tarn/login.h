@@ -244,6 +244,7 @@ class TARN_EXPORT clsLogin : public Object {
   bool GetBindFsUser(std::string& fsUser);
 
  private:
+  // Defined in test builds only.
   friend core::LoginParts& core::PartsOf(clsLogin& login);
 
   std::unique_ptr<core::LoginParts> state_;

@@ -16,7 +16,11 @@
 namespace tarn {
 
 namespace core {
+#ifdef TARN_TEST_HOOKS
+// Only tests reach an object's parts this way: the members hand their
+// operations the parts they need.
 LoginParts& PartsOf(clsLogin& login) { return *login.state_; }
+#endif
 
 void RequireExtended(const Identity& id, std::string_view member) {
   if (id.edition == Edition::kExtended) return;

@@ -66,8 +66,7 @@ void StartHeartbeat(core::LoginParts& s) {
 
 }  // namespace
 
-bool CompleteLogin(clsLogin& login, LoginArgs a, const Object* sub_login_data) {
-  core::LoginParts& s = core::PartsOf(login);
+bool CompleteLogin(core::LoginParts& s, LoginArgs a, const Object* sub_login_data) {
   const bool extended = s.identity.edition == Edition::kExtended;
 
   // SC and OA, and every piece of that text (the empty code too), need

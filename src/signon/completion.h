@@ -6,6 +6,7 @@
 #include <string>
 
 #include "boundary/suite.h"
+#include "core/login_parts.h"
 #include "tarn/login.h"
 
 namespace tarn::signon {
@@ -25,7 +26,7 @@ struct LoginArgs {
 // sub-login data), supplies the subsystem name and the task id; an object
 // without those members fails the sign-on as a database error does.
 // Throws ComError for a date text that is not a date.
-bool CompleteLogin(clsLogin& login, LoginArgs args, const Object* sub_login_data = nullptr);
+bool CompleteLogin(core::LoginParts& s, LoginArgs args, const Object* sub_login_data = nullptr);
 
 }  // namespace tarn::signon
 

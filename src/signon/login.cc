@@ -29,7 +29,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
                      std::string& pPassword, std::string& pDate, std::string& cSrv, std::string& cSerial) {
   core::LoginParts& s = *state_;
   if (s.connections.TokenBuilt) {
-    return signon::CompleteLogin(*this, {pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv, cSerial});
+    return signon::CompleteLogin(*state_, {pSubId, pAccId, pYearId, pUserId, pPassword, pDate, cSrv, cSerial});
   }
   if (pAccId.empty() || pUserId.empty()) {
     resources::SetShareString(resources::ResText(resources::res::kNotCompleteLogin));
@@ -110,7 +110,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
     if (!extended) {
       if (ConstructLogin(ui.UserToken())) {
         s.identity.TaskId = ui.GetTaskID(pSubId);
-        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial});
+        ok = signon::CompleteLogin(*state_, {pSubId, acc, year, user, password, date, server, serial});
       }
     } else {
       // The interface hands over what it knows: the user data builds the
@@ -119,7 +119,7 @@ bool clsLogin::Login(std::string& pSubId, std::string& pAccId, std::string& pYea
       const std::string token = ui.userToken();
       if (InternalConstructLogin(token, ui.getLoginInfo())) {
         std::shared_ptr<boundary::ContextData> sub_login = ui.GetSubLoginInfo(pSubId);
-        ok = signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
+        ok = signon::CompleteLogin(*state_, {pSubId, acc, year, user, password, date, server, serial}, sub_login.get());
       }
     }
   } catch (...) {
@@ -145,7 +145,7 @@ bool clsLogin::LoginEx(std::string& pSubId, ObjectPtr& SSData) {
     return false;
   }
   std::string acc, year, user, password, date, server, serial;
-  return signon::CompleteLogin(*this, {pSubId, acc, year, user, password, date, server, serial}, SSData.get());
+  return signon::CompleteLogin(*state_, {pSubId, acc, year, user, password, date, server, serial}, SSData.get());
 }
 
 ObjectPtr clsLogin::ValeSystemDb() {
