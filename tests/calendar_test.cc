@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "calendar/calendar.h"
 #include "core/login_parts.h"
 #include "db/connection.h"
 #include "db/recordset.h"
@@ -67,8 +68,7 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
                   "('K01',2024,'GL',3,NULL)"));
     ASSERT_TRUE(suite::CreateAccountDatabase(*conn_, "K01", 2024).ok());
 
-    login_ = std::make_unique<clsLogin>();
-    core::LoginParts& s = core::PartsOf(*login_);
+    core::LoginParts& s = parts_;
     s.identity.cAcc_Id = "K01";
     s.identity.cIYear = "2024";
     s.identity.cSub_Id = "GL";
@@ -96,7 +96,7 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
     return rs.rows() ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : -1;
   }
   Variant Info(int32_t index, Variant in = Variant(), bool* ok = nullptr) {
-    const bool answered = login_->GetAccInfo(index, in);
+    const bool answered = calendar_.GetAccInfo(index, in);
     if (ok) *ok = answered;
     return in;
   }
@@ -105,45 +105,47 @@ class CalendarTest : public ::testing::TestWithParam<ScratchServer::Kind> {
   db::ConnectionPtr conn_;
   testing::FakeEnv env_;
   testing::FakeEnvScope env_scope_{env_};
-  std::unique_ptr<clsLogin> login_;
+  // The calendar of a login whose parts the tests set as they need.
+  core::LoginParts parts_{Edition::kFull};
+  calendar::Calendar calendar_{parts_};
 };
 
 TEST_P(CalendarTest, PeriodsOfADateInAnyYearBothBoundsIncluded) {
   int16_t year = 1, period = 1;
-  EXPECT_EQ(login_->GetPeriod(Day(2024, 3, 1), year, period), 0);
+  EXPECT_EQ(calendar_.GetPeriod(Day(2024, 3, 1), year, period), 0);
   EXPECT_EQ(year, 2024);
   EXPECT_EQ(period, 3);
-  EXPECT_EQ(login_->GetPeriod(DateFromCivil({2024, 3, 31, 23, 59, 0}), year, period), 0);  // the day counts
+  EXPECT_EQ(calendar_.GetPeriod(DateFromCivil({2024, 3, 31, 23, 59, 0}), year, period), 0);  // the day counts
   EXPECT_EQ(period, 3);
-  EXPECT_EQ(login_->GetPeriod(Day(2024, 5, 15), year, period), 0);  // a NULL deletion flag is live
+  EXPECT_EQ(calendar_.GetPeriod(Day(2024, 5, 15), year, period), 0);  // a NULL deletion flag is live
   EXPECT_EQ(period, 5);
-  EXPECT_EQ(login_->GetPeriod(Day(2023, 6, 30), year, period), 0);  // another year is answered
+  EXPECT_EQ(calendar_.GetPeriod(Day(2023, 6, 30), year, period), 0);  // another year is answered
   EXPECT_EQ(year, 2023);
   EXPECT_EQ(period, 1);
   // A gap, a deleted period, an account set without periods: -1, untouched.
   year = 7, period = 7;
-  EXPECT_EQ(login_->GetPeriod(Day(2023, 7, 15), year, period), -1);
+  EXPECT_EQ(calendar_.GetPeriod(Day(2023, 7, 15), year, period), -1);
   EXPECT_EQ(year, 7);
   EXPECT_EQ(period, 7);
-  core::PartsOf(*login_).identity.cAcc_Id = "K01  ";  // trailing blanks are trimmed
-  EXPECT_EQ(login_->GetPeriod(Day(2024, 1, 1), year, period), 0);
-  core::PartsOf(*login_).identity.cAcc_Id = "NONE";
-  EXPECT_EQ(login_->GetPeriod(Day(2024, 1, 1), year, period), -1);
+  parts_.identity.cAcc_Id = "K01  ";  // trailing blanks are trimmed
+  EXPECT_EQ(calendar_.GetPeriod(Day(2024, 1, 1), year, period), 0);
+  parts_.identity.cAcc_Id = "NONE";
+  EXPECT_EQ(calendar_.GetPeriod(Day(2024, 1, 1), year, period), -1);
 
-  core::PartsOf(*login_).identity.cAcc_Id = "K01";
+  parts_.identity.cAcc_Id = "K01";
   Date begin = Day(1999, 1, 1), end = begin;
   int16_t wanted = 2;
-  EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), 0);
+  EXPECT_EQ(calendar_.GetNatureDate(wanted, begin, end), 0);
   EXPECT_EQ(FormatDay(begin), "2024-02-01");
   EXPECT_EQ(FormatDay(end), "2024-02-29");
   wanted = 13;
   begin = end = Day(1999, 1, 1);
-  EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), -1);
+  EXPECT_EQ(calendar_.GetNatureDate(wanted, begin, end), -1);
   EXPECT_EQ(FormatDay(begin), "1999-01-01");
   // A year that is no number, or no sign-on: -1, never an error.
-  core::PartsOf(*login_).identity.cIYear = "20x4";
+  parts_.identity.cIYear = "20x4";
   wanted = 2;
-  EXPECT_EQ(login_->GetNatureDate(wanted, begin, end), -1);
+  EXPECT_EQ(calendar_.GetNatureDate(wanted, begin, end), -1);
   clsLogin fresh;
   EXPECT_EQ(fresh.GetPeriod(Day(2024, 1, 1), year, period), -1);
   EXPECT_EQ(fresh.GetNatureDate(wanted, begin, end), -1);
@@ -173,9 +175,9 @@ TEST_P(CalendarTest, SlotsConnectionStringsAndMasterData) {
   EXPECT_FALSE(ok);
   // "init" in an item before the catalog (a workstation here; a server,
   // user, password or path alike) and a quoted ';' are no catalog.
-  core::PartsOf(*login_).connections.SystemConnection = db::Connection::Create();
+  parts_.connections.SystemConnection = db::Connection::Create();
   const std::string other = server_->server() + ";Workstation ID=INIT01;Initial Catalog=ValeSystem;App=\"a;b\"";
-  ASSERT_TRUE(core::PartsOf(*login_).connections.SystemConnection->Open(other, "", "").ok());
+  ASSERT_TRUE(parts_.connections.SystemConnection->Open(other, "", "").ok());
   EXPECT_EQ(Info(11).ToString(), server_->server() + ";Workstation ID=INIT01;App=\"a;b\"");
   EXPECT_EQ(Info(10, Variant("K012024")).ToString(),
             server_->server() + ";Workstation ID=INIT01;App=\"a;b\";INITIAL CATALOG=VALEDATA_K01_2024");
@@ -186,10 +188,10 @@ TEST_P(CalendarTest, SlotsConnectionStringsAndMasterData) {
   EXPECT_TRUE(Info(115).IsNull());      // NULL as it is
   EXPECT_EQ(Info(118).ToString(), "");  // NULL as empty text
   EXPECT_EQ(Info(119).ToString(), "Kind");
-  core::PartsOf(*login_).identity.cAcc_Id = "NONE";
+  parts_.identity.cAcc_Id = "NONE";
   Info(105, Variant("kept"), &ok);
   EXPECT_FALSE(ok);
-  core::PartsOf(*login_).identity.cAcc_Id = "K01";
+  parts_.identity.cAcc_Id = "K01";
   EXPECT_EQ(Info(150, Variant("kept"), &ok).ToString(), "kept");  // not an index
   EXPECT_FALSE(ok);
 }
@@ -214,13 +216,13 @@ TEST_P(CalendarTest, WhoHoldsRightsAsRecordsetsTheCallerOwns) {
   const std::string as11 = Info(300).ToString();
   EXPECT_TRUE(as11 == "'01','07'" || as11 == "'07','01'") << as11;
   // Without a year: true, nothing changed.
-  core::PartsOf(*login_).identity.cIYear = "";
+  parts_.identity.cIYear = "";
   bool ok = false;
   EXPECT_EQ(Info(120, Variant("kept"), &ok).ToString(), "kept");
   EXPECT_TRUE(ok);
   EXPECT_EQ(Info(300).ToString(), "");
   // A year without rights: false for 120, no object for 301.
-  core::PartsOf(*login_).identity.cIYear = "2030";
+  parts_.identity.cIYear = "2030";
   Info(120, Variant(), &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(Info(301).ToObject(), nullptr);
@@ -233,26 +235,26 @@ TEST_P(CalendarTest, SubsystemDatesPeriodChangesAndClosingFlags) {
   EXPECT_TRUE(Info(201, Variant("AP"), &ok).IsNull());
   EXPECT_TRUE(ok);
   // 200 writes the first-use date, adding the row when there is none.
-  core::PartsOf(*login_).identity.cSub_Id = "AP";
+  parts_.identity.cSub_Id = "AP";
   Variant first_use(Day(2021, 5, 1));
-  EXPECT_TRUE(login_->GetAccInfo(200, first_use));
+  EXPECT_TRUE(calendar_.GetAccInfo(200, first_use));
   EXPECT_EQ(FormatDay(Info(201).ToDate()), "2021-05-01");
   Info(200, Variant("not a date"), &ok);
   EXPECT_FALSE(ok);
   // 200 without an account set takes the first one found.
-  core::PartsOf(*login_).identity.cAcc_Id = "";
+  parts_.identity.cAcc_Id = "";
   Variant null_date(Null{});
-  EXPECT_TRUE(login_->GetAccInfo(200, null_date));
-  EXPECT_FALSE(login_->cAcc_Id().empty());
-  core::PartsOf(*login_).identity.cAcc_Id = "K01";
-  core::PartsOf(*login_).identity.cSub_Id = "GL";
+  EXPECT_TRUE(calendar_.GetAccInfo(200, null_date));
+  EXPECT_FALSE(parts_.identity.cAcc_Id.empty());
+  parts_.identity.cAcc_Id = "K01";
+  parts_.identity.cSub_Id = "GL";
 
   EXPECT_EQ(Info(203, Variant(int16_t{0})).ToInt32(), 3);
   EXPECT_EQ(Info(203, Variant("AP")).ToInt32(), -1);
   Info(203, Variant(2.5), &ok);
   EXPECT_FALSE(ok);
   Variant changes(int16_t{7});
-  EXPECT_TRUE(login_->GetAccInfo(202, changes));
+  EXPECT_TRUE(calendar_.GetAccInfo(202, changes));
   EXPECT_EQ(Info(203, Variant(int16_t{0})).ToInt32(), 7);
   Info(202, Variant(int32_t{70000}), &ok);
   EXPECT_FALSE(ok);
@@ -277,30 +279,30 @@ TEST_P(CalendarTest, SubsystemDatesPeriodChangesAndClosingFlags) {
 TEST_P(CalendarTest, ClosingStatusOfAnySubsystemAndYear) {
   bool state = true;
   // A read of a missing row creates it, not closed, and leaves the value.
-  EXPECT_TRUE(login_->ClosingStatus(204, "AP", 2024, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(204, "AP", 2024, state));
   EXPECT_TRUE(state);
   EXPECT_EQ(Count("SELECT count(*) FROM UA_Account_Sub WHERE cSub_Id='AP' AND iYear=2024 AND bclosing=0"), 1);
-  EXPECT_TRUE(login_->ClosingStatus(204, "AP", 2024, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(204, "AP", 2024, state));
   EXPECT_FALSE(state);
   // Another year of the account set; clearing a missing row creates none.
-  EXPECT_FALSE(login_->ClosingStatus(206, "GL", 2023, state));
+  EXPECT_FALSE(calendar_.ClosingStatus(206, "GL", 2023, state));
   EXPECT_EQ(Count("SELECT count(*) FROM UA_Account_Sub WHERE iYear=2023"), 0);
-  EXPECT_TRUE(login_->ClosingStatus(205, "GL", 2023, state));
-  EXPECT_TRUE(login_->ClosingStatus(204, "GL", 2023, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(205, "GL", 2023, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(204, "GL", 2023, state));
   EXPECT_TRUE(state);
-  EXPECT_TRUE(login_->ClosingStatus(206, "GL", 2023, state));
-  EXPECT_TRUE(login_->ClosingStatus(204, "GL", 2023, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(206, "GL", 2023, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(204, "GL", 2023, state));
   EXPECT_FALSE(state);
   // NULL reads as false.
   state = true;
-  EXPECT_TRUE(login_->ClosingStatus(204, "GL", 2024, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(204, "GL", 2024, state));
   EXPECT_FALSE(state);
   // Any other index: true after the checks, nothing read or written.
   state = true;
-  EXPECT_TRUE(login_->ClosingStatus(207, "GL", 2024, state));
+  EXPECT_TRUE(calendar_.ClosingStatus(207, "GL", 2024, state));
   EXPECT_TRUE(state);
-  EXPECT_FALSE(login_->ClosingStatus(207, "XX", 2024, state));  // no such subsystem
-  EXPECT_FALSE(login_->ClosingStatus(205, "GL", 2031, state));  // no calendar
+  EXPECT_FALSE(calendar_.ClosingStatus(207, "XX", 2024, state));  // no such subsystem
+  EXPECT_FALSE(calendar_.ClosingStatus(205, "GL", 2031, state));  // no calendar
   EXPECT_EQ(Count("SELECT count(*) FROM UA_Account_Sub WHERE iYear=2031"), 0);
 }
 
@@ -308,9 +310,9 @@ TEST_P(CalendarTest, ErrorsReachTheCallerOfGetAccInfo) {
   clsLogin fresh;  // not signed on
   Variant v;
   EXPECT_THROW(fresh.GetAccInfo(105, v), ComError);
-  core::PartsOf(*login_).identity.cIYear = "20x4";
+  parts_.identity.cIYear = "20x4";
   Variant sub("GL");
-  EXPECT_THROW(login_->GetAccInfo(204, sub), ComError);
+  EXPECT_THROW(calendar_.GetAccInfo(204, sub), ComError);
 }
 
 std::string KindName(const ::testing::TestParamInfo<ScratchServer::Kind>& info) {

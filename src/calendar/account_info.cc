@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/login_parts.h"
+#include "calendar/calendar.h"
 #include "core/system_database.h"
 #include "db/connection_string.h"
 #include "db/national.h"
@@ -103,10 +103,10 @@ const char* const kAccountColumns[] = {"iYear",     "iMonth",     "cAcc_Master",
 
 }  // namespace
 
-bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
-  core::Identity& id = state_->identity;  // the account id is filled in when empty
-  core::Connections& c = state_->connections;
-  core::AccountValues& values = state_->values;
+bool calendar::Calendar::GetAccInfo(int32_t nIndex, Variant& vValue) {
+  core::Identity& id = id_;  // the account id is filled in when empty
+  core::Connections& c = connections_;
+  core::AccountValues& values = values_;
   const std::string base = BaseConnectionString(id, c);  // before anything: no connection, no answer
 
   if (nIndex >= 0 && nIndex <= 9) {
@@ -319,6 +319,10 @@ bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
     }
     default: return false;
   }
+}
+
+bool clsLogin::GetAccInfo(int32_t nIndex, Variant& vValue) {
+  return calendar::Calendar(*state_).GetAccInfo(nIndex, vValue);
 }
 
 }  // namespace tarn

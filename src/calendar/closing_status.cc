@@ -1,7 +1,7 @@
 // ClosingStatus: the year-end closing flag of any subsystem and year of
 // the account set, after checking that the subsystem exists and the year
 // has a calendar.
-#include "core/login_parts.h"
+#include "calendar/calendar.h"
 #include "core/system_database.h"
 #include "db/national.h"
 #include "db/raise.h"
@@ -80,14 +80,17 @@ bool Run(const core::Identity& id, core::Connections& c, int16_t nIndex, const s
 
 // The full edition lets database errors reach the caller; the extended
 // edition traps every one and answers false.
-bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
-  if (state_->identity.edition == Edition::kFull)
-    return Run(state_->identity, state_->connections, nIndex, cSubId, iYear, bStateValue);
+bool calendar::Calendar::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
+  if (id_.edition == Edition::kFull) return Run(id_, connections_, nIndex, cSubId, iYear, bStateValue);
   try {
-    return Run(state_->identity, state_->connections, nIndex, cSubId, iYear, bStateValue);
+    return Run(id_, connections_, nIndex, cSubId, iYear, bStateValue);
   } catch (const std::exception&) {
     return false;
   }
+}
+
+bool clsLogin::ClosingStatus(int16_t nIndex, const std::string& cSubId, int16_t iYear, bool& bStateValue) {
+  return calendar::Calendar(*state_).ClosingStatus(nIndex, cSubId, iYear, bStateValue);
 }
 
 }  // namespace tarn

@@ -4,7 +4,7 @@
 // extended edition reads on its own system connection, opened on first use.
 #include <exception>
 
-#include "core/login_parts.h"
+#include "calendar/calendar.h"
 #include "core/system_database.h"
 #include "db/national.h"
 #include "db/recordset.h"
@@ -13,19 +13,18 @@
 
 namespace tarn {
 
-int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
-  core::LoginParts& s = *state_;
+int32_t calendar::Calendar::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
   try {
     const std::string day = FormatDay(dCurDate);
     auto rs = db::Recordset::Create();
     if (!rs->Open(db::StatementMarked(
-                      s.identity.edition == Edition::kExtended,
+                      id_.edition == Edition::kExtended,
                       "SELECT iId, iYear FROM UA_Period WHERE cAcc_id = N? AND dBegin <= ? AND dEnd >= ? AND  "
                       "(bIsDelete=0 or bisdelete is null)")
-                      .Bind(std::string(TrimBlanks(s.identity.cAcc_Id)))
+                      .Bind(std::string(TrimBlanks(id_.cAcc_Id)))
                       .Bind(day)
                       .Bind(day),
-                  core::InformationDb(s.identity, s.connections))
+                  core::InformationDb(id_, connections_))
              .ok() ||
         rs->Eof()) {
       return -1;
@@ -39,18 +38,17 @@ int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
   }
 }
 
-int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd) {
-  core::LoginParts& s = *state_;
+int32_t calendar::Calendar::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd) {
   try {
     auto rs = db::Recordset::Create();
     if (!rs->Open(db::StatementMarked(
-                      s.identity.edition == Edition::kExtended,
+                      id_.edition == Edition::kExtended,
                       "SELECT dBegin, dEnd FROM UA_Period WHERE cAcc_id = N? AND iYear = ? AND iid = ? AND  "
                       "(bIsDelete=0 or bisdelete is null)")
-                      .Bind(std::string(TrimBlanks(s.identity.cAcc_Id)))
-                      .BindNumber(s.identity.cIYear)  // as stored: a year that is no number fails the query
+                      .Bind(std::string(TrimBlanks(id_.cAcc_Id)))
+                      .BindNumber(id_.cIYear)  // as stored: a year that is no number fails the query
                       .Bind(iPeriod),
-                  core::InformationDb(s.identity, s.connections))
+                  core::InformationDb(id_, connections_))
              .ok() ||
         rs->Eof()) {
       return -1;
@@ -61,6 +59,14 @@ int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd
   } catch (const std::exception&) {
     return -1;
   }
+}
+
+int32_t clsLogin::GetPeriod(Date dCurDate, int16_t& iYear, int16_t& iPeriod) {
+  return calendar::Calendar(*state_).GetPeriod(dCurDate, iYear, iPeriod);
+}
+
+int32_t clsLogin::GetNatureDate(int16_t& iPeriod, Date& dateBegin, Date& dateEnd) {
+  return calendar::Calendar(*state_).GetNatureDate(iPeriod, dateBegin, dateEnd);
 }
 
 }  // namespace tarn
