@@ -3,6 +3,8 @@
 
 #include "core/config.h"
 #include "core/login_parts.h"
+#include "core/release_sequence.h"
+#include "service/remote_exec.h"
 #include "platform/object_registry.h"
 #include "platform/timer_queue.h"
 #include "service/frm_timer.h"
@@ -24,15 +26,15 @@ using testing::FakeParleyScope;
 class RemoteExecTest : public ::testing::Test {
  protected:
   RemoteExecTest() {
-    core::PartsOf(login_).identity.cSerial = "SER@1";
-    core::PartsOf(login_).identity.cSub_Id = "PS";
-    core::PartsOf(login_).identity.cServer = "APPSRV";
+    parts_.identity.cSerial = "SER@1";
+    parts_.identity.cSub_Id = "PS";
+    parts_.identity.cServer = "APPSRV";
   }
 
   // Runs a command; returns the requests it sent.
   std::vector<std::string> Run(std::string cmd) {
     parley_->calls.clear();
-    login_.RemoteExec(cmd);
+    service::RemoteExec(parts_.identity, parts_.connections, cmd);
     return parley_->requests();
   }
 
@@ -40,13 +42,13 @@ class RemoteExecTest : public ::testing::Test {
   FakeEnvScope scope_{env_};
   std::shared_ptr<FakeParley> parley_ = std::make_shared<FakeParley>();
   FakeParleyScope parley_scope_{parley_};
-  clsLogin login_;
+  core::LoginParts parts_{Edition::kFull};
 };
 
 TEST_F(RemoteExecTest, CommandWordsAreFoundAnywhereFirstOneWins) {
   using V = std::vector<std::string>;
   EXPECT_EQ(Run("exit"), V{"Exit,SER@1,PS,0,0,9801"});
-  core::PartsOf(login_).identity.IsGroupVer = true;  // only EXIT maps the code
+  parts_.identity.IsGroupVer = true;  // only EXIT maps the code
   EXPECT_EQ(Run("please EXIT now"), V{"Exit,SER@1,PG,0,0,9801"});
   EXPECT_EQ(Run("changeyear"), V{"ChangeYear,SER@1,PS,0,0,9801"});
   EXPECT_EQ(Run("List"), V{"List,SER@1,PS,0,0,9801"});
@@ -57,11 +59,11 @@ TEST_F(RemoteExecTest, CommandWordsAreFoundAnywhereFirstOneWins) {
   for (const auto& call : parley_->calls) EXPECT_EQ(call.host, "APPSRV");
 
   std::string cmd = "nothing to do";
-  EXPECT_TRUE(login_.RemoteExec(cmd).IsEmpty());
+  EXPECT_TRUE(service::RemoteExec(parts_.identity, parts_.connections, cmd).IsEmpty());
   EXPECT_EQ(cmd, "nothing to do");
   cmd = "exit";
   parley_->result = 1;  // the service's answer and failures stay invisible
-  login_.RemoteExec(cmd);
+  service::RemoteExec(parts_.identity, parts_.connections, cmd);
   EXPECT_EQ(cmd, "exit");
 }
 
@@ -74,7 +76,7 @@ TEST_F(RemoteExecTest, LogoutTakesTheThirdFieldAndTheTextAfterTheFourthComma) {
   for (const char* bad : {"LOGOUT", "LOGOUT,a", "LOGOUT,a,GL"}) {
     std::string cmd = bad;
     try {
-      login_.RemoteExec(cmd);
+      service::RemoteExec(parts_.identity, parts_.connections, cmd);
       ADD_FAILURE() << bad << " must raise";
     } catch (const ComError& e) {
       EXPECT_EQ(e.number(), errnum::kInvalidCall) << bad;
@@ -83,12 +85,12 @@ TEST_F(RemoteExecTest, LogoutTakesTheThirdFieldAndTheTextAfterTheFourthComma) {
 }
 
 TEST_F(RemoteExecTest, HostComesFromTheRegistryThenTheComputerNameAndStays) {
-  core::PartsOf(login_).identity.cServer.clear();
+  parts_.identity.cServer.clear();
   Run("exit");
   EXPECT_EQ(parley_->calls.at(0).host, "PC01");
-  EXPECT_EQ(login_.cServer().ToString(), "PC01");
+  EXPECT_EQ(parts_.identity.cServer, "PC01");
 
-  core::PartsOf(login_).identity.cServer.clear();
+  parts_.identity.cServer.clear();
   env_.registry.SetString(core::LoginRegKey(Edition::kFull), "Server", "REGSRV");
   Run("list");
   EXPECT_EQ(parley_->calls.at(0).host, "REGSRV");
@@ -115,12 +117,12 @@ TEST_F(RemoteExecTest, ConnectStringNeedsTheAccessWordWithThisClientsIdentity) {
   });
 
   std::string cmd = "connectstring k7lanternqSER@2";
-  login_.RemoteExec(cmd);
+  service::RemoteExec(parts_.identity, parts_.connections, cmd);
   EXPECT_EQ(cmd, "pass failed");
   EXPECT_EQ(created, 0);
 
   cmd = "CONNECTSTRING K7LANTERNQser@1";
-  login_.RemoteExec(cmd);
+  service::RemoteExec(parts_.identity, parts_.connections, cmd);
   EXPECT_EQ(cmd, "Provider=SQLite;Data Source=/srv/tarn");
   EXPECT_EQ(created, 1);
   ASSERT_EQ(seen.rfind("APPSRV\t", 0), 0u) << seen;
@@ -131,7 +133,7 @@ TEST_F(RemoteExecTest, ConnectStringNeedsTheAccessWordWithThisClientsIdentity) {
   // The second call reuses the interface object; the handshake is the same
   // on the same thread, and differs from the reply key.
   cmd = "CONNECTSTRING K7LANTERNQSER@1";
-  login_.RemoteExec(cmd);
+  service::RemoteExec(parts_.identity, parts_.connections, cmd);
   EXPECT_EQ(created, 1);
   EXPECT_EQ(seen.substr(7), number);
   auto sundry = ObjectRegistry::Global().CreateAs<boundary::Sundry>(boundary::kSundryLibrary);
@@ -141,7 +143,7 @@ TEST_F(RemoteExecTest, ConnectStringNeedsTheAccessWordWithThisClientsIdentity) {
 TEST_F(RemoteExecTest, ConnectStringRaisesWhenTheInterfaceCannotBeMade) {
   ScopedRegistration none(boundary::kLoginUiProgId, nullptr);
   std::string cmd = "CONNECTSTRING K7LANTERNQSER@1";
-  EXPECT_THROW(login_.RemoteExec(cmd), ComError);
+  EXPECT_THROW(service::RemoteExec(parts_.identity, parts_.connections, cmd), ComError);
 }
 
 class HeartbeatTest : public ::testing::Test {
@@ -212,8 +214,9 @@ TEST_F(HeartbeatTest, ReleaseOfTheLoginObjectStopsItsTimer) {
   timer->Init(nullptr, "SER@1", "", "GL", "7", false);
   timer->Load();
   {
-    clsLogin owner;
-    core::PartsOf(owner).heartbeat.HeartbeatTimer = timer;
+    core::LoginParts owner(Edition::kFull);
+    owner.heartbeat.HeartbeatTimer = timer;
+    core::RunReleaseSequence(owner);
   }
   EXPECT_FALSE(timer->loaded());
   Beat();

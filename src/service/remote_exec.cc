@@ -1,5 +1,5 @@
-// RemoteExec: the calling module relays a command word to the management
-// service, or asks for the suite's default connection string.
+#include "service/remote_exec.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -41,39 +41,40 @@ void ParseLogout(const std::string& cmd, std::string* sub, std::string* task) {
 
 }  // namespace
 
-Variant clsLogin::RemoteExec(std::string& cCmd) {
-  core::LoginParts& s = *state_;
-  if (s.identity.cServer.empty()) {
-    s.identity.cServer = boundary::GetRegValue(core::LoginRegKey(s.identity.edition), "Server");
-    if (s.identity.cServer.empty()) s.identity.cServer = core::Thread().computer_name;
+Variant service::RemoteExec(core::Identity& id, core::Connections& c, std::string& cCmd) {
+  if (id.cServer.empty()) {
+    id.cServer = boundary::GetRegValue(core::LoginRegKey(id.edition), "Server");
+    if (id.cServer.empty()) id.cServer = core::Thread().computer_name;
   }
-  const std::string& host = s.identity.cServer;
+  const std::string& host = id.cServer;
   const std::string upper = AsciiUpper(cCmd);
 
   // The first word found anywhere in the text wins, in this order.
   if (upper.find("EXIT") != std::string::npos) {
-    service::SvcExit(host, s.identity.cSerial, boundary::MapSubIdForEdition(s.identity.cSub_Id, s.identity.IsGroupVer));
+    service::SvcExit(host, id.cSerial, boundary::MapSubIdForEdition(id.cSub_Id, id.IsGroupVer));
   } else if (upper.find("CHANGEYEAR") != std::string::npos) {
-    service::SvcChangeYear(host, s.identity.cSerial, s.identity.cSub_Id);
+    service::SvcChangeYear(host, id.cSerial, id.cSub_Id);
   } else if (upper.find("LIST") != std::string::npos) {
-    service::SvcList(host, s.identity.cSerial, s.identity.cSub_Id);
+    service::SvcList(host, id.cSerial, id.cSub_Id);
   } else if (upper.find("LOGOUT") != std::string::npos) {
     std::string sub, task;
     ParseLogout(cCmd, &sub, &task);
-    service::SvcLogout(host, s.identity.cSerial, sub, task);
+    service::SvcLogout(host, id.cSerial, sub, task);
   } else if (upper.find("CONNECTSTRING") != std::string::npos) {
     // Only a caller that names this client's identity after the access
     // word gets the connection string.
-    if (upper.find("K7LANTERNQ" + AsciiUpper(s.identity.cSerial)) == std::string::npos) {
+    if (upper.find("K7LANTERNQ" + AsciiUpper(id.cSerial)) == std::string::npos) {
       cCmd = "pass failed";
     } else {
-      if (!s.connections.LoginUI)
-        s.connections.LoginUI = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
-      cCmd =
-          s.connections.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
+      if (!c.LoginUI) c.LoginUI = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
+      cCmd = c.LoginUI->GetDefaultConnstring(host + "\t" + std::to_string(service::ConnectStringHandshake()));
     }
   }
   return Variant();
+}
+
+Variant clsLogin::RemoteExec(std::string& cCmd) {
+  return service::RemoteExec(state_->identity, state_->connections, cCmd);
 }
 
 }  // namespace tarn
