@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/login_parts.h"
+#include "extended/extended_members.h"
 #include "db/connection.h"
 #include "db/fault.h"
 #include "platform/object_registry.h"
@@ -303,8 +304,9 @@ TEST_F(ExtendedTest, ARefusedSignOnForwardsTheInterfacesRecord) {
 }
 
 TEST_F(ExtendedTest, NamesDerivedFromTheAccountConnection) {
-  clsLogin login(Edition::kExtended);
-  core::LoginParts& s = core::PartsOf(login);
+  core::LoginParts login_parts(Edition::kExtended);
+  extended::ExtendedMembers login(login_parts);
+  core::LoginParts& s = login_parts;
   s.identity.cAcc_Id = "001";
   s.identity.ValeDbName = "data source=SRV1;user id=sa;password=p;initial catalog=VALEDATA_001_2024";
   EXPECT_EQ(login.ValeMetaName(), "data source=SRV1;user id=sa;password=p;initial catalog=VALEMeta_001");
@@ -315,32 +317,36 @@ TEST_F(ExtendedTest, NamesDerivedFromTheAccountConnection) {
   EXPECT_EQ(login.ValeMetaName(), "data source=SRV1;user id=sa;password=p;initial catalog=VALEMeta_001");
   EXPECT_EQ(login.dbServerName(), "SRV1");
 
-  clsLogin middle(Edition::kExtended);
-  core::PartsOf(middle).identity.cAcc_Id = "002";
-  core::PartsOf(middle).identity.ValeDbName = "initial catalog=X;data source=S";
+  core::LoginParts middle_parts(Edition::kExtended);
+  extended::ExtendedMembers middle(middle_parts);
+  middle_parts.identity.cAcc_Id = "002";
+  middle_parts.identity.ValeDbName = "initial catalog=X;data source=S";
   EXPECT_EQ(middle.ValeMetaName(), "initial catalog=VALEMeta_002;data source=S");
 
   // The searches are case-sensitive: nothing found, and asked again later.
-  clsLogin mixed(Edition::kExtended);
-  core::PartsOf(mixed).identity.ValeDbName = "Data Source=SRV1;Initial Catalog=X";
+  core::LoginParts mixed_parts(Edition::kExtended);
+  extended::ExtendedMembers mixed(mixed_parts);
+  mixed_parts.identity.ValeDbName = "Data Source=SRV1;Initial Catalog=X";
   EXPECT_EQ(mixed.ValeMetaName(), "");
   EXPECT_EQ(mixed.dbServerName(), "");
-  core::PartsOf(mixed).identity.ValeDbName = "data source=SRV3;initial catalog=X";
+  mixed_parts.identity.ValeDbName = "data source=SRV3;initial catalog=X";
   EXPECT_EQ(mixed.dbServerName(), "SRV3");
 
   // A data source that no ';' ends is raised.
-  clsLogin open_ended(Edition::kExtended);
-  core::PartsOf(open_ended).identity.ValeDbName = "user id=sa;data source=SRV1";
+  core::LoginParts open_ended_parts(Edition::kExtended);
+  extended::ExtendedMembers open_ended(open_ended_parts);
+  open_ended_parts.identity.ValeDbName = "user id=sa;data source=SRV1";
   EXPECT_EQ(RaisedNumber([&] { open_ended.dbServerName(); }), errnum::kInvalidCall);
 }
 
 TEST_F(ExtendedTest, TheBoundFileServerAccount) {
-  clsLogin login(Edition::kExtended);
-  core::LoginParts& s = core::PartsOf(login);
+  core::LoginParts login_parts(Edition::kExtended);
+  extended::ExtendedMembers login(login_parts);
+  core::LoginParts& s = login_parts;
   s.identity.SysConnString = db_.system_database;
   s.identity.cUserId = "DEMO";
   std::string fs_user = "before";
-  ASSERT_TRUE(login.GetBindFsUser(fs_user)) << login.ShareString();
+  ASSERT_TRUE(login.GetBindFsUser(fs_user)) << resources::ThreadLastError().share_string;
   EXPECT_EQ(fs_user, "<valeco>\r\n<user name='demo.fs' pwd='fs-demo-2024'> \r\n</user>\r\n</valeco>");
 
   // A password without the stored-text mark stands as it is.
@@ -373,20 +379,22 @@ TEST_F(ExtendedTest, TheBoundFileServerAccount) {
   EXPECT_FALSE(user.attribute("x"));
 
   // No system database: false with the error, the text as it was.
-  clsLogin lost(Edition::kExtended);
-  core::PartsOf(lost).identity.SysConnString = "Provider=SQLite;Data Source=/nonexistent/x;initial catalog=valesystem";
+  core::LoginParts lost_parts(Edition::kExtended);
+  extended::ExtendedMembers lost(lost_parts);
+  lost_parts.identity.SysConnString = "Provider=SQLite;Data Source=/nonexistent/x;initial catalog=valesystem";
   fs_user = "kept";
   EXPECT_FALSE(lost.GetBindFsUser(fs_user));
   EXPECT_EQ(fs_user, "kept");
-  EXPECT_NE(lost.LogState(), 0);
-  EXPECT_FALSE(lost.ShareString().empty());
+  EXPECT_NE(resources::ThreadLastError().log_state, 0);
+  EXPECT_FALSE(resources::ThreadLastError().share_string.empty());
 }
 
 TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
   auto ui = Interface();
   ui->file_server = "file:///srv/docs";
-  clsLogin login(Edition::kExtended);
-  core::LoginParts& s = core::PartsOf(login);
+  core::LoginParts login_parts(Edition::kExtended);
+  extended::ExtendedMembers login(login_parts);
+  core::LoginParts& s = login_parts;
   s.identity.UserToken = "tok";
   std::string info;
   ASSERT_TRUE(login.GetFileServerInfo(info));
@@ -397,7 +405,7 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
     info = "before";
     EXPECT_FALSE(login.GetFileServerInfo(info));
     EXPECT_EQ(info, "");
-    EXPECT_EQ(login.LogState(), errnum::kCannotCreate);
+    EXPECT_EQ(resources::ThreadLastError().log_state, errnum::kCannotCreate);
   }
 
   // Each connection is opened on first use and then the same object.
@@ -414,12 +422,13 @@ TEST_F(ExtendedTest, FileServerInformationAndTheConnections) {
   EXPECT_TRUE(conn->Query(db::Statement("SELECT count(*) FROM UA_User"), &rows).ok());
 
   // One that cannot be opened is raised, and tried again next time.
-  clsLogin lost(Edition::kExtended);
-  core::PartsOf(lost).identity.ValeDbName = "Provider=SQLite;Data Source=/nonexistent/x";
-  core::PartsOf(lost).identity.SysConnString = core::PartsOf(lost).identity.ValeDbName;
+  core::LoginParts lost_parts(Edition::kExtended);
+  extended::ExtendedMembers lost(lost_parts);
+  lost_parts.identity.ValeDbName = "Provider=SQLite;Data Source=/nonexistent/x";
+  lost_parts.identity.SysConnString = lost_parts.identity.ValeDbName;
   EXPECT_THROW(lost.ValeCurrentDb(), ComError);
   EXPECT_THROW(lost.ValeSystemADODb(), ComError);
-  EXPECT_EQ(core::PartsOf(lost).extended.CurrentDb, nullptr);
+  EXPECT_EQ(lost_parts.extended.CurrentDb, nullptr);
 }
 
 TEST_F(ExtendedTest, TheFullEditionHasNoneOfTheseMembers) {

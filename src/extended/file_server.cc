@@ -1,6 +1,7 @@
 // The file server of the signed-on user: the login interface's description
 // of it, and the file-server account bound to the suite user.
 #include "core/login_parts.h"
+#include "extended/extended_members.h"
 #include "core/system_database.h"
 #include "db/raise.h"
 #include "db/recordset.h"
@@ -22,12 +23,11 @@ bool Failed(int32_t number, std::string text) {
 
 }  // namespace
 
-bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
-  core::LoginParts& s = *state_;
-  core::RequireExtended(s.identity, "GetFileServerInfo");
+bool extended::ExtendedMembers::GetFileServerInfo(std::string& fsInfo) {
+  core::RequireExtended(id_, "GetFileServerInfo");
   try {
     auto ui = ObjectRegistry::Global().CreateAs<boundary::LoginUI>(boundary::kLoginUiProgId);
-    fsInfo = ui->GetFileServerInfo(s.identity.UserToken, false);
+    fsInfo = ui->GetFileServerInfo(id_.UserToken, false);
     return true;
   } catch (const ComError& e) {
     fsInfo.clear();
@@ -38,14 +38,13 @@ bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
   }
 }
 
-bool clsLogin::GetBindFsUser(std::string& fsUser) {
-  core::LoginParts& s = *state_;
-  core::RequireExtended(s.identity, "GetBindFsUser");
+bool extended::ExtendedMembers::GetBindFsUser(std::string& fsUser) {
+  core::RequireExtended(id_, "GetBindFsUser");
   try {
     auto rs = db::Recordset::Create();
     db::RaiseIfFailed(rs->Open(
-        db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ").Bind(s.identity.cUserId),
-        core::SystemAdoDb(s.identity, s.connections), db::CursorType::kStatic));
+        db::Statement("select cSysUserName,cSysUserPassword from ua_user where cuser_id=N? ").Bind(id_.cUserId),
+        core::SystemAdoDb(id_, connections_), db::CursorType::kStatic));
     std::string text;
     if (!rs->Eof()) {
       const std::string name = rs->Value("cSysUserName").ToStringOrEmpty();
@@ -65,5 +64,10 @@ bool clsLogin::GetBindFsUser(std::string& fsUser) {
     return Failed(errnum::kInvalidCall, e.what());
   }
 }
+
+bool clsLogin::GetFileServerInfo(std::string& fsInfo) {
+  return extended::ExtendedMembers(*state_).GetFileServerInfo(fsInfo);
+}
+bool clsLogin::GetBindFsUser(std::string& fsUser) { return extended::ExtendedMembers(*state_).GetBindFsUser(fsUser); }
 
 }  // namespace tarn

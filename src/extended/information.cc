@@ -2,6 +2,8 @@
 // database, the metadata database or the database server directly: names
 // derived once from the account connection string, and connections opened
 // on first use and kept.
+#include "extended/extended_members.h"
+
 #include "core/login_parts.h"
 #include "core/system_database.h"
 #include "db/raise.h"
@@ -17,53 +19,54 @@ std::string clsLogin::EntTypeID() const {
 
 // The searches are case-sensitive, as the account connection string is
 // written by the login interface: "Initial Catalog=" is not found.
-std::string clsLogin::ValeMetaName() {
-  core::LoginParts& s = *state_;
-  core::RequireExtended(s.identity, "ValeMetaName");
-  if (s.extended.MetaName.empty() && !s.identity.ValeDbName.empty()) {
+std::string extended::ExtendedMembers::ValeMetaName() {
+  core::RequireExtended(id_, "ValeMetaName");
+  if (own_.MetaName.empty() && !id_.ValeDbName.empty()) {
     static constexpr std::string_view kCatalog = "initial catalog=";
-    const size_t p = s.identity.ValeDbName.find(kCatalog);
+    const size_t p = id_.ValeDbName.find(kCatalog);
     if (p != std::string::npos) {
-      const size_t end = s.identity.ValeDbName.find(';', p);
-      s.extended.MetaName = s.identity.ValeDbName.substr(0, p) + std::string(kCatalog) + "VALEMeta_" +
-                            s.identity.cAcc_Id +
-                            (end == std::string::npos ? std::string() : s.identity.ValeDbName.substr(end));
+      const size_t end = id_.ValeDbName.find(';', p);
+      own_.MetaName = id_.ValeDbName.substr(0, p) + std::string(kCatalog) + "VALEMeta_" + id_.cAcc_Id +
+                      (end == std::string::npos ? std::string() : id_.ValeDbName.substr(end));
     }
   }
-  return s.extended.MetaName;
+  return own_.MetaName;
 }
 
-std::string clsLogin::dbServerName() {
-  core::LoginParts& s = *state_;
-  core::RequireExtended(s.identity, "dbServerName");
-  if (s.extended.DbServerName.empty() && !s.identity.ValeDbName.empty()) {
+std::string extended::ExtendedMembers::dbServerName() {
+  core::RequireExtended(id_, "dbServerName");
+  if (own_.DbServerName.empty() && !id_.ValeDbName.empty()) {
     static constexpr std::string_view kSource = "source=";
-    const size_t p = s.identity.ValeDbName.find(kSource);
+    const size_t p = id_.ValeDbName.find(kSource);
     if (p != std::string::npos) {
-      const size_t end = s.identity.ValeDbName.find(';', p);
+      const size_t end = id_.ValeDbName.find(';', p);
       if (end == std::string::npos) {
         throw ComError(errnum::kInvalidCall, "Invalid procedure call or argument: no ';' ends the data source");
       }
-      s.extended.DbServerName = s.identity.ValeDbName.substr(p + kSource.size(), end - (p + kSource.size()));
+      own_.DbServerName = id_.ValeDbName.substr(p + kSource.size(), end - (p + kSource.size()));
     }
   }
-  return s.extended.DbServerName;
+  return own_.DbServerName;
 }
 
-ObjectPtr clsLogin::ValeCurrentDb() {
-  core::LoginParts& s = *state_;
-  core::RequireExtended(s.identity, "ValeCurrentDb");
-  if (!s.extended.CurrentDb) {
+ObjectPtr extended::ExtendedMembers::ValeCurrentDb() {
+  core::RequireExtended(id_, "ValeCurrentDb");
+  if (!own_.CurrentDb) {
     db::ConnectionPtr conn = db::Connection::Create();
-    db::RaiseIfFailed(conn->Open(s.identity.ValeDbName, "", ""));
-    s.extended.CurrentDb = conn;
+    db::RaiseIfFailed(conn->Open(id_.ValeDbName, "", ""));
+    own_.CurrentDb = conn;
   }
-  return s.extended.CurrentDb;
+  return own_.CurrentDb;
 }
 
-ObjectPtr clsLogin::ValeSystemADODb() {
-  core::RequireExtended(state_->identity, "ValeSystemADODb");
-  return core::SystemAdoDb(state_->identity, state_->connections);
+ObjectPtr extended::ExtendedMembers::ValeSystemADODb() {
+  core::RequireExtended(id_, "ValeSystemADODb");
+  return core::SystemAdoDb(id_, connections_);
 }
+
+std::string clsLogin::ValeMetaName() { return extended::ExtendedMembers(*state_).ValeMetaName(); }
+std::string clsLogin::dbServerName() { return extended::ExtendedMembers(*state_).dbServerName(); }
+ObjectPtr clsLogin::ValeCurrentDb() { return extended::ExtendedMembers(*state_).ValeCurrentDb(); }
+ObjectPtr clsLogin::ValeSystemADODb() { return extended::ExtendedMembers(*state_).ValeSystemADODb(); }
 
 }  // namespace tarn
