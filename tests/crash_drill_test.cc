@@ -5,33 +5,28 @@
 // two at a time, leave a database that is sound and that the lease clears.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "db/connection.h"
+#include "support/demo_installation.h"
 #include "support/shell.h"
 
 namespace tarn {
 namespace {
 
+using testing::DemoInstallation;
 using testing::Shell;
-
-int64_t Count(db::Connection& conn, const std::string& sql) {
-  db::ResultSet rs;
-  EXPECT_TRUE(conn.Query(db::Statement(sql), &rs).ok()) << sql;
-  return rs.rows() ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : -1;
-}
 
 std::vector<double> Numbers(db::Connection& conn, const std::string& sql) {
   db::ResultSet rs;
@@ -46,17 +41,15 @@ std::vector<double> Numbers(db::Connection& conn, const std::string& sql) {
 constexpr char kWatchALease[] = "RemoteExec \"list\"\n:advance 3\nRemoteExec \"list\"\n";
 
 TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCannotRelease) {
-  std::string dir = ::testing::TempDir() + "tarn-drill-XXXXXX";
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
-  const std::string tarn = std::string(TARN_BIN_DIR) + "/tarn";
+  DemoInstallation demo;
+  ASSERT_TRUE(demo.ok()) << demo.output();
+  demo.ShortenLease();
+  const std::string& dir = demo.dir();
+  const std::string tarn = demo.tarn();
   std::string out;
-  ASSERT_EQ(Shell(tarn + " db init --data " + dir + " --demo", &out), 0) << out;
-  std::ofstream(dir + "/registry.reg", std::ios::app) << "\"HeartbeatSeconds\"=\"1\"\n\"LeaseSeconds\"=\"2\"\n";
   std::ofstream(dir + "/signon.txt") << "Login \"GL\" \"001\" \"2024\" \"ALICE\" \"alice\" \"2024-03-15\"\n";
   const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_COMPUTERNAME=PC01 ";
 
-  auto conn = db::Connection::Create();
-  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
   int killed = 0;
   for (int at = 1; at <= 40; ++at) {
     const int rc =
@@ -65,14 +58,13 @@ TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCan
     if (rc == 0) break;  // the sign-on got through before its `at`th write
     ++killed;
     // Whatever the moment, no task row exists that the service does not know.
-    EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"),
-              0)
+    EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"), 0)
         << "killed before write " << at;
     // An open login entry belongs to a row or to a task the service knows
     // (its log id is the task id), so that the lease closes it.
-    for (double log_id : Numbers(*conn, "SELECT iLogId FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL")) {
-      const std::vector<double> rows = Numbers(*conn, "SELECT iLogId FROM UA_task");
-      const std::vector<double> known = Numbers(*conn, "SELECT cTaskId FROM TarnServiceTask");
+    for (double log_id : Numbers(demo.conn(), "SELECT iLogId FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL")) {
+      const std::vector<double> rows = Numbers(demo.conn(), "SELECT iLogId FROM UA_task");
+      const std::vector<double> known = Numbers(demo.conn(), "SELECT cTaskId FROM TarnServiceTask");
       EXPECT_TRUE(std::count(rows.begin(), rows.end(), log_id) + std::count(known.begin(), known.end(), log_id) > 0)
           << "log entry " << log_id << " belongs to nothing, killed before write " << at;
     }
@@ -83,20 +75,38 @@ TEST(CrashDrillTest, AStationKilledAtAnyWriteOfItsSignOnLeavesNothingTheLeaseCan
   // session) releases what the dead ones left.
   std::ofstream(dir + "/list.txt") << kWatchALease;
   ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task"), 0);
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
+  EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_task"), 0);
+  EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
 }
 
-// A station process: `tarn session` on `script`, with `env` added.
-pid_t StartStation(const std::string& tarn, const std::string& script, const std::vector<std::string>& env) {
+// A station process: `tarn session` on `script`, with `env` added. With
+// `writes`, the station tells of each write it starts on a pipe whose
+// reading end `*writes` is.
+pid_t StartStation(const std::string& tarn, const std::string& script, std::vector<std::string> env,
+                   int* writes = nullptr) {
+  int told[2] = {-1, -1};
+  // Close-on-exec, so that the other station does not hold this one's pipe
+  // open.
+  if (writes && pipe2(told, O_CLOEXEC) != 0) return -1;
   const pid_t pid = fork();
-  if (pid != 0) return pid;
+  if (pid != 0) {
+    if (writes) {
+      close(told[1]);
+      *writes = told[0];
+    }
+    return pid;
+  }
   const int in = open(script.c_str(), O_RDONLY);
   const int null = open("/dev/null", O_WRONLY);
   if (in < 0 || null < 0) _exit(127);
   dup2(in, 0);
   dup2(null, 1);
   dup2(null, 2);
+  if (writes) {
+    // Descriptor 3, open across the exec.
+    if (told[1] == 3 ? fcntl(3, F_SETFD, 0) != 0 : dup2(told[1], 3) != 3) _exit(127);
+    env.push_back("TARN_DRILL_WRITES_FD=3");
+  }
   for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
   execl(tarn.c_str(), "tarn", "session", static_cast<char*>(nullptr));
   _exit(127);
@@ -104,9 +114,9 @@ pid_t StartStation(const std::string& tarn, const std::string& script, const std
 
 // SQLite's own check of every page and index, through our connection, which
 // knows the collations the indexes use.
-std::string IntegrityCheck(const std::string& dir) {
+std::string IntegrityCheck(const DemoInstallation& demo) {
   auto conn = db::Connection::Create();
-  if (!conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok()) return "no open";
+  if (!conn->Open(demo.system_database(), "", "").ok()) return "no open";
   db::ResultSet rs;
   if (!conn->Query(db::Statement("PRAGMA integrity_check"), &rs).ok()) return "no check";
   std::string answer;
@@ -114,17 +124,45 @@ std::string IntegrityCheck(const std::string& dir) {
   return answer;
 }
 
-// Two stations at a time, each killed at a random moment (by the clock, or
-// just before a random write of its own), a few hundred times: the
-// database passes its integrity check, and a lease later nothing of the
-// dead stations is left.
+// Kills each station in `doomed` as soon as it tells of the start of the
+// write it drew, while that write is under way; one that ends first is let
+// be. false when a station neither told nor ended for half a minute.
+struct Doomed {
+  pid_t pid;
+  int writes;  // the pipe the station tells of its writes on
+  long at;     // the write it is killed in
+  long told = 0;
+};
+bool KillDuringWrites(std::vector<Doomed> doomed) {
+  while (!doomed.empty()) {
+    std::vector<pollfd> fds;
+    for (const Doomed& d : doomed) fds.push_back(pollfd{d.writes, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), 30000) <= 0) return false;
+    for (size_t i = fds.size(); i-- > 0;) {
+      if (fds[i].revents == 0) continue;
+      char buf[64];
+      const ssize_t n = read(doomed[i].writes, buf, sizeof buf);
+      doomed[i].told += n > 0 ? n : 0;
+      if (n > 0 && doomed[i].told < doomed[i].at) continue;
+      if (n > 0) kill(doomed[i].pid, SIGKILL);
+      close(doomed[i].writes);
+      doomed.erase(doomed.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  return true;
+}
+
+// Two stations at a time, each killed at a random moment (while a random
+// write of its own is under way, or just before one), a few hundred times:
+// the database passes its integrity check, and a lease later nothing of
+// the dead stations is left.
 TEST(CrashDrillTest, StationsKilledAtRandomMomentsLeaveASoundDatabaseThatTheLeaseClears) {
-  std::string dir = ::testing::TempDir() + "tarn-crash-XXXXXX";
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
-  const std::string tarn = std::string(TARN_BIN_DIR) + "/tarn";
+  DemoInstallation demo;
+  ASSERT_TRUE(demo.ok()) << demo.output();
+  demo.ShortenLease();
+  const std::string& dir = demo.dir();
+  const std::string tarn = demo.tarn();
   std::string out;
-  ASSERT_EQ(Shell(tarn + " db init --data " + dir + " --demo", &out), 0) << out;
-  std::ofstream(dir + "/registry.reg", std::ios::app) << "\"HeartbeatSeconds\"=\"1\"\n\"LeaseSeconds\"=\"2\"\n";
   const char* users[][2] = {{"ALICE", "GL0101"}, {"BOB", "AP0102"}};
   for (int u = 0; u < 2; ++u) {
     std::ofstream(dir + "/station" + std::to_string(u) + ".txt")
@@ -139,45 +177,52 @@ TEST(CrashDrillTest, StationsKilledAtRandomMomentsLeaveASoundDatabaseThatTheLeas
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
   SCOPED_TRACE("seed " + std::to_string(seed));
-  int by_clock = 0, by_write = 0, finished = 0;
+  int during_write = 0, before_write = 0, finished = 0;
   for (int round = 0; round < rounds; ++round) {
     pid_t pids[2];
-    bool clock_kill[2];
+    bool during[2];
+    std::vector<Doomed> doomed;
     for (int u = 0; u < 2; ++u) {
       std::vector<std::string> env = {"TARN_REGISTRY=" + dir + "/registry.reg",
                                       "TARN_COMPUTERNAME=PC0" + std::to_string(u + 1)};
-      clock_kill[u] = random() % 2 == 0;
-      if (!clock_kill[u]) env.push_back("TARN_DRILL_KILL_AT_WRITE=" + std::to_string(1 + random() % 16));
-      pids[u] = StartStation(tarn, dir + "/station" + std::to_string(u) + ".txt", env);
+      const std::string script = dir + "/station" + std::to_string(u) + ".txt";
+      const long at = 1 + static_cast<long>(random() % 16);
+      during[u] = random() % 2 == 0;
+      if (during[u]) {
+        int writes = -1;
+        pids[u] = StartStation(tarn, script, env, &writes);
+        doomed.push_back(Doomed{pids[u], writes, at});
+      } else {
+        env.push_back("TARN_DRILL_KILL_AT_WRITE=" + std::to_string(at));
+        pids[u] = StartStation(tarn, script, env);
+      }
       ASSERT_GT(pids[u], 0);
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
+    EXPECT_TRUE(KillDuringWrites(doomed)) << "a station hung, round " << round;
     for (int u = 0; u < 2; ++u) {
-      if (clock_kill[u]) kill(pids[u], SIGKILL);
       int status = 0;
       ASSERT_EQ(waitpid(pids[u], &status, 0), pids[u]);
       if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
-        ++(clock_kill[u] ? by_clock : by_write);
+        ++(during[u] ? during_write : before_write);
       } else {
         ++finished;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a station failed on its own, round " << round;
       }
     }
   }
-  EXPECT_GT(by_clock, rounds / 4);
-  EXPECT_GT(by_write, rounds / 4);
-  EXPECT_EQ(IntegrityCheck(dir), "ok");
+  EXPECT_GT(during_write, rounds / 4);
+  EXPECT_GT(before_write, rounds / 4);
+  EXPECT_EQ(IntegrityCheck(demo), "ok");
 
-  auto conn = db::Connection::Create();
-  ASSERT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir + ";Initial Catalog=ValeSystem", "", "").ok());
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"), 0);
+  EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_task WHERE cTaskId NOT IN (SELECT cTaskId FROM TarnServiceTask)"), 0);
   std::ofstream(dir + "/list.txt") << kWatchALease;
   const std::string env = "TARN_REGISTRY=" + dir + "/registry.reg TARN_COMPUTERNAME=PC09 ";
   ASSERT_EQ(Shell(env + tarn + " session < " + dir + "/list.txt", &out), 0) << out;
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_task"), 0);
-  EXPECT_EQ(Count(*conn, "SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
-  EXPECT_EQ(IntegrityCheck(dir), "ok");
-  std::printf("%d stations killed by the clock, %d before a write, %d finished\n", by_clock, by_write, finished);
+  EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_task"), 0);
+  EXPECT_EQ(demo.Count("SELECT count(*) FROM UA_log WHERE cAuth_Id='reg' AND dOutTime IS NULL"), 0);
+  EXPECT_EQ(IntegrityCheck(demo), "ok");
+  std::printf("%d stations killed during a write, %d just before one, %d finished\n", during_write, before_write,
+              finished);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "db/connection.h"
@@ -11,6 +12,7 @@
 #include "db/recordset.h"
 #include "suite/sysdb/schema.h"
 #include "support/scratch_server.h"
+#include "support/wait.h"
 #include "tarn/com_error.h"
 
 namespace tarn::db {
@@ -487,6 +489,13 @@ TEST_P(BackendTest, BusyOrDeadlockIs1205) {
   ASSERT_TRUE(b->BeginTrans().ok());
   ASSERT_TRUE(a->Execute(Statement(upd.sql()).Bind("GL")).ok());
   ASSERT_TRUE(b->Execute(Statement(upd.sql()).Bind("AP")).ok());
+  // Only once a's update waits on b's row can b's close the cycle. Looked
+  // at from a third connection: a transaction sees the server's activity
+  // as it was when it first looked.
+  auto watch = Connection::Create();
+  ASSERT_TRUE(watch->Open(server_->libpq() + ";Initial Catalog=ValeSystem", "", "").ok()) << Describe(*watch);
+  const Statement waiting(
+      "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND wait_event_type = 'Lock'");
   Status sa;
   std::thread t([&] {
     sa = a->Execute(Statement(upd.sql()).Bind("AP"));
@@ -494,7 +503,7 @@ TEST_P(BackendTest, BusyOrDeadlockIs1205) {
     // transaction open after a failed statement).
     EXPECT_TRUE(a->RollbackTrans().ok());
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(testing::WaitUntil([&] { return Count(*watch, waiting) == 1; }, std::chrono::seconds(10)));
   Status sb = b->Execute(Statement(upd.sql()).Bind("GL"));
   t.join();
   EXPECT_TRUE(sb.ok()) << Describe(*b);

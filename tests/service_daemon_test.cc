@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "platform/timer_queue.h"
@@ -25,6 +26,7 @@
 #include "support/service_process.h"
 #include "support/silent_port.h"
 #include "support/system_db.h"
+#include "support/wait.h"
 #include "tarn/login.h"
 
 namespace tarn {
@@ -33,6 +35,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing::ServiceProcess;
 using testing::SystemDb;
+using testing::WaitUntil;
 
 // A raw client of the line protocol. The service's greeting is taken in
 // passing: its nonce binds the frames this client signs.
@@ -59,6 +62,15 @@ class LineClient {
     if (!greeted_ && suite::ParseGreeting(line, &nonce_)) line = NextLine(ms);
     greeted_ = true;
     return line;
+  }
+  // Whether the service let this client in: its greeting came first, not a
+  // refusal. Reads that first line.
+  bool Admitted(int ms = 5000) {
+    if (!greeted_) {
+      greeted_ = true;
+      admitted_ = suite::ParseGreeting(NextLine(ms), &nonce_);
+    }
+    return admitted_;
   }
   // `request` signed with `key` as this connection's next frame.
   std::string Frame(const std::string& request, const std::string& key) {
@@ -91,6 +103,7 @@ class LineClient {
   bool connected_ = false;
   std::string in_;
   bool greeted_ = false;
+  bool admitted_ = false;
   std::string nonce_;
   uint64_t seq_ = 0;
 };
@@ -111,17 +124,6 @@ class ServiceDaemonTest : public ::testing::Test {
   // A request line as our RPC library sends it on `c`, signed with the key.
   std::string Signed(LineClient& c, const std::string& request) const { return c.Frame(request, db_.key()); }
 
-  // Polls `done` for up to `ms` milliseconds.
-  template <class F>
-  static bool Eventually(F done, int ms) {
-    const auto until = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < until) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-  }
-
   SystemDb db_;
   testing::FakeEnv env_;
   testing::FakeEnvScope scope_{env_};
@@ -135,30 +137,41 @@ TEST_F(ServiceDaemonTest, BeatenTaskLivesAndSilentTaskIsReleased) {
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 1);
   db_.AddLogin("45000.5", "ST01", "alice", "GL0101", 1234.5);
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "45000.5"), 0);
+  // Admitted after it and never confirmed: once its rows are released, the
+  // lease has run out on the daemon's clock for ID1 too, had it not beaten.
+  EXPECT_EQ(service::SvcConnectEx("", "ID9", "AP", "45009.5"), 1);
+  db_.AddLogin("45009.5", "ST09", "bob", "AP0101", 9009.5);
   // The host's name, without the text behind the comma.
   const std::string host = service::SvcHostInfo("", "ID1");
   EXPECT_FALSE(host.empty());
   EXPECT_EQ(host.find(','), std::string::npos) << host;
 
-  // The fake clock fires the minute heartbeat; real time passes beyond the
-  // lease while it beats.
+  // The fake clock fires the minute heartbeat, a few times a second of real
+  // time, until the daemon has let the silent task go.
   service::frmTimer timer;
   timer.Init(nullptr, "ID1", "", "GL", "45000.5", false);
   timer.Load();
-  for (int i = 0; i < 5; ++i) {
-    env_.Advance(service::kHeartbeatMillis);
-    TimerQueue::ForThread().RunDue();
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  }
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        env_.Advance(service::kHeartbeatMillis);
+        TimerQueue::ForThread().RunDue();
+        return db_.TaskRows("45009.5") == 0;
+      },
+      std::chrono::seconds(15), std::chrono::milliseconds(250)))
+      << service.Log();
   EXPECT_EQ(login.LogState(), 0);
   EXPECT_EQ(db_.TaskRows("45000.5"), 2);
 
   timer.Unload();
-  EXPECT_TRUE(Eventually([&] { return db_.TaskRows("45000.5") == 0; }, 8000));
+  EXPECT_TRUE(WaitUntil([&] { return db_.TaskRows("45000.5") == 0; }, std::chrono::seconds(8)));
   EXPECT_EQ(db_.OpenLogRows("alice"), 0);
+  // The release of ID1's task, on a line of its own beside the other's.
   const std::string log = service.Log();
-  for (const char* part : {"lease expired", "45000.5", "ST01", "alice", "reg", "GL0101"}) {
-    EXPECT_NE(log.find(part), std::string::npos) << part << " not in\n" << log;
+  const size_t task = log.find("lease expired: released task 45000.5");
+  ASSERT_NE(task, std::string::npos) << log;
+  const std::string line = log.substr(task, log.find('\n', task) - task);
+  for (const char* part : {"ST01", "alice", "reg", "GL0101"}) {
+    EXPECT_NE(line.find(part), std::string::npos) << part << " not in\n" << line;
   }
   // A heartbeat now finds the task gone.
   env_.Advance(service::kHeartbeatMillis);
@@ -193,12 +206,12 @@ TEST_F(ServiceDaemonTest, ARestartedDaemonKnowsEveryTaskAndStillReleasesTheDead)
   EXPECT_TRUE(service::SvcConnect("", "ID2", "AP", "45001.5"));  // a heartbeat: known, no relogin
   EXPECT_EQ(service::SvcConnectEx("", "ID2", "AP", "45001.5"), 0);
   // ID3 is killed now: nothing confirms it any more. ID2 goes on beating.
-  const bool released = Eventually(
+  const bool released = WaitUntil(
       [&] {
         (void)service::SvcConnect("", "ID2", "AP", "45001.5");
         return db_.TaskRows("45002.5") == 0;
       },
-      10000);
+      std::chrono::seconds(10), std::chrono::milliseconds(50));
   EXPECT_TRUE(released) << restarted.Log();
   EXPECT_EQ(db_.OpenLogRows("carol"), 0);
   EXPECT_EQ(db_.TaskRows("45001.5"), 2);
@@ -221,24 +234,30 @@ TEST_F(ServiceDaemonTest, ABusyDatabaseHoldsUpNoAnswerAndLosesNoTask) {
 
   ASSERT_TRUE(db_.conn()->BeginTrans().ok());  // the write lock, held for seconds
   ASSERT_TRUE(db_.conn()->Execute(db::Statement("UPDATE UA_User SET cDept='busy' WHERE cUser_Id='x'")).ok());
+  // LIVE beats until the daemon reports a write the lock refused: its
+  // database work has waited out its busy timeout, longer than the lease,
+  // so that a check held up behind the lock would have held up an answer.
+  const auto refused = [&] { return service.Log().find("could not") != std::string::npos; };
   Clock::duration slowest{};
-  const auto until = Clock::now() + std::chrono::seconds(7);
-  while (Clock::now() < until) {
-    const auto start = Clock::now();
-    EXPECT_TRUE(service::SvcConnect("", "LIVE", "GL", "45020.5"));
-    slowest = std::max(slowest, Clock::now() - start);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const auto start = Clock::now();
+        EXPECT_TRUE(service::SvcConnect("", "LIVE", "GL", "45020.5"));
+        slowest = std::max(slowest, Clock::now() - start);
+        return refused();
+      },
+      std::chrono::seconds(20), std::chrono::milliseconds(100)))
+      << service.Log();
   EXPECT_LT(slowest, std::chrono::seconds(1));
   for (const std::string& task : dead) EXPECT_EQ(db_.TaskRows(task), 2) << task;  // nothing was let go unreleased
   ASSERT_TRUE(db_.conn()->CommitTrans().ok());
 
-  EXPECT_TRUE(Eventually(
+  EXPECT_TRUE(WaitUntil(
       [&] {
         (void)service::SvcConnect("", "LIVE", "GL", "45020.5");
         return db_.TaskRows(dead[0]) + db_.TaskRows(dead[1]) + db_.TaskRows(dead[2]) == 0;
       },
-      15000))
+      std::chrono::seconds(15), std::chrono::milliseconds(50)))
       << service.Log();
   EXPECT_EQ(db_.TaskRows("45020.5"), 0);  // LIVE holds no rows; it is still known
   EXPECT_TRUE(service::SvcConnect("", "LIVE", "GL", "45020.5"));
@@ -274,21 +293,31 @@ TEST_F(ServiceDaemonTest, BadLinesAreRefusedAndTheServiceGoesOn) {
 
   // Silent clients are timed out, and so is one that trickles bytes without
   // ever ending a line; over the limit, a client is told so.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the closed ones are gone
-  LineClient a(service.port()), b(service.port()), slow(service.port());
+  // Three clients hold the three slots once the service has seen the
+  // earlier ones close (and these again, on a try that came too soon).
+  std::unique_ptr<LineClient> a, b, slow;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        a.reset(), b.reset(), slow.reset();
+        a = std::make_unique<LineClient>(service.port());
+        b = std::make_unique<LineClient>(service.port());
+        slow = std::make_unique<LineClient>(service.port());
+        return a->Admitted() && b->Admitted() && slow->Admitted();
+      },
+      std::chrono::seconds(10)));
   LineClient d(service.port());
   EXPECT_EQ(d.ReadLine(), "-busy: too many clients (at most 3)");
   const auto start = Clock::now();
   std::string trickled = "-1|Connect,ID1,GL,0,T1,9801";
   bool closed = false;
   for (size_t i = 0; i < trickled.size() && !closed; ++i) {
-    if (send(slow.fd(), &trickled[i], 1, MSG_NOSIGNAL) != 1) closed = true;
-    closed = closed || slow.ReadLine(300) == "<eof>";
+    if (send(slow->fd(), &trickled[i], 1, MSG_NOSIGNAL) != 1) closed = true;
+    closed = closed || slow->ReadLine(300) == "<eof>";
   }
-  EXPECT_TRUE(closed || slow.ReadLine(3000) == "<eof>");
+  EXPECT_TRUE(closed || slow->ReadLine(3000) == "<eof>");
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
-  EXPECT_EQ(a.ReadLine(4000), "<eof>");
-  EXPECT_EQ(b.ReadLine(4000), "<eof>");
+  EXPECT_EQ(a->ReadLine(4000), "<eof>");
+  EXPECT_EQ(b->ReadLine(4000), "<eof>");
   EXPECT_EQ(service::SvcConnectEx("", "ID1", "GL", "T1"), 0);  // still serving
   EXPECT_EQ(service.Stop(), 0);
 }
@@ -335,14 +364,14 @@ TEST_F(ServiceDaemonTest, ReplayedFramesAreRefusedAndJunkHoldsNoSlot) {
   }
   // The operator's drill: the heartbeat replayed every few hundred
   // milliseconds; the station is dead all the same.
-  const bool released = Eventually(
+  const bool released = WaitUntil(
       [&] {
         LineClient c(service.port());
         c.Send(heartbeat);
         EXPECT_EQ(c.ReadLine().rfind("-refused", 0), 0u);
         return db_.TaskRows("45030.5") == 0;
       },
-      10000);
+      std::chrono::seconds(10), std::chrono::milliseconds(50));
   EXPECT_TRUE(released) << service.Log();
   const std::string log = service.Log();
   size_t lines = 0;
@@ -355,16 +384,26 @@ TEST_F(ServiceDaemonTest, ReplayedFramesAreRefusedAndJunkHoldsNoSlot) {
   // Both slots taken by junk: one sends three blank lines and is closed at
   // once; the other sends a blank line before its idle time is up and is
   // closed at the idle timeout all the same, from its connect.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the closed ones are gone
-  LineClient burst(service.port()), sparse(service.port());
+  std::unique_ptr<LineClient> burst, sparse;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        burst.reset(), sparse.reset();
+        burst = std::make_unique<LineClient>(service.port());
+        sparse = std::make_unique<LineClient>(service.port());
+        return burst->Admitted() && sparse->Admitted();
+      },
+      std::chrono::seconds(10)));
   const auto start = Clock::now();
-  burst.Send("\n\n\n");
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(burst.ReadLine().rfind("-", 0), 0u) << i;
-  EXPECT_EQ(burst.ReadLine(1000), "<eof>");
+  burst->Send("\n\n\n");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(burst->ReadLine().rfind("-", 0), 0u) << i;
+  EXPECT_EQ(burst->ReadLine(1000), "<eof>");
+  // Real time on the daemon's clock, with nothing of it to wait for: the
+  // blank line must come late in the idle time, where a timer it put off
+  // would end past the bound below.
   std::this_thread::sleep_for(std::chrono::milliseconds(1400));
-  sparse.Send("\n");
-  EXPECT_EQ(sparse.ReadLine().rfind("-", 0), 0u);
-  EXPECT_EQ(sparse.ReadLine(3000), "<eof>");
+  sparse->Send("\n");
+  EXPECT_EQ(sparse->ReadLine().rfind("-", 0), 0u);
+  EXPECT_EQ(sparse->ReadLine(3000), "<eof>");
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2900));  // not 2 s from the blank line
   clsLogin login;
   EXPECT_EQ(service::SvcConnectEx("", "ID31", "GL", "45031.5"), 1);

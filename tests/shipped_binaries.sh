@@ -10,7 +10,7 @@ for f in "$dir/bin/tarn" "$dir"/lib/libtarnlogin*.so; do
   [ -e "$f" ] || { echo "missing: $f"; status=1; continue; }
   # Read once; each name is then looked for in what was read.
   text=$(strings -a "$f"; nm -C "$f" 2>/dev/null || true)
-  for what in TARN_DRILL_KILL_AT_WRITE FaultHook fault_internal; do
+  for what in TARN_DRILL_KILL_AT_WRITE TARN_DRILL_WRITES_FD FaultHook fault_internal; do
     if grep -qF -- "$what" <<<"$text"; then
       echo "$f carries $what"
       status=1

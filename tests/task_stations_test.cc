@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <thread>
 
-#include "db/connection.h"
+#include "support/demo_installation.h"
 #include "support/service_process.h"
 #include "support/session_process.h"
 #include "support/shell.h"
+#include "support/wait.h"
 
 namespace tarn {
 namespace {
@@ -25,12 +25,7 @@ using testing::Shell;
 
 class TaskStationsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = ::testing::TempDir() + "tarn-stations-XXXXXX";
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-    std::string out;
-    ASSERT_EQ(Shell(tarn_ + " db init --data " + dir_ + " --demo", &out), 0) << out;
-  }
+  void SetUp() override { ASSERT_TRUE(demo_.ok()) << demo_.output(); }
 
   std::vector<std::string> Env(const std::string& station) const {
     return {"TARN_REGISTRY=" + dir_ + "/registry.reg", "TARN_LANG=en-us", "TARN_COMPUTERNAME=" + station};
@@ -42,13 +37,7 @@ class TaskStationsTest : public ::testing::Test {
     return out;
   }
 
-  int64_t Count(const std::string& sql) {
-    auto conn = db::Connection::Create();
-    EXPECT_TRUE(conn->Open("Provider=SQLite;Data Source=" + dir_ + ";Initial Catalog=ValeSystem", "", "").ok());
-    db::ResultSet rs;
-    EXPECT_TRUE(conn->Query(db::Statement(sql), &rs).ok()) << sql;
-    return rs.rows() ? static_cast<int64_t>(rs.at(0, 0).ToDouble()) : -1;
-  }
+  int64_t Count(const std::string& sql) { return demo_.Count(sql); }
 
   static std::string SignOn(const char* acc, const char* user) {
     std::string password = user;
@@ -56,8 +45,9 @@ class TaskStationsTest : public ::testing::Test {
     return std::string("Login \"GL\" \"") + acc + "\" \"2024\" \"" + user + "\" \"" + password + "\" \"2024-03-15\"";
   }
 
-  std::string dir_;
-  const std::string tarn_ = std::string(TARN_BIN_DIR) + "/tarn";
+  testing::DemoInstallation demo_;
+  const std::string dir_ = demo_.dir();
+  const std::string tarn_ = demo_.tarn();
 };
 
 // The story of the task-control issue, by three stations.
@@ -137,11 +127,11 @@ TEST_F(TaskStationsTest, TheLockViewerRefusesWhatItCannotRead) {
 // the others keep theirs. Once with the embedded service, once with the
 // daemon.
 TEST_F(TaskStationsTest, AKilledStationLosesItsFunctionsWithinTheLease) {
-  std::ofstream(dir_ + "/registry.reg", std::ios::app) << "\"HeartbeatSeconds\"=\"1\"\n\"LeaseSeconds\"=\"2\"\n";
+  demo_.ShortenLease();
   for (const bool daemon : {false, true}) {
     testing::ServiceProcess service;
     if (daemon) {
-      std::ofstream(dir_ + "/connect.txt") << "Provider=SQLite;Data Source=" << dir_ << ";Initial Catalog=ValeSystem\n";
+      std::ofstream(dir_ + "/connect.txt") << demo_.system_database() << "\n";
       ASSERT_TRUE(service.Start({"--heartbeat-seconds", "1", "--lease-seconds", "2", "--connect-file",
                                  dir_ + "/connect.txt", "--key-file", dir_ + "/service.key"}));
       std::ofstream(dir_ + "/registry.reg", std::ios::app) << "\"ServiceAddress\"=\"" << service.address() << "\"\n";
@@ -153,15 +143,16 @@ TEST_F(TaskStationsTest, AKilledStationLosesItsFunctionsWithinTheLease) {
     ASSERT_EQ(survivor.Ask("TaskExec \"GL0102\" -1")["result"], true);
     doomed.Kill();
     EXPECT_EQ(Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'"), 2);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'") > 0 &&
-           std::chrono::steady_clock::now() < until) {
-      // The survivor's own heartbeat keeps it alive; its calls run the
-      // embedded service's lease check.
-      survivor.Ask(":advance 60");
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    EXPECT_EQ(Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'"), 0) << (daemon ? "daemon" : "embedded");
+    // The survivor's own heartbeat keeps it alive; its calls run the
+    // embedded service's lease check, on its own clock, and the daemon's
+    // runs on real time.
+    EXPECT_TRUE(testing::WaitUntil(
+        [&] {
+          survivor.Ask(":advance 60");
+          return Count("SELECT count(*) FROM UA_task WHERE cStation='PC07'") == 0;
+        },
+        std::chrono::seconds(15), std::chrono::milliseconds(100)))
+        << (daemon ? "daemon" : "embedded");
     EXPECT_EQ(Count("SELECT count(*) FROM UA_task WHERE cStation='PC08'"), 2) << (daemon ? "daemon" : "embedded");
     ASSERT_EQ(survivor.Ask("TaskExec \"GL0102\" 0")["result"], true);
     EXPECT_EQ(survivor.Finish(), 0);

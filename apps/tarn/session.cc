@@ -75,16 +75,27 @@ class LineReader {
 // TARN_DRILL_KILL_AT_WRITE=N: the process kills itself just before its Nth
 // write to a database, as a station that loses power would: what crash
 // drills use to show that no write order leaves a row nothing releases.
-// Only in builds with TARN_TEST_HOOKS.
+// TARN_DRILL_WRITES_FD=N: one byte to descriptor N as each write starts, so
+// that a drill can kill the process from outside while a write of its
+// choosing is under way. Only in builds with TARN_TEST_HOOKS.
 void InstallKillDrill() {
 #ifdef TARN_TEST_HOOKS
-  const char* text = std::getenv("TARN_DRILL_KILL_AT_WRITE");
-  if (text == nullptr || *text == '\0') return;
-  const long at = std::strtol(text, nullptr, 10);
-  if (at <= 0) return;
+  const auto number = [](const char* name) {
+    const char* text = std::getenv(name);
+    return text == nullptr ? 0L : std::strtol(text, nullptr, 10);
+  };
+  const long at = number("TARN_DRILL_KILL_AT_WRITE");
+  const long tell = number("TARN_DRILL_WRITES_FD");
+  if (at <= 0 && tell <= 0) return;
   auto writes = std::make_shared<std::atomic<long>>(0);
-  db::SetFaultHook([writes, at](const db::Statement& st) -> std::optional<db::DbError> {
-    if (db::IsWrite(st.sql()) && ++*writes == at) raise(SIGKILL);
+  db::SetFaultHook([writes, at, tell](const db::Statement& st) -> std::optional<db::DbError> {
+    if (!db::IsWrite(st.sql())) return std::nullopt;
+    if (++*writes == at) raise(SIGKILL);
+    // Best effort: the drill counts what it is told and stops listening
+    // once it has killed.
+    if (tell > 0) {
+      [[maybe_unused]] const ssize_t told = write(static_cast<int>(tell), "w", 1);
+    }
     return std::nullopt;
   });
 #endif

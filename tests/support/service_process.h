@@ -14,8 +14,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/wait.h"
 
 extern char** environ;
 
@@ -74,15 +75,10 @@ class ServiceProcess {
   int Stop() {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
-    for (int i = 0; i < 1000; ++i) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
+    int status = 0;
+    if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, std::chrono::seconds(10))) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
   uint16_t port() const { return port_; }
