@@ -8,6 +8,7 @@
 #include "boundary/registry_keys.h"
 #include "core/config.h"
 #include "core/login_parts.h"
+#include "core/release_sequence.h"
 #include "platform/object_registry.h"
 #include "resources/error_state.h"
 #include "resources/res_service.h"
@@ -201,16 +202,15 @@ TEST_F(LoginObjectTest, ReleaseRunsEveryStepPastPiecesThatRaise) {
   auto timer = std::make_shared<RaisingTimer>();
   auto ui = std::make_shared<FakeLoginUI>();
   ui->throw_on_logout = true;
-  clsLogin login;
-  core::LoginParts& s = core::PartsOf(login);
+  core::LoginParts s(Edition::kFull);
   s.connections.SystemConnection = connection;
   s.connections.DatabaseKit = kit;
   s.heartbeat.HeartbeatTimer = timer;
   s.connections.LoginUI = ui;
   s.identity.cSub_Id = "GL";
-  ASSERT_NE(login.ResSvr(), nullptr);
+  ASSERT_NE(resources::SharedResService().GetResSvr(), nullptr);
 
-  EXPECT_NO_THROW(login.ShutDown());
+  EXPECT_NO_THROW(core::RunReleaseSequence(s));
   EXPECT_EQ(connection->executed.size(), 2u);  // the log entry is closed after a failed delete
   EXPECT_EQ(connection->closes, 1);
   EXPECT_EQ(kit->closes, 1);
@@ -220,32 +220,32 @@ TEST_F(LoginObjectTest, ReleaseRunsEveryStepPastPiecesThatRaise) {
   EXPECT_EQ(s.connections.DatabaseKit, nullptr);
   EXPECT_EQ(s.heartbeat.HeartbeatTimer, nullptr);
   EXPECT_FALSE(resources::HasSharedResService());
-  EXPECT_EQ(login.LogState(), 0);
+  EXPECT_EQ(resources::ThreadLastError().log_state, 0);
 }
 
 TEST_F(LoginObjectTest, ReleaseGoesOnAfterFailedStatementsAndSkipsTokenBuiltLogout) {
   auto connection = std::make_shared<FakeConnection>();
   connection->fail_execute = true;
   auto ui = std::make_shared<FakeLoginUI>();
-  clsLogin login;
-  core::PartsOf(login).connections.SystemConnection = connection;
-  core::PartsOf(login).connections.LoginUI = ui;
-  core::PartsOf(login).connections.TokenBuilt = true;
-  login.ShutDown();
+  core::LoginParts s(Edition::kFull);
+  s.connections.SystemConnection = connection;
+  s.connections.LoginUI = ui;
+  s.connections.TokenBuilt = true;
+  core::RunReleaseSequence(s);
   EXPECT_EQ(connection->executed.size(), 2u);
   EXPECT_EQ(connection->state, db::ObjectState::kClosed);
   EXPECT_TRUE(ui->calls.empty());
-  EXPECT_EQ(login.LogState(), 0);
+  EXPECT_EQ(resources::ThreadLastError().log_state, 0);
 }
 
 TEST_F(LoginObjectTest, ShutDownOfAnObjectThatNeverSignedOnRunsNoSql) {
   auto connection = std::make_shared<FakeConnection>();
   connection->state = db::ObjectState::kClosed;
-  clsLogin login;
-  core::PartsOf(login).connections.SystemConnection = connection;
-  login.ShutDown();
+  core::LoginParts s(Edition::kFull);
+  s.connections.SystemConnection = connection;
+  core::RunReleaseSequence(s);
   EXPECT_TRUE(connection->executed.empty());
-  EXPECT_EQ(core::PartsOf(login).connections.SystemConnection, nullptr);
+  EXPECT_EQ(s.connections.SystemConnection, nullptr);
 }
 
 TEST_F(LoginObjectTest, ReleaseDropsTheSharedResourceObjects) {
