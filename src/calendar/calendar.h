@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <string>
 
-#include "core/connections.h"
-#include "core/identity.h"
 #include "core/login_parts.h"
 #include "tarn/variant.h"
 

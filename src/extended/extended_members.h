@@ -9,9 +9,6 @@
 
 #include <string>
 
-#include "core/connections.h"
-#include "core/extended_state.h"
-#include "core/identity.h"
 #include "core/login_parts.h"
 #include "tarn/variant.h"
 
